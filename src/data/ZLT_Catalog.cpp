@@ -1,0 +1,387 @@
+#include "ZLT_Catalog.h"
+
+#include "ZLT_Files.h"
+
+#include <QBuffer>
+#include <QIODevice>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace {
+
+constexpr bool HostIsLittleEndian = std::endian::native == std::endian::little;
+
+inline uint16_t ReadLE16(const char* p)
+{
+    return uint16_t(uint8_t(p[0]) | (uint8_t(p[1]) << 8));
+}
+
+inline uint16_t ReadBE16(const char* p)
+{
+    return uint16_t((uint8_t(p[0]) << 8) | uint8_t(p[1]));
+}
+
+inline void WriteLE16(char* p, uint16_t v)
+{
+    p[0] = char(v & 0xFF);
+    p[1] = char(v >> 8);
+}
+
+inline void WriteBE16(char* p, uint16_t v)
+{
+    p[0] = char(v >> 8);
+    p[1] = char(v & 0xFF);
+}
+
+// Catalog point records are the in-memory layout of TZLT_Point on a
+// little-endian host, so whole frames are copied as they are.
+void DecodeCatRecords(const char* src, int count, TZLT_Point* dst)
+{
+    if constexpr (HostIsLittleEndian) {
+        std::memcpy(static_cast<void*>(dst), src, size_t(count) * sizeof(TZLT_Point));
+    } else {
+        for (int i = 0; i < count; ++i, src += 8)
+            dst[i] = TZLT_Point(int16_t(ReadLE16(src)), int16_t(ReadLE16(src + 2)),
+                                int16_t(ReadLE16(src + 4)), uint8_t(src[6]), uint8_t(src[7]));
+    }
+}
+
+void EncodeCatRecords(const TZLT_Point* src, int count, char* dst)
+{
+    if constexpr (HostIsLittleEndian) {
+        std::memcpy(dst, static_cast<const void*>(src), size_t(count) * sizeof(TZLT_Point));
+    } else {
+        for (int i = 0; i < count; ++i, dst += 8) {
+            WriteLE16(dst, uint16_t(src[i].X()));
+            WriteLE16(dst + 2, uint16_t(src[i].Y()));
+            WriteLE16(dst + 4, uint16_t(src[i].Z()));
+            dst[6] = char(src[i].Status());
+            dst[7] = char(src[i].Aux());
+        }
+    }
+}
+
+// Picture files store X and Z with negative values shifted by one, and Y
+// mirrored; all arithmetic wraps in 16 bits.
+inline int16_t PicFromXZ(int16_t v)
+{
+    return v >= 0 ? v : int16_t(v + 1);
+}
+inline int16_t PicToXZ(int16_t w)
+{
+    return w > 0 ? w : int16_t(uint16_t(w) - 1u);
+}
+inline int16_t PicFromY(int16_t v)
+{
+    return v >= 0 ? int16_t(-v) : int16_t(-1 - v);
+}
+inline int16_t PicToY(int16_t w)
+{
+    return w > 0 ? int16_t(-(w + 1)) : int16_t(uint16_t(0u - uint16_t(w)));
+}
+
+constexpr int PicHeaderSize = 14;
+constexpr int RecordSize = 8;
+constexpr int CatHeaderSize = 3;
+
+// Nearest integer to k * size / 65536, halves to even; exact in integers.
+inline int Scale(int k, int size)
+{
+    const int64_t product = int64_t(k) * size;
+    int64_t q = product >> 16;
+    const int64_t r = product & 0xFFFF;
+    if (r > 0x8000 || (r == 0x8000 && (q & 1)))
+        ++q;
+    return int(q);
+}
+
+} // namespace
+
+EZLT_Index::EZLT_Index(qsizetype index, qsizetype count)
+    : EZLT_Error(count > 0 ? QStringLiteral("List index %1 out of bounds (0..%2)").arg(index).arg(count - 1)
+                           : QStringLiteral("List index %1 out of bounds (the list is empty)").arg(index))
+{
+}
+
+// ---- TZLT_Frame
+
+int TZLT_Frame::Add(const TZLT_Point& point)
+{
+    FPoints.push_back(point);
+    return Count() - 1;
+}
+
+const TZLT_Point& TZLT_Frame::GetPoint(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw EZLT_Index(index, Count());
+    return FPoints[size_t(index)];
+}
+
+const TZLT_Point& TZLT_Frame::Last() const
+{
+    return GetPoint(Count() - 1);
+}
+
+void TZLT_Frame::Clear() noexcept
+{
+    Points().swap(FPoints); // frees the storage too
+}
+
+std::unique_ptr<TZLT_Frame> TZLT_Frame::Clone() const
+{
+    auto copy = std::make_unique<TZLT_Frame>();
+    copy->FPoints.reserve(FPoints.size());
+    copy->FPoints.assign(FPoints.begin(), FPoints.end());
+    return copy;
+}
+
+void TZLT_Frame::Draw(TZLT_Canvas& canvas, const TZLT_Rect& rect, const TZLT_Pal& palette) const
+{
+    if (FPoints.empty())
+        return;
+    const int w = std::abs(rect.Right - rect.Left);
+    const int h = std::abs(rect.Bottom - rect.Top);
+    const auto x = [&](const TZLT_Point& p) { return rect.Left + Scale(int(p.X()) + 32768, w); };
+    const auto y = [&](const TZLT_Point& p) { return rect.Top + Scale(int(p.Y()) + 32768, h); };
+
+    const TZLT_Point& first = FPoints.front();
+    canvas.MoveTo(x(first), y(first));
+    const TZLT_PalEntry& c0 = palette.ColorOf(first.ColorIndex());
+    canvas.SetPenColor(c0.Red, c0.Green, c0.Blue);
+    for (size_t i = 1, n = FPoints.size(); i < n; ++i) {
+        const TZLT_Point& p = FPoints[i];
+        const TZLT_PalEntry& c = palette.ColorOf(p.ColorIndex());
+        canvas.SetPenColor(c.Red, c.Green, c.Blue);
+        if (p.Blanked())
+            canvas.MoveTo(x(p), y(p));
+        else
+            canvas.LineTo(x(p), y(p));
+    }
+}
+
+QByteArray TZLT_Frame::ToPicBytes() const
+{
+    const int n = Count();
+    QByteArray bytes(PicHeaderSize + RecordSize * n, '\0');
+    char* out = bytes.data();
+    out[1] = 5;
+    WriteBE16(out + 6, uint16_t(n));
+    out[9] = 1;
+    out += PicHeaderSize;
+    for (int i = 0; i < n; ++i, out += RecordSize) {
+        const TZLT_Point& p = FPoints[size_t(i)];
+        out[0] = char(uint8_t(p.Aux() << 1));
+        out[1] = char(i + 1 < n ? FPoints[size_t(i) + 1].Status() : 0x80);
+        WriteBE16(out + 2, uint16_t(PicFromXZ(p.X())));
+        WriteBE16(out + 4, uint16_t(PicFromY(p.Y())));
+        WriteBE16(out + 6, uint16_t(PicFromXZ(p.Z())));
+    }
+    return bytes;
+}
+
+void TZLT_Frame::SaveToPicFile(const QString& fileName) const
+{
+    if (FPoints.empty())
+        return;
+    const QByteArray bytes = ToPicBytes();
+    ZLT_Files::WriteFileAtomically(fileName,
+                                   [&](QIODevice& device) { return device.write(bytes) == bytes.size(); });
+}
+
+void TZLT_Frame::LoadFromPicBytes(QByteArrayView data, const QString& fileName)
+{
+    if (data.size() < PicHeaderSize)
+        throw EZLT_File(QStringLiteral("File is too short for a PIC file: '%1'").arg(fileName));
+    const char* in = data.data();
+    // A file cut short keeps the records it holds in full.
+    const qsizetype available = (data.size() - PicHeaderSize) / RecordSize;
+    const int n = int(std::min<qsizetype>(ReadBE16(in + 6), available));
+    in += PicHeaderSize;
+
+    Points points;
+    points.reserve(size_t(n));
+    uint8_t status = 192;
+    for (int i = 0; i < n; ++i, in += RecordSize) {
+        points.push_back(TZLT_Point(PicToXZ(int16_t(ReadBE16(in + 2))), PicToY(int16_t(ReadBE16(in + 4))),
+                                    PicToXZ(int16_t(ReadBE16(in + 6))), status,
+                                    uint8_t(uint8_t(in[0]) >> 1)));
+        status = uint8_t(in[1]);
+    }
+    FPoints.swap(points);
+}
+
+void TZLT_Frame::LoadFromPicFile(const QString& fileName)
+{
+    if (!ZLT_Files::FileExists(fileName))
+        throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
+    LoadFromPicBytes(ZLT_Files::ReadWholeFile(fileName), fileName);
+}
+
+// ---- TZLT_FrameList
+
+void TZLT_FrameList::Check(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw EZLT_Index(index, Count());
+}
+
+int TZLT_FrameList::Add(std::unique_ptr<TZLT_Frame> frame)
+{
+    FFrames.push_back(std::move(frame));
+    return Count() - 1;
+}
+
+void TZLT_FrameList::Insert(int index, std::unique_ptr<TZLT_Frame> frame)
+{
+    if (index < 0 || index > Count())
+        throw EZLT_Index(index, Count());
+    FFrames.insert(FFrames.begin() + index, std::move(frame));
+}
+
+void TZLT_FrameList::InsertRange(int index, std::vector<std::unique_ptr<TZLT_Frame>> frames)
+{
+    if (index < 0 || index > Count())
+        throw EZLT_Index(index, Count());
+    FFrames.insert(FFrames.begin() + index, std::make_move_iterator(frames.begin()),
+                   std::make_move_iterator(frames.end()));
+}
+
+TZLT_Frame& TZLT_FrameList::GetFrame(int index)
+{
+    Check(index);
+    return *FFrames[size_t(index)];
+}
+
+const TZLT_Frame& TZLT_FrameList::GetFrame(int index) const
+{
+    Check(index);
+    return *FFrames[size_t(index)];
+}
+
+std::unique_ptr<TZLT_Frame> TZLT_FrameList::SetFrame(int index, std::unique_ptr<TZLT_Frame> frame)
+{
+    Check(index);
+    std::swap(FFrames[size_t(index)], frame);
+    return frame;
+}
+
+std::unique_ptr<TZLT_Frame> TZLT_FrameList::Delete(int index)
+{
+    Check(index);
+    auto frame = std::move(FFrames[size_t(index)]);
+    FFrames.erase(FFrames.begin() + index);
+    return frame;
+}
+
+void TZLT_FrameList::Truncate(int count) noexcept
+{
+    if (count >= 0 && count < Count())
+        FFrames.erase(FFrames.begin() + count, FFrames.end());
+}
+
+void TZLT_FrameList::Clear() noexcept
+{
+    while (!FFrames.empty())
+        FFrames.pop_back(); // last to first
+    std::vector<std::unique_ptr<TZLT_Frame>>().swap(FFrames);
+}
+
+// ---- TZLT_Cat
+
+TZLT_Cat::TZLT_Cat()
+{
+    for (int i = 0; i < SlotCount; ++i)
+        Frames.Add(std::make_unique<TZLT_Frame>());
+}
+
+void TZLT_Cat::LoadFromBytes(QByteArrayView data)
+{
+    const char* in = data.data();
+    qsizetype left = data.size();
+    for (int slot = 0; slot < SlotCount && left > 1; ++slot) {
+        if (left < CatHeaderSize)
+            break; // a frame header cut short
+        const int promised = ReadLE16(in + 1);
+        in += CatHeaderSize;
+        left -= CatHeaderSize;
+        // Never trust the count beyond the bytes that are really there.
+        const int n = int(std::min<qsizetype>(promised, left / RecordSize));
+        if (n > 0) {
+            TZLT_Frame::Points& points = Frames.GetFrame(slot).AllPoints();
+            const size_t old = points.size();
+            points.resize(old + size_t(n));
+            DecodeCatRecords(in, n, points.data() + old);
+            in += qsizetype(n) * RecordSize;
+            left -= qsizetype(n) * RecordSize;
+        }
+        if (n < promised)
+            break; // the file ends inside this frame's records
+    }
+}
+
+void TZLT_Cat::LoadFromFile(const QString& fileName)
+{
+    if (!ZLT_Files::FileExists(fileName))
+        throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
+    LoadFromBytes(ZLT_Files::ReadWholeFile(fileName));
+}
+
+void TZLT_Cat::WriteTo(QIODevice& device) const
+{
+    // Frames are gathered into large chunks: one write call per few MiB.
+    constexpr qsizetype ChunkSize = 4 << 20;
+    QByteArray chunk;
+    chunk.resize(ChunkSize);
+    qsizetype used = 0;
+    const auto flush = [&] {
+        if (used > 0 && device.write(chunk.constData(), used) != used)
+            throw EZLT_File(device.errorString());
+        used = 0;
+    };
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        const TZLT_Frame::Points& points = Frames.GetFrame(slot).AllPoints();
+        const int n = int(points.size());
+        if (ChunkSize - used < CatHeaderSize)
+            flush();
+        char* out = chunk.data() + used;
+        out[0] = 0;
+        WriteLE16(out + 1, uint16_t(n));
+        used += CatHeaderSize;
+        int done = 0;
+        while (done < n) {
+            if (ChunkSize - used < RecordSize)
+                flush();
+            const int fit = int(std::min<qsizetype>(n - done, (ChunkSize - used) / RecordSize));
+            EncodeCatRecords(points.data() + done, fit, chunk.data() + used);
+            used += qsizetype(fit) * RecordSize;
+            done += fit;
+        }
+    }
+    flush();
+}
+
+QByteArray TZLT_Cat::ToBytes() const
+{
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        WriteTo(buffer);
+    }
+    return bytes;
+}
+
+void TZLT_Cat::SaveToFile(const QString& fileName) const
+{
+    ZLT_Files::WriteFileAtomically(fileName, [&](QIODevice& device) {
+        try {
+            WriteTo(device);
+        } catch (const EZLT_File&) {
+            return false;
+        }
+        return true;
+    });
+}

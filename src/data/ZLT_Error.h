@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+
+// The program's exception base: every error it raises carries one message
+// that the error guard shows to the user as it stands.
+class EZLT_Error : public std::exception
+{
+public:
+    explicit EZLT_Error(const QString& message) : FMessage(message), FUtf8(message.toUtf8()) {}
+
+    const QString& Message() const noexcept { return FMessage; }
+    const char* what() const noexcept override { return FUtf8.constData(); }
+
+private:
+    QString FMessage;
+    QByteArray FUtf8;
+};
+
+// An index outside a list's bounds.
+class EZLT_Index : public EZLT_Error
+{
+public:
+    EZLT_Index(qsizetype index, qsizetype count);
+};
+
+// A file that could not be opened, read, created or written.
+class EZLT_File : public EZLT_Error
+{
+public:
+    using EZLT_Error::EZLT_Error;
+};
+
+// "File does not exist: '%s'", raised by catalog and picture loading.
+class EZLT_Cat_Load : public EZLT_Error
+{
+public:
+    using EZLT_Error::EZLT_Error;
+};
+
+// "Invalid File : '%s'", raised by palette loading.
+class EZLT_Pal_Load : public EZLT_Error
+{
+public:
+    using EZLT_Error::EZLT_Error;
+};

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "ZLT_Catalog.h"
+#include "ZLT_Palette.h"
+
+#include <QMdiSubWindow>
+#include <QPoint>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QSpinBox;
+class QTableView;
+
+// A catalog window: owns one catalog and its palette and shows every slot
+// as a thumbnail in a one-row grid. Its title is the catalog's file name.
+class TMDIChild : public QMdiSubWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TMDIChild(QWidget* parent = nullptr); // runs FormCreate
+    ~TMDIChild() override;
+
+    TZLT_Pal Pal;
+    bool Modified = true;
+    TZLT_Cat Cat;
+
+    // Components.
+    QTableView* Grid = nullptr;
+    QWidget* Bevel = nullptr;
+    QLabel* Label1 = nullptr;
+    QSpinBox* SpinEdit = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* ComboBoxPal = nullptr;
+    QMenu* PopupMenu = nullptr;
+    QAction* DeleteAction = nullptr;
+    QAction* NextUsedFrameAction = nullptr;
+    QAction* LastUsedFrameAction = nullptr;
+    QAction* SavePicAction = nullptr;
+    QAction* LoadPicAction = nullptr;
+
+    // The selected slots: from SelStart() to SelEnd(), always at least one.
+    int SelStart() const;
+    int SelEnd() const;
+    void SelectSlots(int first, int last);
+
+    // The slot shown in the leftmost visible column.
+    int LeftmostSlot() const;
+    void SetLeftmostSlot(int slot);
+
+    // Side of a thumbnail cell in pixels.
+    int CellSize() const;
+
+    // Repaints every visible cell after the catalog changed.
+    void RepaintGrid();
+
+    // Frame operations. A null list stands for "no list yet".
+    void CopySelection(std::unique_ptr<TZLT_FrameList>& list) const;
+    void PasteFrames(const TZLT_FrameList* list, int slot);
+    void DropFrames(const TZLT_FrameList* list, int x, int y);
+    void ExportPics(const QString& directory);
+    void ImportPics(const QString& directory);
+
+    void ApplyLanguage();
+
+    // Command and event handlers.
+    void DeleteActionExecute();
+    void NextUsedFrameActionExecute();
+    void LastUsedFrameActionExecute();
+    void SavePicActionExecute();
+    void LoadPicActionExecute();
+    void ComboBoxPalChange(int index);
+    void SpinEditChange(const QString& text);
+
+    // The grid's mouse and drag events. GridMouseDown runs after the grid
+    // has handled a plain left press (selection already updated);
+    // GridDragOver says whether a drag from source is accepted; GridDragDrop
+    // runs for an accepted drop at pos in the grid's viewport coordinates.
+    void GridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, bool doubleClick, const QPoint& pos);
+    bool GridDragOver(QObject* source) const;
+    void GridDragDrop(QObject* source, const QPoint& pos);
+
+    // The slot of the column under a point in the grid's viewport
+    // coordinates (header row included), or -1 when no cell lies there.
+    int SlotAt(const QPoint& pos) const;
+
+    // The close question; true when the window may close.
+    bool FormCloseQuery();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;   // FormCloseQuery, then FormClose
+    void resizeEvent(QResizeEvent* event) override; // FormResize
+
+private:
+    void FormCreate();
+    void FormResize();
+    void FormClose();
+};

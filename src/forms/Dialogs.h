@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+// A file dialog that keeps its filter, default extension and file name
+// between uses, like the main window's shared open and save dialogs.
+class TFileDialog
+{
+public:
+    enum class Kind { Open, Save };
+    explicit TFileDialog(Kind kind) : FKind(kind) {}
+
+    Kind DialogKind() const { return FKind; }
+    QString Filter;     // "Description (*.ext)|*.ext"
+    QString DefaultExt; // without dot
+    QString FileName;   // proposed name; the chosen full path after Execute
+
+    // Shows the dialog modally; true when the user chose a file.
+    bool Execute(QWidget* parent);
+
+    // Tests answer the dialog here instead of the user: return false to
+    // cancel, or set dialog.FileName and return true.
+    static inline std::function<bool(TFileDialog& dialog)> TestHook;
+
+private:
+    Kind FKind;
+};
+
+// Message boxes and the folder picker, with seams for tests.
+namespace Dialogs {
+// Yes/No/Cancel question without icon; returns QMessageBox::Yes, No or Cancel.
+QMessageBox::StandardButton AskYesNoCancel(QWidget* parent, const QString& title, const QString& text);
+// A plain message with one OK button.
+void ShowMessage(QWidget* parent, const QString& title, const QString& text);
+// The folder picker; an empty string when the user cancelled.
+QString PickFolder(QWidget* parent, const QString& prompt);
+
+inline std::function<QMessageBox::StandardButton(const QString& title, const QString& text)> AskHook;
+inline std::function<void(const QString& title, const QString& text)> MessageHook;
+inline std::function<QString(const QString& prompt)> PickFolderHook;
+} // namespace Dialogs

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "Dialogs.h"
+#include "ZLT_Catalog.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QToolBar;
+class TMDIChild;
+
+// The main window: the multiple-document frame, its commands, and what all
+// windows share (frame clipboard, drag buffer, palette directory, language).
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TMainForm(QWidget* parent = nullptr); // runs FormCreate
+    ~TMainForm() override;
+
+    // Shared state.
+    std::unique_ptr<TZLT_FrameList> ClipboardFrames; // none until the first Cut or Copy
+    std::unique_ptr<TZLT_FrameList> DragFrames;      // none until the first press on a grid
+    QString PalettePath;
+    int32_t Language = 0; // 1 = Deutsch, any other value English
+
+    // The two file dialogs, shared with the catalog windows' picture commands.
+    TFileDialog OpenDialog{TFileDialog::Kind::Open};
+    TFileDialog SaveDialog{TFileDialog::Kind::Save};
+
+    // The multiple-document frame and its children, in the frame's order.
+    QMdiArea* MdiArea = nullptr;
+    TMDIChild* ActiveMDIChild() const;
+    int MDIChildCount() const;
+    TMDIChild* MDIChildren(int index) const;
+
+    // The only way a catalog window comes into being; returns the new window.
+    TMDIChild* OpenCatalogWindow(const QString& fileName);
+    // Called by a closing catalog window while it still counts as a child.
+    void CloseMDI();
+
+    // Save and Save As for one catalog window. They raise on write errors.
+    // Return true when the catalog was written, false when the user
+    // cancelled the file dialog.
+    bool SaveCatalog(TMDIChild* child);
+    bool SaveCatalogAs(TMDIChild* child);
+
+    void ApplyLanguage();
+    void LoadIniSettings();
+    void SaveIniSettings();
+    static QString IniFileName(); // "Trevasc.ini" beside the executable
+
+    // Actions, named as the program's commands.
+    QAction* FileNew1 = nullptr;
+    QAction* FileOpen1 = nullptr;
+    QAction* FileClose1 = nullptr;
+    QAction* FileSave1 = nullptr;
+    QAction* FileSaveAs1 = nullptr;
+    QAction* FileExit1 = nullptr;
+    QAction* EditCut1 = nullptr;
+    QAction* EditCopy1 = nullptr;
+    QAction* EditPaste1 = nullptr;
+    QAction* WindowCascade1 = nullptr;
+    QAction* WindowTileHorizontal1 = nullptr;
+    QAction* WindowTileVertical1 = nullptr;
+    QAction* WindowMinimizeAll1 = nullptr;
+    QAction* WindowArrangeAll1 = nullptr;
+    QAction* HelpAbout1 = nullptr;
+    QAction* EditSettingsAction1 = nullptr;
+    QAction* FileExportPics1 = nullptr;
+    QAction* FileImportPicDir1 = nullptr;
+
+    // Command handlers.
+    void FileNew1Execute();
+    void FileOpen1Execute();
+    void FileSave1Execute();
+    void FileSaveAs1Execute();
+    void FileExit1Execute();
+    void EditCut1Execute();
+    void EditCopy1Execute();
+    void EditPaste1Execute();
+    void EditSettingsAction1Execute();
+    void HelpAbout1Execute();
+    void FileExportPics1Execute();
+    void FileImportPicDir1Execute();
+
+protected:
+    void closeEvent(QCloseEvent* event) override; // shut-down: FormCloseQuery of every child, then FormClose
+
+private:
+    void FormCreate();
+    void FormClose();
+    void CreateActions();
+    void CreateMenusAndToolBar();
+    void UpdateWindowMenu();
+    void UpdateWindowActions();
+
+    QMenu* File1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QMenu* Window1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QToolBar* ToolBar = nullptr;
+};
+
+// The one main window, reachable from every part of the program.
+extern TMainForm* MainForm;
