@@ -10,7 +10,7 @@ PACKAGES=(
   fonts-dejavu-core          # text in windows drawn without a display
 )
 if [[ "${TREVASC_SCREENSHOT_DEPS:-0}" == 1 ]]; then
-  PACKAGES+=(xvfb xauth imagemagick x11-utils)
+  PACKAGES+=(xvfb xauth imagemagick x11-utils xdotool python3)
 fi
 
 missing=()

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Starts Trevasc under Xvfb, opens two demo catalogs and saves screenshots
+# of the main window in English and German, of the overwrite question and
+# of a catalog after a drag, into screenshots/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+TREVASC_SCREENSHOT_DEPS=1 scripts/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target trevasc >/dev/null
+
+out="$PWD/screenshots"
+work="$(mktemp -d)"
+mkdir -p "$out"
+trap 'kill "${app:-0}" "${xvfb:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+
+python3 scripts/make-demo-catalog.py "$work/dances.cat" a
+python3 scripts/make-demo-catalog.py "$work/shapes.cat" b
+
+export DISPLAY=:77
+Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp &
+xvfb=$!
+sleep 1
+
+ini="build/bin/Trevasc.ini"
+[[ -f "$ini" ]] && cp "$ini" "$work/ini.backup"
+
+open_catalog() { # types a path into the open dialog
+  xdotool key --clearmodifiers ctrl+o
+  sleep 1
+  xdotool type --delay 5 "$1"
+  xdotool key Return
+  sleep 1
+}
+
+shoot() { # language number, picture name
+  printf '[Application]\r\nLanguage=%s\r\nPathToPalettes=C:\\laser\\\r\n' "$1" >"$ini"
+  build/bin/trevasc &
+  app=$!
+  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
+  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 windowactivate --sync "$win" || true
+  sleep 1
+  open_catalog "$work/dances.cat"
+  open_catalog "$work/shapes.cat"
+  xdotool windowactivate --sync "$win" || true
+  sleep 1
+  import -window root "$out/$2.png"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+
+shoot 0 main-english
+shoot 1 main-german
+
+if [[ -f "$work/ini.backup" ]]; then cp "$work/ini.backup" "$ini"; else rm -f "$ini"; fi
+echo "Screenshots in $out"
