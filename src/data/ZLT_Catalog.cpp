@@ -97,6 +97,13 @@ inline int Scale(int k, int size)
     return int(q);
 }
 
+QString TooManyPoints(qsizetype count)
+{
+    return QStringLiteral("a frame of %1 points is more than the %2 a file can hold")
+        .arg(count)
+        .arg(TZLT_Frame::MaxPoints);
+}
+
 } // namespace
 
 EZLT_Index::EZLT_Index(qsizetype index, qsizetype count)
@@ -109,6 +116,9 @@ EZLT_Index::EZLT_Index(qsizetype index, qsizetype count)
 
 int TZLT_Frame::Add(const TZLT_Point& point)
 {
+    // Both file formats count points in 16 bits.
+    if (Count() >= MaxPoints)
+        throw EZLT_Error(QStringLiteral("A frame holds at most %1 points").arg(MaxPoints));
     FPoints.push_back(point);
     return Count() - 1;
 }
@@ -165,6 +175,8 @@ void TZLT_Frame::Draw(TZLT_Canvas& canvas, const TZLT_Rect& rect, const TZLT_Pal
 QByteArray TZLT_Frame::ToPicBytes() const
 {
     const int n = Count();
+    if (n > MaxPoints)
+        throw EZLT_Error(TooManyPoints(n));
     QByteArray bytes(PicHeaderSize + RecordSize * n, '\0');
     char* out = bytes.data();
     out[1] = 5;
@@ -186,6 +198,8 @@ void TZLT_Frame::SaveToPicFile(const QString& fileName) const
 {
     if (FPoints.empty())
         return;
+    if (Count() > MaxPoints)
+        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, TooManyPoints(Count())));
     const QByteArray bytes = ToPicBytes();
     ZLT_Files::WriteFileAtomically(fileName,
                                    [&](QIODevice& device) { return device.write(bytes) == bytes.size(); });
@@ -228,23 +242,35 @@ void TZLT_FrameList::Check(int index) const
         throw EZLT_Index(index, Count());
 }
 
+// Every slot holds a frame object; an empty slot is an empty frame.
+static void CheckFrame(const std::unique_ptr<TZLT_Frame>& frame)
+{
+    if (!frame)
+        throw EZLT_Error(QStringLiteral("A frame list cannot hold a missing frame"));
+}
+
 int TZLT_FrameList::Add(std::unique_ptr<TZLT_Frame> frame)
 {
+    CheckFrame(frame);
     FFrames.push_back(std::move(frame));
     return Count() - 1;
 }
 
 void TZLT_FrameList::Insert(int index, std::unique_ptr<TZLT_Frame> frame)
 {
+    // Inserting at Count appends, so the valid range is 0..Count.
     if (index < 0 || index > Count())
-        throw EZLT_Index(index, Count());
+        throw EZLT_Index(index, Count() + 1);
+    CheckFrame(frame);
     FFrames.insert(FFrames.begin() + index, std::move(frame));
 }
 
 void TZLT_FrameList::InsertRange(int index, std::vector<std::unique_ptr<TZLT_Frame>> frames)
 {
     if (index < 0 || index > Count())
-        throw EZLT_Index(index, Count());
+        throw EZLT_Index(index, Count() + 1);
+    for (const auto& frame : frames)
+        CheckFrame(frame);
     FFrames.insert(FFrames.begin() + index, std::make_move_iterator(frames.begin()),
                    std::make_move_iterator(frames.end()));
 }
@@ -264,6 +290,7 @@ const TZLT_Frame& TZLT_FrameList::GetFrame(int index) const
 std::unique_ptr<TZLT_Frame> TZLT_FrameList::SetFrame(int index, std::unique_ptr<TZLT_Frame> frame)
 {
     Check(index);
+    CheckFrame(frame);
     std::swap(FFrames[size_t(index)], frame);
     return frame;
 }
@@ -344,6 +371,8 @@ void TZLT_Cat::WriteTo(QIODevice& device) const
     for (int slot = 0; slot < SlotCount; ++slot) {
         const TZLT_Frame::Points& points = Frames.GetFrame(slot).AllPoints();
         const int n = int(points.size());
+        if (n > TZLT_Frame::MaxPoints)
+            throw EZLT_Error(TooManyPoints(n));
         if (ChunkSize - used < CatHeaderSize)
             flush();
         char* out = chunk.data() + used;
@@ -376,6 +405,13 @@ QByteArray TZLT_Cat::ToBytes() const
 
 void TZLT_Cat::SaveToFile(const QString& fileName) const
 {
+    // Checked before the file is touched: a wrapped count would corrupt the file.
+    for (int slot = 0; slot < Frames.Count(); ++slot)
+        if (Frames.GetFrame(slot).Count() > TZLT_Frame::MaxPoints)
+            throw EZLT_File(QStringLiteral("Cannot write file '%1': frame %2: %3")
+                                .arg(fileName)
+                                .arg(slot)
+                                .arg(TooManyPoints(Frames.GetFrame(slot).Count())));
     ZLT_Files::WriteFileAtomically(fileName, [&](QIODevice& device) {
         try {
             WriteTo(device);

@@ -6,7 +6,30 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
 namespace ZLT_Files {
+
+namespace {
+
+bool SyncToDisk(int fd)
+{
+    return ::fsync(fd) == 0;
+}
+
+SyncFunction CurrentSync = &SyncToDisk;
+
+} // namespace
+
+SyncFunction SetSyncFunction(SyncFunction sync)
+{
+    const SyncFunction old = CurrentSync;
+    CurrentSync = sync ? sync : &SyncToDisk;
+    return old;
+}
 
 bool FileExists(const QString& fileName)
 {
@@ -16,6 +39,10 @@ bool FileExists(const QString& fileName)
 
 QByteArray ReadWholeFile(const QString& fileName)
 {
+    // A device or pipe never ends (or blocks on open): only plain files are read.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile())
+        throw EZLT_File(QStringLiteral("Cannot read file '%1': it is not a regular file").arg(fileName));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw EZLT_File(QStringLiteral("Cannot open file '%1': %2").arg(fileName, file.errorString()));
@@ -51,7 +78,17 @@ void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODe
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw EZLT_File(QStringLiteral("Cannot create file '%1': %2").arg(fileName, file.errorString()));
-    if (!write(file) || !file.commit())
+    const auto fail = [&](const QString& reason) {
+        file.cancelWriting();
+        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, reason));
+    };
+    if (!write(file) || !file.flush())
+        fail(file.errorString());
+    // commit() syncs too but ignores a failing sync, and a write error the
+    // disk reports only then must not replace the old file.
+    if (!CurrentSync(file.handle()))
+        fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!file.commit())
         throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
 }
 

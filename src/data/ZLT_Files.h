@@ -21,4 +21,9 @@ QByteArray ReadWholeFile(const QString& fileName);
 // write returns false when the device reported an error.
 void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODevice&)>& write);
 
+// Flushes a written file descriptor to disk; returns false and sets errno on
+// failure. Replaceable so tests can make the sync fail like a disk would.
+using SyncFunction = bool (*)(int fd);
+SyncFunction SetSyncFunction(SyncFunction sync);
+
 } // namespace ZLT_Files
