@@ -1,1 +1,26 @@
-int main() { return 0; }
+#include "MAIN.h"
+#include "Guard.h"
+#include "Icons.h"
+#include "Overwrite.h"
+#include "Settings.h"
+#include "about.h"
+
+int main(int argc, char* argv[])
+{
+    TApplication application(argc, argv);
+    // The display name follows; set explicitly, X11 would append it to every
+    // window title.
+    TApplication::setApplicationName(QStringLiteral("Trevasc"));
+    TApplication::setWindowIcon(Icons::ProgramIcon());
+
+    // The main window first: it reads the settings the others' texts depend on.
+    MainForm = new TMainForm;
+    AboutBox = new TAboutBox(MainForm);
+    SettingsBox = new TSettingsBox(MainForm);
+    OverwriteBox = new TOverwriteBox(MainForm);
+
+    MainForm->show();
+    const int result = TApplication::exec();
+    delete MainForm;
+    return result;
+}

@@ -11,7 +11,11 @@
 class TFileDialog
 {
 public:
-    enum class Kind { Open, Save };
+    enum class Kind
+    {
+        Open,
+        Save
+    };
     explicit TFileDialog(Kind kind) : FKind(kind) {}
 
     Kind DialogKind() const { return FKind; }
@@ -38,6 +42,9 @@ QMessageBox::StandardButton AskYesNoCancel(QWidget* parent, const QString& title
 void ShowMessage(QWidget* parent, const QString& title, const QString& text);
 // The folder picker; an empty string when the user cancelled.
 QString PickFolder(QWidget* parent, const QString& prompt);
+
+// Places a window in the middle of its screen (before it is shown).
+void CenterOnScreen(QWidget* window);
 
 inline std::function<QMessageBox::StandardButton(const QString& title, const QString& text)> AskHook;
 inline std::function<void(const QString& title, const QString& text)> MessageHook;

@@ -1,0 +1,717 @@
+#include "MAIN.h"
+
+#include "CHILDWIN.h"
+#include "Guard.h"
+#include "Icons.h"
+#include "IniFile.h"
+#include "Overwrite.h"
+#include "Settings.h"
+#include "about.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include <array>
+
+TMainForm* MainForm = nullptr;
+
+namespace {
+const QString CatalogFilter = QStringLiteral("ZLT Catalog files (*.cat)|*.cat");
+const QString CatalogExt = QStringLiteral("cat");
+const QString IniSection = QStringLiteral("Application");
+const QString DefaultPalettePath = QStringLiteral("C:\\laser\\");
+
+// The main window's texts: English, German.
+struct ActionTexts
+{
+    QAction* TMainForm::*Action;
+    std::array<const char16_t*, 2> Caption;
+    std::array<const char16_t*, 2> Hint; // "short|long"
+};
+
+const std::array<ActionTexts, 18> ActionTable{{
+    {&TMainForm::FileNew1, {u"&New", u"&Neu"}, {u"New|Create a new file", u"Neu|Neue Datei erstellen"}},
+    {&TMainForm::FileOpen1, {u"&Open", u"Ö&ffnen"}, {u"Open|Open a file", u"Öffnen|Datei öffnen"}},
+    {&TMainForm::FileClose1,
+     {u"&Close", u"&Schließen"},
+     {u"Close|Close current file", u"Schließen|Aktuelle Datei schließen"}},
+    {&TMainForm::FileSave1,
+     {u"&Save", u"&Speichern"},
+     {u"Save|Save current file", u"Speichern|Aktuelle Datei speichern"}},
+    {&TMainForm::FileSaveAs1,
+     {u"Save &As...", u"Speichern &unter..."},
+     {u"Save As|Save current file with different name",
+      u"Speichern unter|Datei unter einem anderen Namen speichern"}},
+    {&TMainForm::FileImportPicDir1,
+     {u"&Import PIC directory...", u"PIC Verzeichnis &importieren..."},
+     {u"Import PIC directory|Imports all PIC files from a directory into a CAT file",
+      u"PIC Verzeichnis importieren|Importiert alle PIC Dateien eines Verzeichnisses in eine CAT Datei"}},
+    {&TMainForm::FileExportPics1,
+     {u"Export &PIC files...", u"&PIC Dateien exportieren..."},
+     {u"Export PIC files|Saves all used frames as PIC files",
+      u"PIC Dateien exportieren|Speichert alle benutzten Frames als PIC Dateien"}},
+    {&TMainForm::FileExit1, {u"E&xit", u"&Beenden"}, {u"Exit|Exit application", u"Beenden|Programm beenden"}},
+    {&TMainForm::EditCut1,
+     {u"Cut", u"&Ausschneiden"},
+     {u"Cut|Cuts the selection and puts it on the Clipboard",
+      u"Ausschneiden|Markiertes Objekt in die Zwischenablage verschieben"}},
+    {&TMainForm::EditCopy1,
+     {u"&Copy", u"&Kopieren"},
+     {u"Copy|Copies the selection and puts it on the Clipboard",
+      u"Kopieren|Markiertes Objekt in die Zwischenablage kopieren"}},
+    {&TMainForm::EditPaste1,
+     {u"&Paste", u"&Einfügen"},
+     {u"Paste|Inserts Clipboard contents", u"Einfügen|Inhalt der Zwischenablage einfügen"}},
+    {&TMainForm::EditSettingsAction1,
+     {u"&Settings...", u"E&instellungen..."},
+     {u"Settings|Set various options", u"Einstellungen|Verschiedene Optionen ändern"}},
+    {&TMainForm::WindowCascade1, {u"&Cascade", u"&Überlappend"}, {u"Cascade", u"Überlappend"}},
+    {&TMainForm::WindowTileHorizontal1,
+     {u"Tile &Horizontally", u"&Horizontal anordnen"},
+     {u"Tile Horizontally", u"Horizontal anordnen"}},
+    {&TMainForm::WindowTileVertical1,
+     {u"Tile &Vertically", u"&Vertikal anordnen"},
+     {u"Tile Vertically", u"Vertikal anordnen"}},
+    {&TMainForm::WindowMinimizeAll1,
+     {u"&Minimize All", u"Alle ver&kleinern"},
+     {u"Minimize All", u"Alle verkleinern"}},
+    {&TMainForm::WindowArrangeAll1, {u"&Arrange All", u"&Alle anordnen"}, {u"Arrange All", u"Alle anordnen"}},
+    {&TMainForm::HelpAbout1,
+     {u"&About...", u"&Info..."},
+     {u"About|Displays program information, version number, and copyright",
+      u"Info|Anzeige von Programminformationen, Versionsnummer und Copyright-Vermerk"}},
+}};
+
+// File, Edit, Window, Help: caption and hint.
+const std::array<std::array<std::array<const char16_t*, 2>, 2>, 4> MenuTable{{
+    {{{u"&File", u"&Datei"}, {u"File related commands", u"Dateibefehle"}}},
+    {{{u"&Edit", u"&Bearbeiten"}, {u"Edit commands", u"Anweisungen zur Bearbeitung"}}},
+    {{{u"&Window", u"&Fenster"}, {u"Window related commands", u"Fensterbezogene Anweisungen"}}},
+    {{{u"&Help", u"&Hilfe"}, {u"Help topics", u"Hilfethemen"}}},
+}};
+
+// Prompts of the folder picker: export, import.
+const std::array<std::array<const char16_t*, 2>, 2> FolderPrompts{{
+    {u"Save PIC files to:", u"Speichere PIC Dateien nach:"},
+    {u"Open PIC files from:", u"Öffne PIC Dateien von:"},
+}};
+
+// A hint's short part is the tooltip, its long part the status text.
+void SetHint(QAction* action, const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    action->setToolTip(bar < 0 ? hint : hint.left(bar));
+    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+// A title with a path separator or a drive designator names a chosen file.
+bool HasDirectory(const QString& fileName)
+{
+    return fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\')) ||
+           (fileName.size() >= 2 && fileName[1] == QLatin1Char(':'));
+}
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
+{
+    // Every window reaches the main window by name, already while it is created.
+    MainForm = this;
+    setWindowTitle(QStringLiteral("Trevasc"));
+    setWindowIcon(Icons::ProgramIcon());
+
+    MdiArea = new QMdiArea(this);
+    MdiArea->setObjectName(QStringLiteral("MdiArea"));
+    MdiArea->setBackground(QApplication::palette().brush(QPalette::Dark));
+    setCentralWidget(MdiArea);
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    statusBar()->setSizeGripEnabled(true);
+
+    CreateActions();
+    CreateMenusAndToolBar();
+    connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateWindowActions(); });
+    qApp->installEventFilter(this);
+
+    // The windowing system's usual size for a new main window.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        resize(area.width() * 3 / 4, area.height() * 3 / 4);
+    }
+
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    // The catalog windows go first, while the main window is still whole.
+    const auto windows = MdiArea->subWindowList();
+    for (QMdiSubWindow* window : windows)
+        delete window;
+    qApp->removeEventFilter(this);
+    if (MainForm == this)
+        MainForm = nullptr;
+}
+
+void TMainForm::CreateActions()
+{
+    struct Spec
+    {
+        QAction* TMainForm::*Field;
+        const char* Name;
+        const char* Category;
+        const char* Shortcut;
+        int Image; // -1: none
+        bool Enabled;
+        void (TMainForm::*Handler)();
+    };
+    // The action list: one row per command, in list order.
+    static const Spec specs[] = {
+        {&TMainForm::FileNew1, "FileNew1", "File", "Ctrl+N", Icons::New, true, &TMainForm::FileNew1Execute},
+        {&TMainForm::FileOpen1, "FileOpen1", "File", "Ctrl+O", Icons::Open, true,
+         &TMainForm::FileOpen1Execute},
+        {&TMainForm::FileClose1, "FileClose1", "File", nullptr, -1, false, &TMainForm::CloseActiveChild},
+        {&TMainForm::FileSave1, "FileSave1", "File", "Ctrl+S", Icons::Save, false,
+         &TMainForm::FileSave1Execute},
+        {&TMainForm::FileSaveAs1, "FileSaveAs1", "File", nullptr, -1, true, &TMainForm::FileSaveAs1Execute},
+        {&TMainForm::FileExit1, "FileExit1", "File", nullptr, -1, true, &TMainForm::FileExit1Execute},
+        {&TMainForm::EditCut1, "EditCut1", "Edit", "Ctrl+X", Icons::Cut, true, &TMainForm::EditCut1Execute},
+        {&TMainForm::EditCopy1, "EditCopy1", "Edit", "Ctrl+C", Icons::Copy, true,
+         &TMainForm::EditCopy1Execute},
+        {&TMainForm::EditPaste1, "EditPaste1", "Edit", "Ctrl+V", Icons::Paste, true,
+         &TMainForm::EditPaste1Execute},
+        {&TMainForm::WindowCascade1, "WindowCascade1", "Window", nullptr, Icons::Cascade, false,
+         &TMainForm::CascadeChildren},
+        {&TMainForm::WindowTileHorizontal1, "WindowTileHorizontal1", "Window", nullptr, Icons::TileHorizontal,
+         false, &TMainForm::TileChildrenHorizontally},
+        {&TMainForm::WindowTileVertical1, "WindowTileVertical1", "Window", nullptr, Icons::TileVertical,
+         false, &TMainForm::TileChildrenVertically},
+        {&TMainForm::WindowMinimizeAll1, "WindowMinimizeAll1", "Window", nullptr, -1, false,
+         &TMainForm::MinimizeAllChildren},
+        {&TMainForm::WindowArrangeAll1, "WindowArrangeAll1", "Window", nullptr, -1, false,
+         &TMainForm::ArrangeIcons},
+        {&TMainForm::HelpAbout1, "HelpAbout1", "Help", nullptr, -1, true, &TMainForm::HelpAbout1Execute},
+        {&TMainForm::EditSettingsAction1, "EditSettingsAction1", "Edit", nullptr, -1, true,
+         &TMainForm::EditSettingsAction1Execute},
+        {&TMainForm::FileExportPics1, "FileExportPics1", "File", nullptr, -1, true,
+         &TMainForm::FileExportPics1Execute},
+        {&TMainForm::FileImportPicDir1, "FileImportPicDir1", "File", nullptr, -1, true,
+         &TMainForm::FileImportPicDir1Execute},
+    };
+    for (const Spec& spec : specs) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(spec.Name));
+        action->setProperty("category", QString::fromLatin1(spec.Category));
+        if (spec.Shortcut)
+            action->setShortcut(QKeySequence(QString::fromLatin1(spec.Shortcut), QKeySequence::PortableText));
+        if (spec.Image >= 0)
+            action->setIcon(Icons::ListImage(spec.Image));
+        action->setEnabled(spec.Enabled);
+        const auto handler = spec.Handler;
+        connect(action, &QAction::triggered, this,
+                [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+        this->*spec.Field = action;
+    }
+    // The initial texts of the two picture commands before any language applies.
+    FileExportPics1->setText(QStringLiteral("Export &all frames as PIC files..."));
+    FileImportPicDir1->setText(QStringLiteral("&Import a dir with PIC files..."));
+}
+
+void TMainForm::CreateMenusAndToolBar()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu"));
+    File1 = bar->addMenu(QString());
+    File1->setObjectName(QStringLiteral("File1"));
+    File1->addActions({FileNew1, FileOpen1, FileClose1, FileSave1, FileSaveAs1});
+    File1->addSeparator();
+    File1->addActions({FileImportPicDir1, FileExportPics1});
+    File1->addSeparator();
+    File1->addAction(FileExit1);
+
+    Edit1 = bar->addMenu(QString());
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->addActions({EditCut1, EditCopy1, EditPaste1});
+    Edit1->addSeparator();
+    Edit1->addAction(EditSettingsAction1);
+
+    Window1 = bar->addMenu(QString());
+    Window1->setObjectName(QStringLiteral("Window1"));
+    connect(Window1, &QMenu::aboutToShow, this, &TMainForm::UpdateWindowMenu);
+    UpdateWindowMenu();
+
+    Help1 = bar->addMenu(QString());
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Help1->addAction(HelpAbout1);
+
+    ToolBar = addToolBar(QStringLiteral("ToolBar"));
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setIconSize(QSize(16, 16));
+    ToolBar->setMovable(false);
+    ToolBar->setFloatable(false);
+    ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    ToolBar->addActions({FileNew1, FileOpen1, FileSave1});
+    ToolBar->addSeparator()->setObjectName(QStringLiteral("ToolButton3"));
+    ToolBar->addActions({EditCut1, EditCopy1, EditPaste1});
+    // A hidden separator takes no room, so Cascade follows Paste directly.
+    QAction* hidden = ToolBar->addSeparator();
+    hidden->setObjectName(QStringLiteral("ToolButton7"));
+    hidden->setVisible(false);
+    ToolBar->addActions({WindowCascade1, WindowTileHorizontal1, WindowTileVertical1});
+}
+
+void TMainForm::FormCreate()
+{
+    FileSave1->setEnabled(false);
+    FileSaveAs1->setEnabled(false);
+    FileExportPics1->setEnabled(false);
+    FileImportPicDir1->setEnabled(true);
+    Language = 0;
+    LoadIniSettings();
+    ApplyLanguage();
+}
+
+void TMainForm::FormClose()
+{
+    SaveIniSettings();
+}
+
+void TMainForm::ApplyLanguage()
+{
+    const int column = Language == 1 ? 1 : 0;
+    for (const ActionTexts& row : ActionTable) {
+        QAction* action = this->*row.Action;
+        action->setText(QString::fromUtf16(row.Caption[column]));
+        SetHint(action, QString::fromUtf16(row.Hint[column]));
+    }
+    const std::array<QMenu*, 4> menus{File1, Edit1, Window1, Help1};
+    for (size_t i = 0; i < menus.size(); ++i) {
+        menus[i]->setTitle(QString::fromUtf16(MenuTable[i][0][column]));
+        const QString hint = QString::fromUtf16(MenuTable[i][1][column]);
+        menus[i]->menuAction()->setStatusTip(hint);
+        menus[i]->menuAction()->setToolTip(hint);
+    }
+}
+
+// --- catalog windows ------------------------------------------------------
+
+TMDIChild* TMainForm::ActiveMDIChild() const
+{
+    // The current window stays current while another application is active.
+    return qobject_cast<TMDIChild*>(MdiArea->currentSubWindow());
+}
+
+int TMainForm::MDIChildCount() const
+{
+    return int(Children().size());
+}
+
+TMDIChild* TMainForm::MDIChildren(int index) const
+{
+    const QList<TMDIChild*> children = Children();
+    return index >= 0 && index < children.size() ? children[index] : nullptr;
+}
+
+QList<TMDIChild*> TMainForm::Children() const
+{
+    QList<TMDIChild*> children;
+    const auto windows = MdiArea->subWindowList(QMdiArea::CreationOrder);
+    for (QMdiSubWindow* window : windows)
+        if (auto* child = qobject_cast<TMDIChild*>(window))
+            children << child;
+    return children;
+}
+
+TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName)
+{
+    auto* child = new TMDIChild;
+    child->setWindowTitle(fileName);
+    child->setWindowIcon(windowIcon());
+    MdiArea->addSubWindow(child);
+    // Destruction comes after the window has left the frame's list.
+    connect(child, &QObject::destroyed, this, &TMainForm::UpdateWindowActions, Qt::QueuedConnection);
+    child->show();
+    child->setGeometry(0, child->y(), MdiArea->viewport()->width(), child->height());
+    MdiArea->setActiveSubWindow(child);
+    UpdateWindowActions();
+
+    if (QFileInfo(fileName).isFile()) {
+        child->Cat.LoadFromFile(fileName);
+        child->Modified = false;
+        child->RepaintGrid();
+    }
+    FileSave1->setEnabled(true);
+    FileSaveAs1->setEnabled(true);
+    FileExportPics1->setEnabled(true);
+    return child;
+}
+
+void TMainForm::CloseMDI()
+{
+    if (MDIChildCount() == 1) {
+        FileSave1->setEnabled(false);
+        FileSaveAs1->setEnabled(false);
+        FileExportPics1->setEnabled(false);
+    }
+}
+
+void TMainForm::UpdateWindowActions()
+{
+    const bool any = !Children().isEmpty();
+    FileClose1->setEnabled(ActiveMDIChild() != nullptr);
+    for (QAction* action :
+         {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1, WindowArrangeAll1})
+        action->setEnabled(any);
+}
+
+void TMainForm::UpdateWindowMenu()
+{
+    Window1->clear();
+    Window1->addActions(
+        {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1, WindowArrangeAll1});
+    const QList<TMDIChild*> children = Children();
+    if (children.isEmpty())
+        return;
+    Window1->addSeparator();
+    TMDIChild* active = ActiveMDIChild();
+    for (int i = 0; i < children.size(); ++i) {
+        TMDIChild* child = children[i];
+        // Numbers 1 to 9 carry an accelerator; a "&" of the title shows as such.
+        QString title = child->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const QString text = i < 9 ? QStringLiteral("&%1 %2").arg(i + 1).arg(title)
+                                   : QStringLiteral("%1 %2").arg(i + 1).arg(title);
+        QAction* action = Window1->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(child == active);
+        QPointer<TMDIChild> target(child);
+        connect(action, &QAction::triggered, this, [this, target] {
+            RunGuarded([this, target] {
+                if (target) {
+                    if (target->isMinimized())
+                        target->showNormal();
+                    MdiArea->setActiveSubWindow(target);
+                }
+            });
+        });
+    }
+}
+
+// --- the frame's own window commands --------------------------------------
+
+void TMainForm::CloseActiveChild()
+{
+    if (QMdiSubWindow* window = MdiArea->currentSubWindow())
+        window->close();
+}
+
+void TMainForm::CascadeChildren()
+{
+    MdiArea->cascadeSubWindows();
+}
+
+void TMainForm::TileChildrenHorizontally()
+{
+    TileChildren(Qt::Vertical);
+}
+
+void TMainForm::TileChildrenVertically()
+{
+    TileChildren(Qt::Horizontal);
+}
+
+// Lays the windows that are not minimised out in one line: Qt::Vertical puts
+// them one above the other, Qt::Horizontal side by side. Minimised windows
+// keep the bottom row.
+void TMainForm::TileChildren(Qt::Orientation direction)
+{
+    QList<TMDIChild*> windows;
+    int iconRow = 0;
+    for (TMDIChild* child : Children()) {
+        if (child->isMinimized())
+            iconRow = std::max(iconRow, child->height());
+        else if (!child->isHidden())
+            windows << child;
+    }
+    if (windows.isEmpty())
+        return;
+    if (iconRow > 0)
+        ArrangeIcons();
+    QRect area = MdiArea->viewport()->rect();
+    area.setBottom(area.bottom() - iconRow);
+    const int n = int(windows.size());
+    for (int i = 0; i < n; ++i) {
+        QRect cell;
+        if (direction == Qt::Vertical) {
+            const int top = area.top() + area.height() * i / n;
+            const int bottom = area.top() + area.height() * (i + 1) / n;
+            cell = QRect(area.left(), top, area.width(), bottom - top);
+        } else {
+            const int left = area.left() + area.width() * i / n;
+            const int right = area.left() + area.width() * (i + 1) / n;
+            cell = QRect(left, area.top(), right - left, area.height());
+        }
+        if (windows[i]->isMaximized())
+            windows[i]->showNormal();
+        windows[i]->setGeometry(cell);
+    }
+}
+
+void TMainForm::MinimizeAllChildren()
+{
+    const QList<TMDIChild*> children = Children();
+    for (qsizetype i = children.size() - 1; i >= 0; --i)
+        children[i]->showMinimized();
+}
+
+// Minimised windows line up along the bottom, from left to right, in rows
+// that grow upwards.
+void TMainForm::ArrangeIcons()
+{
+    const QRect area = MdiArea->viewport()->rect();
+    int x = 0;
+    int bottom = area.bottom() + 1;
+    int rowHeight = 0;
+    for (TMDIChild* child : Children()) {
+        if (!child->isMinimized())
+            continue;
+        const QSize size = child->size();
+        if (x > 0 && x + size.width() > area.width()) {
+            x = 0;
+            bottom -= rowHeight;
+            rowHeight = 0;
+        }
+        child->move(x, bottom - size.height());
+        x += size.width();
+        rowHeight = std::max(rowHeight, size.height());
+    }
+}
+
+// --- File commands --------------------------------------------------------
+
+void TMainForm::FileNew1Execute()
+{
+    OpenCatalogWindow(QStringLiteral("noname%1.cat").arg(MDIChildCount() + 1));
+}
+
+void TMainForm::FileOpen1Execute()
+{
+    OpenDialog.Filter = CatalogFilter;
+    OpenDialog.DefaultExt = CatalogExt;
+    if (!OpenDialog.Execute(this))
+        return;
+    OpenCatalogWindow(OpenDialog.FileName);
+}
+
+bool TMainForm::SaveCatalog(TMDIChild* child)
+{
+    if (!child)
+        return false;
+    const QString fileName = child->windowTitle();
+    if (!HasDirectory(fileName))
+        return SaveCatalogAs(child);
+    child->Cat.SaveToFile(fileName);
+    child->Modified = false;
+    return true;
+}
+
+bool TMainForm::SaveCatalogAs(TMDIChild* child)
+{
+    if (!child)
+        return false;
+    SaveDialog.Filter = CatalogFilter;
+    SaveDialog.DefaultExt = CatalogExt;
+    SaveDialog.FileName = child->windowTitle();
+    if (!SaveDialog.Execute(this))
+        return false;
+    // A bare name would send Save back here; it is relative to the working folder.
+    QString fileName = SaveDialog.FileName;
+    if (!HasDirectory(fileName))
+        fileName = QFileInfo(fileName).absoluteFilePath();
+    child->setWindowTitle(fileName);
+    return SaveCatalog(child);
+}
+
+void TMainForm::FileSave1Execute()
+{
+    SaveCatalog(ActiveMDIChild());
+}
+
+void TMainForm::FileSaveAs1Execute()
+{
+    SaveCatalogAs(ActiveMDIChild());
+}
+
+void TMainForm::FileExit1Execute()
+{
+    close();
+}
+
+// --- Edit commands --------------------------------------------------------
+
+void TMainForm::EditCopy1Execute()
+{
+    if (TMDIChild* child = ActiveMDIChild())
+        child->CopySelection(ClipboardFrames);
+    EditPaste1->setEnabled(true);
+}
+
+void TMainForm::EditCut1Execute()
+{
+    TMDIChild* child = ActiveMDIChild();
+    if (!child)
+        return;
+    child->CopySelection(ClipboardFrames);
+    EditPaste1->setEnabled(true);
+    for (int slot = child->SelStart(); slot <= child->SelEnd(); ++slot)
+        child->Cat.Frames.GetFrame(slot).Clear();
+    child->Modified = true;
+    child->RepaintGrid();
+}
+
+void TMainForm::EditPaste1Execute()
+{
+    if (TMDIChild* child = ActiveMDIChild())
+        child->PasteFrames(ClipboardFrames.get(), child->SelStart());
+}
+
+// --- picture folders ------------------------------------------------------
+
+QString TMainForm::PickExistingFolder(int prompt)
+{
+    const QString directory =
+        Dialogs::PickFolder(this, QString::fromUtf16(FolderPrompts[prompt][Language == 1 ? 1 : 0]));
+    if (directory.isEmpty())
+        return QString();
+    if (!QFileInfo(directory).isDir()) {
+        Dialogs::ShowMessage(this, QStringLiteral("Trevasc"),
+                             directory + QStringLiteral(" does not exists."));
+        return QString();
+    }
+    return directory;
+}
+
+void TMainForm::FileExportPics1Execute()
+{
+    const QString directory = PickExistingFolder(0);
+    if (directory.isEmpty())
+        return;
+    if (TMDIChild* child = ActiveMDIChild())
+        child->ExportPics(directory);
+}
+
+void TMainForm::FileImportPicDir1Execute()
+{
+    const QString directory = PickExistingFolder(1);
+    if (directory.isEmpty())
+        return;
+    TMDIChild* child = OpenCatalogWindow(QStringLiteral("noname%1.cat").arg(MDIChildCount() + 1));
+    child->ImportPics(directory);
+}
+
+// --- settings -------------------------------------------------------------
+
+QString TMainForm::IniFileName()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/Trevasc.ini");
+}
+
+void TMainForm::LoadIniSettings()
+{
+    const TIniFile ini(IniFileName());
+    Language = ini.ReadInteger(IniSection, QStringLiteral("Language"), 0);
+    PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
+}
+
+void TMainForm::SaveIniSettings()
+{
+    TIniFile ini(IniFileName());
+    ini.WriteInteger(IniSection, QStringLiteral("Language"), Language);
+    ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
+    ini.UpdateFile();
+}
+
+void TMainForm::EditSettingsAction1Execute()
+{
+    if (!SettingsBox)
+        return;
+    SettingsBox->EditPalPath->setText(PalettePath);
+    SettingsBox->ComboBoxLanguage->setCurrentIndex(Language == 0 || Language == 1 ? Language : -1);
+    if (SettingsBox->exec() != QDialog::Accepted)
+        return;
+    PalettePath = SettingsBox->EditPalPath->text();
+    Language = SettingsBox->ComboBoxLanguage->currentIndex();
+    ApplyLanguage();
+    if (OverwriteBox)
+        OverwriteBox->ApplyLanguage();
+    SettingsBox->ApplyLanguage();
+    if (AboutBox)
+        AboutBox->ApplyLanguage();
+    for (TMDIChild* child : Children())
+        child->ApplyLanguage();
+}
+
+void TMainForm::HelpAbout1Execute()
+{
+    if (AboutBox)
+        AboutBox->exec();
+}
+
+// --- shut-down ------------------------------------------------------------
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    // Each window is asked in the frame's order; the first refusal stops all.
+    bool mayClose = false;
+    RunGuarded([&] {
+        for (TMDIChild* child : Children())
+            if (!child->FormCloseQuery())
+                return;
+        mayClose = true;
+    });
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
+    // The windows have agreed: a settings file that cannot be written is
+    // reported, and the program ends anyway.
+    RunGuarded([this] { FormClose(); });
+    const QList<TMDIChild*> children = Children();
+    for (TMDIChild* child : children)
+        delete child;
+    UpdateWindowActions();
+    event->accept();
+}
+
+// Cut, Copy and Paste belong to the frames also while a text field of a
+// catalog window has the focus: the field does not take their keys.
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        auto* widget = static_cast<QWidget*>(watched);
+        if (MdiArea->isAncestorOf(widget) &&
+            (pressed == EditCut1->shortcut() || pressed == EditCopy1->shortcut() ||
+             pressed == EditPaste1->shortcut())) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "ZLT_Catalog.h"
 
+#include <QList>
 #include <QMainWindow>
 
 #include <cstdint>
@@ -94,6 +95,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override; // shut-down: FormCloseQuery of every child, then FormClose
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -102,6 +104,22 @@ private:
     void CreateMenusAndToolBar();
     void UpdateWindowMenu();
     void UpdateWindowActions();
+
+    // The catalog windows in the frame's order.
+    QList<TMDIChild*> Children() const;
+
+    // The frame's own window commands.
+    void CloseActiveChild();
+    void CascadeChildren();
+    void TileChildrenHorizontally();
+    void TileChildrenVertically();
+    void TileChildren(Qt::Orientation direction);
+    void MinimizeAllChildren();
+    void ArrangeIcons();
+
+    // The folder picker with the export (0) or import (1) prompt; an empty
+    // string when cancelled or when the folder does not exist (reported).
+    QString PickExistingFolder(int prompt);
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;

@@ -11,7 +11,14 @@ class TOverwriteBox : public QDialog
     Q_OBJECT
 
 public:
-    enum Answer { Cancel = 2, Overwrite = 3, OverwriteAll = 4, Insert = 5, InsertAll = 6 };
+    enum Answer
+    {
+        Cancel = 2,
+        Overwrite = 3,
+        OverwriteAll = 4,
+        Insert = 5,
+        InsertAll = 6
+    };
 
     explicit TOverwriteBox(QWidget* parent = nullptr); // runs FormCreate
     void ApplyLanguage();

@@ -1,0 +1,110 @@
+#include "Dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QScreen>
+#include <QStringList>
+
+namespace {
+// "Desc (*.x)|*.x|Other|*.y;*.z" -> "Desc (*.x);;Other (*.y *.z)"
+QStringList QtFilters(const QString& filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        const QString patterns =
+            parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts).join(QLatin1Char(' '));
+        // Qt takes the patterns from the last parentheses of the text.
+        if (description.endsWith(QLatin1Char(')')) && description.contains(QLatin1Char('(')))
+            result << description;
+        else
+            result << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    if (result.isEmpty() && !filter.isEmpty())
+        result << filter;
+    return result;
+}
+} // namespace
+
+bool TFileDialog::Execute(QWidget* parent)
+{
+    if (TestHook)
+        return TestHook(*this);
+
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(FKind == Kind::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    // Open: one existing file. Save: the dialog asks before overwriting.
+    dialog.setFileMode(FKind == Kind::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilters(QtFilters(Filter));
+    dialog.setDefaultSuffix(DefaultExt);
+    dialog.setSizeGripEnabled(true);
+    if (!FileName.isEmpty()) {
+        const QFileInfo info(FileName);
+        if (info.isAbsolute() || FileName.contains(QLatin1Char('/')))
+            dialog.setDirectory(info.absolutePath());
+        dialog.selectFile(info.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty())
+        return false;
+    FileName = files.first();
+    return true;
+}
+
+namespace Dialogs {
+QMessageBox::StandardButton AskYesNoCancel(QWidget* parent, const QString& title, const QString& text)
+{
+    if (AskHook)
+        return AskHook(title, text);
+    QMessageBox box(QMessageBox::NoIcon, title, text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Yes || answer == QMessageBox::No)
+        return QMessageBox::StandardButton(answer);
+    return QMessageBox::Cancel;
+}
+
+void ShowMessage(QWidget* parent, const QString& title, const QString& text)
+{
+    if (MessageHook) {
+        MessageHook(title, text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void CenterOnScreen(QWidget* window)
+{
+    QScreen* screen = window->parentWidget() ? window->parentWidget()->screen() : window->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    window->ensurePolished();
+    QSize size = window->size();
+    if (window->layout())
+        size = size.expandedTo(window->layout()->totalSizeHint());
+    QRect rect(QPoint(0, 0), size);
+    rect.moveCenter(screen->availableGeometry().center());
+    window->move(rect.topLeft());
+}
+
+QString PickFolder(QWidget* parent, const QString& prompt)
+{
+    if (PickFolderHook)
+        return PickFolderHook(prompt);
+    // No folder preselected, and no folder can be made or renamed from here.
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent, prompt, QString(), QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
+    return folder.isEmpty() ? QString() : QDir::toNativeSeparators(folder);
+}
+} // namespace Dialogs

@@ -1,0 +1,68 @@
+#include "Guard.h"
+
+#include "ZLT_Error.h"
+
+#include <QMessageBox>
+
+#include <exception>
+
+namespace {
+std::function<void(const QString&)>& Reporter()
+{
+    static std::function<void(const QString&)> reporter;
+    return reporter;
+}
+
+void ShowErrorBox(const QString& message)
+{
+    QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Trevasc"), message);
+}
+
+// The message of the exception being handled.
+QString CurrentMessage()
+{
+    try {
+        throw;
+    } catch (const EZLT_Error& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+} // namespace
+
+void ReportError(const QString& message)
+{
+    if (Reporter())
+        Reporter()(message);
+    else
+        ShowErrorBox(message);
+}
+
+void SetErrorReporter(std::function<void(const QString&)> reporter)
+{
+    Reporter() = std::move(reporter);
+}
+
+void RunGuarded(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (...) {
+        const QString message = CurrentMessage();
+        // Showing the message must not throw out of the guard either.
+        try {
+            ReportError(message);
+        } catch (...) {
+        }
+    }
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    bool result = false;
+    RunGuarded([&] { result = QApplication::notify(receiver, event); });
+    return result;
+}

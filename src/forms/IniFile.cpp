@@ -1,0 +1,160 @@
+#include "IniFile.h"
+
+#include "ZLT_Error.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+bool IsSectionLine(const QString& line, QString* name = nullptr)
+{
+    const QString t = line.trimmed();
+    if (!t.startsWith(QLatin1Char('[')))
+        return false;
+    const qsizetype close = t.indexOf(QLatin1Char(']'));
+    if (close < 0)
+        return false;
+    if (name)
+        *name = t.mid(1, close - 1).trimmed();
+    return true;
+}
+
+bool IsComment(const QString& line)
+{
+    const QString t = line.trimmed();
+    return t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'));
+}
+
+// The key of a "key=value" line, or a null string for any other line.
+QString KeyOf(const QString& line)
+{
+    if (IsComment(line) || IsSectionLine(line))
+        return QString();
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq < 0)
+        return QString();
+    return line.left(eq).trimmed();
+}
+
+QString ValueOf(const QString& line)
+{
+    QString value = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
+    // The platform's ini routines drop one pair of enclosing quotes.
+    if (value.size() >= 2 && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
+        value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return value;
+}
+
+bool SameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+TIniFile::TIniFile(const QString& fileName) : FFileName(fileName)
+{
+#ifdef Q_OS_WIN
+    FLineBreak = QStringLiteral("\r\n");
+#else
+    FLineBreak = QStringLiteral("\n");
+#endif
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QByteArray data = file.readAll();
+    if (data.startsWith("\xEF\xBB\xBF"))
+        data.remove(0, 3);
+    if (data.contains("\r\n"))
+        FLineBreak = QStringLiteral("\r\n");
+    QString text = QString::fromUtf8(data);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    FLines = text.split(QLatin1Char('\n'));
+    // A final line break leaves one empty piece behind.
+    if (!FLines.isEmpty() && FLines.back().isEmpty())
+        FLines.removeLast();
+}
+
+TIniFile::Location TIniFile::Find(const QString& section, const QString& key) const
+{
+    Location loc;
+    for (int i = 0; i < FLines.size(); ++i) {
+        QString name;
+        if (IsSectionLine(FLines[i], &name)) {
+            if (loc.SectionLine >= 0)
+                break; // the section found ends here
+            if (SameName(name, section)) {
+                loc.SectionLine = i;
+                loc.EndLine = i + 1;
+            }
+            continue;
+        }
+        if (loc.SectionLine < 0)
+            continue;
+        if (!FLines[i].trimmed().isEmpty())
+            loc.EndLine = i + 1;
+        if (loc.KeyLine < 0 && SameName(KeyOf(FLines[i]), key))
+            loc.KeyLine = i;
+    }
+    return loc;
+}
+
+bool TIniFile::ValueExists(const QString& section, const QString& key) const
+{
+    return Find(section, key).KeyLine >= 0;
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    const Location loc = Find(section, key);
+    if (loc.KeyLine < 0)
+        return defaultValue;
+    return ValueOf(FLines[loc.KeyLine]);
+}
+
+int32_t TIniFile::ReadInteger(const QString& section, const QString& key, int32_t defaultValue) const
+{
+    const QString text = ReadString(section, key, QString());
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? int32_t(value) : defaultValue;
+}
+
+void TIniFile::WriteInteger(const QString& section, const QString& key, int32_t value)
+{
+    WriteString(section, key, QString::number(value));
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
+{
+    const QString line = key + QLatin1Char('=') + value;
+    const Location loc = Find(section, key);
+    if (loc.KeyLine >= 0) {
+        FLines[loc.KeyLine] = line;
+    } else if (loc.SectionLine >= 0) {
+        FLines.insert(loc.EndLine, line);
+    } else {
+        // A new section, separated from what comes before by an empty line.
+        if (!FLines.isEmpty() && !FLines.back().trimmed().isEmpty())
+            FLines << QString();
+        FLines << QLatin1Char('[') + section + QLatin1Char(']') << line;
+    }
+}
+
+QByteArray TIniFile::Text() const
+{
+    QString text;
+    for (const QString& line : FLines)
+        text += line + FLineBreak;
+    return text.toUtf8();
+}
+
+void TIniFile::UpdateFile() const
+{
+    QSaveFile file(FFileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EZLT_File(QStringLiteral("Cannot create file '%1': %2").arg(FFileName, file.errorString()));
+    const QByteArray data = Text();
+    if (file.write(data) != data.size() || !file.commit())
+        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(FFileName, file.errorString()));
+}
