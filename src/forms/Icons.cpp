@@ -4,6 +4,16 @@
 
 #include <array>
 
+// The pictures live in a static library: nothing would pull them in.
+static void LoadIconResources()
+{
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(icons);
+        return true;
+    }();
+    (void)loaded;
+}
+
 namespace {
 constexpr std::array<const char*, Icons::ImageCount> ImageFiles{
     "img00_cut",          "img01_copy",    "img02_paste", "img03_undo",
@@ -15,6 +25,7 @@ constexpr std::array<const char*, Icons::ImageCount> ImageFiles{
 
 QString ResourceName(const char* name)
 {
+    LoadIconResources();
     return QStringLiteral(":/icons/%1.xpm").arg(QLatin1String(name));
 }
 } // namespace

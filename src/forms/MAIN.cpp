@@ -350,7 +350,9 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName)
     MdiArea->setActiveSubWindow(child);
     UpdateWindowActions();
 
-    if (QFileInfo(fileName).isFile()) {
+    // Anything but a directory counts as a file; the loader refuses what it cannot read.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isDir()) {
         child->Cat.LoadFromFile(fileName);
         child->Modified = false;
         child->RepaintGrid();
