@@ -1,0 +1,357 @@
+// Saving is atomic: a save that fails for any reason leaves the old file
+// byte for byte and raises an error naming the file and the reason.
+
+#include "DataTestSupport.h"
+
+#include "ZLT_Files.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace DataTest;
+
+namespace {
+
+// What is saved: a catalog or a single frame as a picture file.
+enum class Kind
+{
+    Catalog,
+    Picture
+};
+
+// Saves something of the kind that is larger than any old file used here.
+void SaveSomething(Kind kind, const QString& fileName, int points = 3000)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < points; ++i)
+        frame->Add(TZLT_Point(int16_t(i), int16_t(-i), 1, 2, 3));
+    if (kind == Kind::Picture) {
+        frame->SaveToPicFile(fileName);
+        return;
+    }
+    TZLT_Cat cat;
+    cat.Frames.SetFrame(100, std::move(frame));
+    cat.SaveToFile(fileName);
+}
+
+QByteArray OldBytes()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 5000; ++i)
+        bytes.append(char(i * 7));
+    return bytes;
+}
+
+// Everything in a folder, so a temporary file left behind shows.
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// Checks the outcome of a failed save; returns an empty string when right.
+QString CheckFailure(const QString& message, const QString& fileName, const QString& reason)
+{
+    if (message.isNull())
+        return QStringLiteral("the save raised nothing");
+    if (!message.contains(QLatin1Char('\'') + fileName + QLatin1Char('\'')))
+        return QStringLiteral("the message does not name the file: ") + message;
+    if (!message.contains(reason))
+        return QStringLiteral("the message does not say '%1': %2").arg(reason, message);
+    if (ReadBytes(fileName) != OldBytes())
+        return QStringLiteral("the old file changed");
+    if (Entries(QFileInfo(fileName).path()) != QStringList(QFileInfo(fileName).fileName()))
+        return QStringLiteral("left behind: ") + Entries(QFileInfo(fileName).path()).join(QLatin1Char(' '));
+    return QString();
+}
+
+QString SaveAndCheck(Kind kind, const QString& fileName, const QString& reason)
+{
+    const QString message = MessageOf<EZLT_File>([&] { SaveSomething(kind, fileName); });
+    QString result = CheckFailure(message, fileName, reason);
+    if (result.isEmpty() && !Messages().isEmpty())
+        result = QStringLiteral("console output: ") + Messages().join(QLatin1Char(' '));
+    return result;
+}
+
+// Runs body in a child process and returns the text it hands back: a
+// prefix "SKIP " asks to skip, any other non-empty text is a failure.
+QString RunInChild(const std::function<QString()>& body)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return QStringLiteral("pipe failed");
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return QStringLiteral("fork failed");
+    if (pid == 0) {
+        ::close(fds[0]);
+        QString result;
+        try {
+            result = body();
+        } catch (const std::exception& e) {
+            result = QStringLiteral("unexpected exception: ") + QString::fromUtf8(e.what());
+        }
+        const QByteArray bytes = result.toUtf8();
+        [[maybe_unused]] const ssize_t n = ::write(fds[1], bytes.constData(), size_t(bytes.size()));
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    QByteArray text;
+    char buffer[512];
+    ssize_t n;
+    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return QStringLiteral("the child process did not end normally (status %1)").arg(status);
+    return QString::fromUtf8(text);
+}
+
+bool WriteText(const char* path, const QByteArray& text)
+{
+    const int fd = ::open(path, O_WRONLY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, text.constData(), size_t(text.size())) == text.size();
+    ::close(fd);
+    return ok;
+}
+
+bool SyncFailsWithEio(int)
+{
+    errno = EIO;
+    return false;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Kind)
+
+class TestSaving : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup() { CheckNoMessages(); }
+
+    void saveReplacesTheOldFile_data() { Kinds(); }
+    void saveReplacesTheOldFile();
+    void directoryInTheFilesPlace_data() { Kinds(); }
+    void directoryInTheFilesPlace();
+    void readOnlyFolder_data() { Kinds(); }
+    void readOnlyFolder();
+    void fullFileSystem_data() { Kinds(); }
+    void fullFileSystem();
+    void failingSync_data() { Kinds(); }
+    void failingSync();
+    void frameTooLongForTheFile_data() { Kinds(); }
+    void frameTooLongForTheFile();
+
+private:
+    static void Kinds();
+    // A fresh folder holding only the old file; returns the file's name.
+    QString FolderWithOldFile(const QString& folder);
+    QTemporaryDir FDir;
+    int FCase = 0;
+};
+
+void TestSaving::Kinds()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::newRow("catalog") << Kind::Catalog;
+    QTest::newRow("picture") << Kind::Picture;
+}
+
+void TestSaving::initTestCase()
+{
+    InstallMessageTrap();
+    QVERIFY(FDir.isValid());
+    // Other users must reach the folders below (see readOnlyFolder).
+    QVERIFY(QFile::setPermissions(FDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                   QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                                   QFile::ExeOther));
+}
+
+void TestSaving::init()
+{
+    ++FCase;
+}
+
+QString TestSaving::FolderWithOldFile(const QString& folder)
+{
+    const QString path = FDir.filePath(QStringLiteral("%1-%2").arg(folder).arg(FCase));
+    QDir().mkpath(path);
+    const QString name = path + QStringLiteral("/old file");
+    WriteBytes(name, OldBytes());
+    return name;
+}
+
+void TestSaving::saveReplacesTheOldFile()
+{
+    QFETCH(Kind, kind);
+    const QString name = FolderWithOldFile(QStringLiteral("replace"));
+    SaveSomething(kind, name, 10);
+    const QByteArray bytes = ReadBytes(name);
+    QCOMPARE(bytes.size(), kind == Kind::Catalog ? 98301 + 80 : 14 + 80);
+    QVERIFY(bytes != OldBytes());
+    QCOMPARE(Entries(QFileInfo(name).path()), QStringList(QStringLiteral("old file")));
+}
+
+void TestSaving::directoryInTheFilesPlace()
+{
+    QFETCH(Kind, kind);
+    const QString name = FDir.filePath(QStringLiteral("folder-%1").arg(FCase));
+    QVERIFY(QDir().mkpath(name + QStringLiteral("/inside")));
+    const QString message = MessageOf<EZLT_File>([&] { SaveSomething(kind, name); });
+    QVERIFY2(message.contains(QLatin1Char('\'') + name + QLatin1Char('\'')), qPrintable(message));
+    QVERIFY2(message.contains(QLatin1String("directory")), qPrintable(message));
+    QVERIFY(QFileInfo(name).isDir());
+    QCOMPARE(Entries(name), QStringList(QStringLiteral("inside")));
+}
+
+void TestSaving::readOnlyFolder()
+{
+    QFETCH(Kind, kind);
+    const QString name = FolderWithOldFile(QStringLiteral("read-only"));
+    const QString folder = QFileInfo(name).path();
+    // The old file itself may be written: only the folder refuses new files.
+    QVERIFY(QFile::setPermissions(name, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                            QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    const QString reason = QString::fromLocal8Bit(std::strerror(EACCES));
+    const auto attempt = [&]() -> QString {
+        if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+            return QStringLiteral("SKIP this user may write into a read-only folder");
+        return SaveAndCheck(kind, name, reason);
+    };
+
+    QString result;
+    if (::geteuid() != 0) {
+        result = attempt();
+    } else {
+        // The superuser writes anywhere: try as the unprivileged user "nobody".
+        const passwd* nobody = ::getpwnam("nobody");
+        if (!nobody)
+            QSKIP("running as root and there is no user 'nobody' to run the save as");
+        const uid_t uid = nobody->pw_uid;
+        const gid_t gid = nobody->pw_gid;
+        result = RunInChild([&]() -> QString {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+                return QStringLiteral("SKIP cannot switch to the user 'nobody': ") +
+                       QString::fromLocal8Bit(std::strerror(errno));
+            if (::access(QFile::encodeName(name).constData(), R_OK) != 0)
+                return QStringLiteral("SKIP the user 'nobody' cannot reach the test folder");
+            return attempt();
+        });
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (result.startsWith(QLatin1String("SKIP ")))
+        QSKIP(qPrintable(result.mid(5)));
+    QVERIFY2(result.isEmpty(), qPrintable(result));
+    QCOMPARE(ReadBytes(name), OldBytes());
+}
+
+void TestSaving::fullFileSystem()
+{
+    QFETCH(Kind, kind);
+    // A small file system of our own, mounted in a private user and mount
+    // namespace, which needs no privileges where the kernel allows it.
+    const QString mountPoint = FDir.filePath(QStringLiteral("full-%1").arg(FCase));
+    QVERIFY(QDir().mkpath(mountPoint));
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    const QString result = RunInChild([&]() -> QString {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            return QStringLiteral("SKIP no private mount namespace here (%1): a small full file system "
+                                  "cannot be made without privileges")
+                .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        if (!WriteText("/proc/self/setgroups", "deny") ||
+            !WriteText("/proc/self/uid_map", QByteArray("0 ") + QByteArray::number(uid) + " 1") ||
+            !WriteText("/proc/self/gid_map", QByteArray("0 ") + QByteArray::number(gid) + " 1"))
+            return QStringLiteral("SKIP cannot map the user into the namespace");
+        if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("trevasc-test", QFile::encodeName(mountPoint).constData(), "tmpfs", 0,
+                    "size=256k,mode=0700") != 0)
+            return QStringLiteral("SKIP cannot mount a small file system: ") +
+                   QString::fromLocal8Bit(std::strerror(errno));
+
+        const QString name = mountPoint + QStringLiteral("/old file");
+        WriteBytes(name, OldBytes());
+        // Fill every block that is left.
+        {
+            QFile filler(mountPoint + QStringLiteral("/filler"));
+            if (!filler.open(QIODevice::WriteOnly))
+                return QStringLiteral("cannot create the filler file");
+            const QByteArray block(4096, 'f');
+            int blocks = 0;
+            while (filler.write(block) == block.size() && filler.flush() && ++blocks < 1000) {
+            }
+            if (blocks >= 1000)
+                return QStringLiteral("the small file system never filled up");
+            filler.close();
+            Messages().clear();
+        }
+        const QString message = MessageOf<EZLT_File>([&] { SaveSomething(kind, name); });
+        QFile::remove(mountPoint + QStringLiteral("/filler"));
+        QString outcome = CheckFailure(message, name, QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        if (outcome.isEmpty() && !Messages().isEmpty())
+            outcome = QStringLiteral("console output: ") + Messages().join(QLatin1Char(' '));
+        return outcome;
+    });
+    if (result.startsWith(QLatin1String("SKIP ")))
+        QSKIP(qPrintable(result.mid(5)));
+    QVERIFY2(result.isEmpty(), qPrintable(result));
+}
+
+void TestSaving::failingSync()
+{
+    QFETCH(Kind, kind);
+    // A disk may report a write error only when the data is synced.
+    const QString name = FolderWithOldFile(QStringLiteral("sync"));
+    const ZLT_Files::SyncFunction old = ZLT_Files::SetSyncFunction(&SyncFailsWithEio);
+    const QString result = SaveAndCheck(kind, name, QString::fromLocal8Bit(std::strerror(EIO)));
+    ZLT_Files::SetSyncFunction(old);
+    QVERIFY2(result.isEmpty(), qPrintable(result));
+}
+
+void TestSaving::frameTooLongForTheFile()
+{
+    QFETCH(Kind, kind);
+    // 65536 points cannot be counted in 16 bits; writing them would corrupt the file.
+    const QString name = FolderWithOldFile(QStringLiteral("long"));
+    auto frame = std::make_unique<TZLT_Frame>();
+    frame->AllPoints().assign(65536, TZLT_Point(1, 2, 3, 4, 5));
+    QString message;
+    if (kind == Kind::Picture) {
+        message = MessageOf<EZLT_File>([&] { frame->SaveToPicFile(name); });
+    } else {
+        TZLT_Cat cat;
+        cat.Frames.SetFrame(3, std::move(frame));
+        message = MessageOf<EZLT_File>([&] { cat.SaveToFile(name); });
+    }
+    const QString result = CheckFailure(message, name, QStringLiteral("65536"));
+    QVERIFY2(result.isEmpty(), qPrintable(result));
+}
+
+QTEST_GUILESS_MAIN(TestSaving)
+#include "tst_data_saving.moc"
