@@ -6,6 +6,7 @@
 #include "ShellTestKit.h"
 
 #include <QClipboard>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QSpinBox>
@@ -572,6 +573,9 @@ void TestMainWindow::copyKeysInTheGotoFieldCopyFrames()
     QWidget* field = QApplication::focusWidget();
     QVERIFY(field);
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    auto* text = child->SpinEdit->findChild<QLineEdit*>();
+    QVERIFY(text);
+    QVERIFY(text->hasSelectedText()); // the field could copy or cut
 
     QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
     QVERIFY(MainForm->ClipboardFrames);
