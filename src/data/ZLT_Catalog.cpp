@@ -2,7 +2,6 @@
 
 #include "ZLT_Files.h"
 
-#include <QBuffer>
 #include <QIODevice>
 
 #include <algorithm>
@@ -356,50 +355,72 @@ void TZLT_Cat::LoadFromFile(const QString& fileName)
     LoadFromBytes(ZLT_Files::ReadWholeFile(fileName));
 }
 
-void TZLT_Cat::WriteTo(QIODevice& device) const
+namespace {
+
+// The size of the catalog file; raises for a frame too long to be counted.
+qsizetype CatFileSize(const TZLT_FrameList& frames)
 {
-    // Frames are gathered into large chunks: one write call per few MiB.
-    constexpr qsizetype ChunkSize = 4 << 20;
-    QByteArray chunk;
-    chunk.resize(ChunkSize);
-    qsizetype used = 0;
-    const auto flush = [&] {
-        if (used > 0 && device.write(chunk.constData(), used) != used)
-            throw EZLT_File(device.errorString());
-        used = 0;
-    };
-    for (int slot = 0; slot < SlotCount; ++slot) {
-        const TZLT_Frame::Points& points = Frames.GetFrame(slot).AllPoints();
-        const int n = int(points.size());
+    qsizetype size = qsizetype(TZLT_Cat::SlotCount) * CatHeaderSize;
+    for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot) {
+        const int n = frames.GetFrame(slot).Count();
         if (n > TZLT_Frame::MaxPoints)
             throw EZLT_Error(TooManyPoints(n));
-        if (ChunkSize - used < CatHeaderSize)
-            flush();
-        char* out = chunk.data() + used;
+        size += qsizetype(n) * RecordSize;
+    }
+    return size;
+}
+
+// Encodes all frame blocks into buffer, handing it to flush(used) whenever
+// it is full and once at the end.
+template<typename Flush>
+void EncodeCatalog(const TZLT_FrameList& frames, char* buffer, qsizetype capacity, Flush flush)
+{
+    qsizetype used = 0;
+    for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot) {
+        const TZLT_Frame::Points& points = frames.GetFrame(slot).AllPoints();
+        const int n = int(points.size());
+        if (capacity - used < CatHeaderSize) {
+            flush(used);
+            used = 0;
+        }
+        char* out = buffer + used;
         out[0] = 0;
         WriteLE16(out + 1, uint16_t(n));
         used += CatHeaderSize;
         int done = 0;
         while (done < n) {
-            if (ChunkSize - used < RecordSize)
-                flush();
-            const int fit = int(std::min<qsizetype>(n - done, (ChunkSize - used) / RecordSize));
-            EncodeCatRecords(points.data() + done, fit, chunk.data() + used);
+            if (capacity - used < RecordSize) {
+                flush(used);
+                used = 0;
+            }
+            const int fit = int(std::min<qsizetype>(n - done, (capacity - used) / RecordSize));
+            EncodeCatRecords(points.data() + done, fit, buffer + used);
             used += qsizetype(fit) * RecordSize;
             done += fit;
         }
     }
-    flush();
+    flush(used);
+}
+
+} // namespace
+
+void TZLT_Cat::WriteTo(QIODevice& device) const
+{
+    // Frames are gathered into chunks of a few MiB: few write calls, and
+    // little memory beyond the catalog's own.
+    constexpr qsizetype ChunkSize = 4 << 20;
+    const qsizetype size = CatFileSize(Frames);
+    QByteArray chunk(std::min(size, ChunkSize), Qt::Uninitialized);
+    EncodeCatalog(Frames, chunk.data(), chunk.size(), [&](qsizetype used) {
+        if (used > 0 && device.write(chunk.constData(), used) != used)
+            throw EZLT_File(device.errorString());
+    });
 }
 
 QByteArray TZLT_Cat::ToBytes() const
 {
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        WriteTo(buffer);
-    }
+    QByteArray bytes(CatFileSize(Frames), Qt::Uninitialized);
+    EncodeCatalog(Frames, bytes.data(), bytes.size(), [](qsizetype) {});
     return bytes;
 }
 

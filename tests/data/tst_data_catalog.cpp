@@ -66,6 +66,7 @@ private slots:
     void truncatedAtEveryOffset();
     void countBeyondTheDataAllocatesNothingForIt();
     void loadingAppendsToWhatTheSlotsHold();
+    void largeCatalogCrossesWriteChunks();
     void randomRoundTripIsExact_data();
     void randomRoundTripIsExact();
     void missingOrDirectoryRaises_data();
@@ -273,6 +274,31 @@ void TestCatalog::loadingAppendsToWhatTheSlotsHold()
     cat.LoadFromBytes(Block({{1, 2, 3, 4, 5}}));
     QCOMPARE(PointsOf(cat.Frames.GetFrame(0)), (QList<TZLT_Point>{{9, 9, 9, 9, 9}, {1, 2, 3, 4, 5}}));
     QCOMPARE(PointsOf(cat.Frames.GetFrame(3)), (QList<TZLT_Point>{{8, 8, 8, 8, 8}}));
+}
+
+void TestCatalog::largeCatalogCrossesWriteChunks()
+{
+    // Over 16 MiB, written in pieces of a few MiB: headers and records
+    // fall across the piece boundaries at every offset.
+    TZLT_Cat cat;
+    qint64 points = 0;
+    for (int slot = 0; slot < 400; ++slot) {
+        TZLT_Frame& frame = cat.Frames.GetFrame(slot * 80);
+        const int count = 5000 + slot * 7;
+        for (int i = 0; i < count; ++i)
+            frame.Add(TZLT_Point(int16_t(slot), int16_t(i), int16_t(-i), uint8_t(i * 3), uint8_t(slot ^ i)));
+        points += count;
+    }
+    const QString name = Path(QStringLiteral("large.cat"));
+    cat.SaveToFile(name);
+    const QByteArray bytes = ReadBytes(name);
+    QCOMPARE(bytes.size(), 98301 + 8 * points);
+    QVERIFY(bytes == cat.ToBytes());
+    TZLT_Cat back;
+    back.LoadFromBytes(bytes);
+    for (int slot = 0; slot < Slots; ++slot)
+        if (!(back.Frames.GetFrame(slot) == cat.Frames.GetFrame(slot)))
+            QFAIL(qPrintable(QStringLiteral("slot %1 differs").arg(slot)));
 }
 
 void TestCatalog::randomRoundTripIsExact_data()
