@@ -1,0 +1,552 @@
+// The catalog window: its grid of slot thumbnails, the goto field, the
+// palette list, its texts and the close question. The frame operations are
+// in CHILDWIN_Frames.cpp.
+
+#include "CHILDWIN.h"
+
+#include "Dialogs.h"
+#include "FrameGrid.h"
+#include "Guard.h"
+#include "Icons.h"
+#include "MAIN.h"
+#include "ThumbCanvas.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+
+namespace {
+constexpr int BevelHeight = 33;
+constexpr int LastSlot = TZLT_Cat::SlotCount - 1;
+const QString StandardEntry = QStringLiteral("Standard");
+
+bool German()
+{
+    return MainForm != nullptr && MainForm->Language == 1;
+}
+
+// Tooltip and status text of a hint "short|long".
+void SetHint(QAction* action, const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    action->setToolTip(bar < 0 ? hint : hint.left(bar));
+    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+// A cheap fingerprint of what drawing reads from a frame: its point count
+// and an even sample of its points. It backs up the explicit repaints after
+// every change, so a changed frame is never shown from an old drawing.
+quint64 FrameSignature(const TZLT_Frame& frame)
+{
+    const TZLT_Frame::Points& points = frame.AllPoints();
+    const size_t n = points.size();
+    quint64 hash = 1469598103934665603ull ^ n;
+    const auto mix = [&hash](quint64 v) {
+        hash ^= v;
+        hash *= 1099511628211ull;
+    };
+    const size_t samples = std::min<size_t>(n, 32);
+    for (size_t k = 0; k < samples; ++k) {
+        const size_t i = samples == 1 ? 0 : k * (n - 1) / (samples - 1);
+        const TZLT_Point& p = points[i];
+        mix(quint64(uint16_t(p.X())) | quint64(uint16_t(p.Y())) << 16 | quint64(p.Status()) << 32 |
+            quint64(i) << 40);
+    }
+    return hash;
+}
+
+// Characters that the wildcard syntax would read as a character class.
+QString EscapeWildcardBrackets(const QString& text)
+{
+    QString escaped;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('['))
+            escaped += QStringLiteral("[[]");
+        else if (c == QLatin1Char(']'))
+            escaped += QStringLiteral("[]]");
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+} // namespace
+
+TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent)
+{
+    FormCreate();
+}
+
+TMDIChild::~TMDIChild()
+{
+    // The grid and the fields call back into this window: they go first,
+    // while Cat and Pal still exist.
+    if (FGrid) {
+        FGrid->DrawCell = nullptr;
+        FGrid->PlainLeftPress = nullptr;
+        FGrid->AcceptsDrag = nullptr;
+        FGrid->Drop = nullptr;
+    }
+    delete FClient;
+}
+
+void TMDIChild::FormCreate()
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setMinimumSize(400, 150);
+    setWindowIcon(Icons::ProgramIcon());
+
+    FClient = new QWidget;
+    FClient->setBackgroundRole(QPalette::Button);
+    FClient->setAutoFillBackground(true);
+    setWidget(FClient);
+    FClient->installEventFilter(this);
+
+    // 1. The grid: 32767 columns under a 20-pixel label row, 68-pixel cells.
+    FGrid = new TFrameGrid(FClient);
+    Grid = FGrid;
+    FGrid->setGeometry(0, 0, 666, 88 + FGrid->FrameOverhead());
+    FGrid->DrawCell = [this](QPainter& painter, int column, const QRect& cell, bool selected) {
+        GridDrawCell(painter, column, cell, selected);
+    };
+    FGrid->PlainLeftPress = [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool doubleClick,
+                                   const QPoint& pos) {
+        RunGuarded([&] { GridMouseDown(button, modifiers, doubleClick, pos); });
+    };
+    FGrid->AcceptsDrag = [this](QObject* source) { return GridDragOver(source); };
+    FGrid->Drop = [this](QObject* source, const QPoint& pos) {
+        RunGuarded([&] { GridDragDrop(source, pos); });
+    };
+
+    Bevel = new QWidget(FClient);
+    Bevel->setGeometry(0, FGrid->height(), 666, BevelHeight);
+    Label1 = new QLabel(Bevel);
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    SpinEdit = new QSpinBox(Bevel);
+    SpinEdit->setRange(0, TZLT_Cat::SlotCount);
+    SpinEdit->setValue(0);
+    SpinEdit->setGeometry(88, 6, 65, 22);
+    Bevel1 = new QFrame(Bevel);
+    Bevel1->setFrameShape(QFrame::VLine);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+    Bevel1->setGeometry(168, 1, 2, 32);
+    Label2 = new QLabel(Bevel);
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ComboBoxPal = new QComboBox(Bevel);
+    ComboBoxPal->setEditable(false);
+    ComboBoxPal->setGeometry(232, 6, 145, 21);
+    QWidget::setTabOrder(FGrid, SpinEdit);
+    QWidget::setTabOrder(SpinEdit, ComboBoxPal);
+
+    // Every change of the field's text: typed ones come from its editor,
+    // those of the buttons only from the field. Each change counts once.
+    const auto gotoChanged = [this](const QString& text) {
+        if (text == FGotoText)
+            return;
+        FGotoText = text;
+        RunGuarded([&] { SpinEditChange(text); });
+    };
+    FGotoText = SpinEdit->text();
+    if (QLineEdit* edit = SpinEdit->findChild<QLineEdit*>()) {
+        edit->installEventFilter(this);
+        connect(edit, &QLineEdit::textChanged, this, gotoChanged);
+    }
+    connect(SpinEdit, &QSpinBox::textChanged, this, gotoChanged);
+    SpinEdit->installEventFilter(this);
+    connect(ComboBoxPal, &QComboBox::activated, this,
+            [this](int index) { RunGuarded([&] { ComboBoxPalChange(index); }); });
+
+    CreateActions();
+    FGrid->ContextMenu = PopupMenu;
+
+    // 2. The labels of the columns come from the grid's model.
+    // 3. Height 200, and the grid follows it.
+    resize(674, 200);
+    FormResize();
+
+    // 4. Pal and Cat hold the default colours and 32767 empty frames.
+    // 5.
+    ComboBoxPal->addItem(StandardEntry);
+    ComboBoxPal->setCurrentIndex(0);
+    // 6.
+    Modified = true;
+    // 7.
+    FillPaletteList();
+
+    SelectSlots(0, 0);
+    SetLeftmostSlot(0);
+    SpinEdit->setFocus();
+    // 8.
+    ApplyLanguage();
+}
+
+void TMDIChild::CreateActions()
+{
+    const auto make = [this](void (TMDIChild::*handler)()) {
+        auto* action = new QAction(this);
+        connect(action, &QAction::triggered, this,
+                [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+        addAction(action);
+        return action;
+    };
+    DeleteAction = make(&TMDIChild::DeleteActionExecute);
+    DeleteAction->setShortcut(QKeySequence(Qt::Key_Delete));
+    DeleteAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    NextUsedFrameAction = make(&TMDIChild::NextUsedFrameActionExecute);
+    LastUsedFrameAction = make(&TMDIChild::LastUsedFrameActionExecute);
+    SavePicAction = make(&TMDIChild::SavePicActionExecute);
+    LoadPicAction = make(&TMDIChild::LoadPicActionExecute);
+
+    PopupMenu = new QMenu(this);
+    if (MainForm) {
+        PopupMenu->addAction(MainForm->EditCut1);
+        PopupMenu->addAction(MainForm->EditCopy1);
+        PopupMenu->addAction(MainForm->EditPaste1);
+    }
+    PopupMenu->addAction(DeleteAction);
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(NextUsedFrameAction);
+    PopupMenu->addAction(LastUsedFrameAction);
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(SavePicAction);
+    PopupMenu->addAction(LoadPicAction);
+}
+
+// The palette directory setting joined directly with "*.pal": a setting
+// without a trailing separator ends in the start of a file name.
+void TMDIChild::FillPaletteList()
+{
+    const QString path = MainForm ? MainForm->PalettePath : QString();
+    qsizetype cut = path.lastIndexOf(QLatin1Char('/'));
+#ifdef Q_OS_WIN
+    cut = std::max(cut, path.lastIndexOf(QLatin1Char('\\')));
+#endif
+    const QString directory = path.left(cut + 1);
+    const QString namePattern = EscapeWildcardBrackets(path.mid(cut + 1)) + QStringLiteral("*.pal");
+    const QDir dir(directory.isEmpty() ? QStringLiteral(".") : directory);
+    const QStringList names =
+        dir.entryList({namePattern}, QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    // Each entry loads from the directory it was found in, also when the
+    // setting's last part was the start of a file name.
+    for (const QString& name : names)
+        ComboBoxPal->addItem(name, directory);
+}
+
+void TMDIChild::ApplyLanguage()
+{
+    const bool de = German();
+    Label1->setText(de ? QStringLiteral("Gehe zu Frame:") : QStringLiteral("Goto Frame:"));
+    Label2->setText(QStringLiteral("Palette:"));
+    DeleteAction->setText(de ? QStringLiteral("Lösche &Frame(s)") : QStringLiteral("&Delete frame(s)"));
+    NextUsedFrameAction->setText(de ? QStringLiteral("Gehe zum &nächsten benutzen Frame")
+                                    : QStringLiteral("Goto &next used frame"));
+    LastUsedFrameAction->setText(de ? QStringLiteral("Gehe zum &letzten benutzten Frame")
+                                    : QStringLiteral("Goto &last used frame"));
+    SavePicAction->setText(de ? QStringLiteral("Speichere als PIC Datei...")
+                              : QStringLiteral("Save as PIC file..."));
+    LoadPicAction->setText(de ? QStringLiteral("Importiere von PIC Datei...")
+                              : QStringLiteral("Import from PIC file..."));
+    for (QAction* action : {DeleteAction, NextUsedFrameAction, LastUsedFrameAction})
+        SetHint(action, QString());
+    SetHint(SavePicAction,
+            de ? QStringLiteral("Speichere als PIC Datei|Speichert slektierten Frame als PIC Datei")
+               : QStringLiteral("Save as PIC file|Saves selected frame as PIC file"));
+    SetHint(LoadPicAction,
+            de ? QStringLiteral("Importiere von PIC Datei|Importiert einen Frame aus einer PIC Datei")
+               : QStringLiteral("Import from PIC file|Imports one frame from a PIC file"));
+    PlaceLabels();
+}
+
+// The labels size themselves to their text and keep their right edges
+// next to the fields.
+void TMDIChild::PlaceLabels()
+{
+    for (const auto& [label, right] : {std::pair{Label1, 82}, std::pair{Label2, 220}}) {
+        label->adjustSize();
+        label->move(right - label->width(), (BevelHeight - label->height()) / 2);
+    }
+}
+
+void TMDIChild::FormResize()
+{
+    if (!FGrid || !Bevel)
+        return;
+    const int clientWidth = FClient->width();
+    const int available = FClient->height() - BevelHeight - TFrameGrid::HeaderHeight;
+    const int overhead = FGrid->FrameOverhead();
+    const int h = std::max(available - overhead, 1);
+    FGrid->setGeometry(0, 0, clientWidth, h + TFrameGrid::HeaderHeight + overhead);
+    Bevel->setGeometry(0, FGrid->height(), clientWidth, BevelHeight);
+    if (h != FGrid->CellSize()) {
+        FGrid->SetCellSize(h);
+        DropThumbnails();
+    }
+    // Room for a few screens of thumbnails, at least 16 MiB; costs are in KiB.
+    const qint64 cellKiB = qint64(h) * h * 4 / 1024 + 1;
+    const qint64 visible = clientWidth / (h + 1) + 2;
+    FThumbs.setMaxCost(qsizetype(std::max<qint64>(16 * 1024, 3 * visible * cellKiB)));
+}
+
+void TMDIChild::resizeEvent(QResizeEvent* event)
+{
+    QMdiSubWindow::resizeEvent(event);
+    FormResize();
+}
+
+bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == FClient) {
+        if (event->type() == QEvent::Resize)
+            FormResize();
+        return false;
+    }
+    if (SpinEdit && (watched == SpinEdit || watched->parent() == SpinEdit) &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Del deletes frames, never a digit: the field does not claim it, so
+        // the window's shortcut runs.
+        if (key->key() == Qt::Key_Delete && (key->modifiers() & ~Qt::KeypadModifier) == 0) {
+            if (event->type() == QEvent::ShortcutOverride) {
+                event->ignore();
+            } else {
+                DeleteAction->trigger();
+            }
+            return true;
+        }
+        // Cut, Copy and Paste that reach the field run the frame commands.
+        if (event->type() == QEvent::KeyPress && MainForm) {
+            QAction* command = key->matches(QKeySequence::Cut)     ? MainForm->EditCut1
+                               : key->matches(QKeySequence::Copy)  ? MainForm->EditCopy1
+                               : key->matches(QKeySequence::Paste) ? MainForm->EditPaste1
+                                                                   : nullptr;
+            if (command) {
+                command->trigger();
+                return true;
+            }
+        }
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
+}
+
+// --- grid -----------------------------------------------------------------
+
+void TMDIChild::GridDrawCell(QPainter& painter, int column, const QRect& cell, bool selected)
+{
+    painter.fillRect(cell, selected ? FGrid->palette().color(QPalette::Active, QPalette::Highlight)
+                                    : QColor(Qt::black));
+    if (column < 0 || column >= Cat.Frames.Count() || cell.isEmpty())
+        return;
+    const TZLT_Frame& frame = Cat.Frames.GetFrame(column);
+    if (frame.Used())
+        painter.drawImage(cell.topLeft(), Thumbnail(column, frame, cell));
+}
+
+// The frame drawn into the cell by Draw, through a canvas that paints on the
+// cell's pixels. Drawings are kept per slot; what they were drawn from is
+// checked again, and repaints, palette and cell-size changes drop them all.
+QImage TMDIChild::Thumbnail(int slot, const TZLT_Frame& frame, const QRect& cell)
+{
+    const quint64 signature = FrameSignature(frame);
+    if (const TThumb* thumb = FThumbs.object(slot)) {
+        if (thumb->Frame == &frame && thumb->Count == frame.Count() && thumb->Signature == signature &&
+            thumb->Image.size() == cell.size())
+            return thumb->Image;
+    }
+    QImage image(cell.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    TThumbCanvas canvas(image, cell.topLeft());
+    const TZLT_Rect rect{cell.left(), cell.top(), cell.left() + cell.width(), cell.top() + cell.height()};
+    frame.Draw(canvas, rect, Pal);
+    FThumbs.insert(slot, new TThumb{image, &frame, frame.Count(), signature},
+                   qsizetype(image.sizeInBytes() / 1024 + 1));
+    return image;
+}
+
+void TMDIChild::DropThumbnails()
+{
+    FThumbs.clear();
+}
+
+void TMDIChild::RepaintGrid()
+{
+    DropThumbnails();
+    FGrid->viewport()->update();
+}
+
+int TMDIChild::CellSize() const
+{
+    return FGrid->CellSize();
+}
+
+int TMDIChild::SelStart() const
+{
+    int first = INT_MAX;
+    for (const QItemSelectionRange& range : FGrid->selectionModel()->selection())
+        first = std::min(first, range.left());
+    if (first != INT_MAX)
+        return first;
+    const QModelIndex current = FGrid->currentIndex();
+    return current.isValid() ? current.column() : 0;
+}
+
+int TMDIChild::SelEnd() const
+{
+    int last = -1;
+    for (const QItemSelectionRange& range : FGrid->selectionModel()->selection())
+        last = std::max(last, range.right());
+    return last >= 0 ? last : SelStart();
+}
+
+void TMDIChild::SelectSlots(int first, int last)
+{
+    first = std::clamp(first, 0, LastSlot);
+    last = std::clamp(last, 0, LastSlot);
+    if (last < first)
+        std::swap(first, last);
+    const QAbstractItemModel* model = FGrid->model();
+    FGrid->selectionModel()->select(QItemSelection(model->index(0, first), model->index(0, last)),
+                                    QItemSelectionModel::ClearAndSelect);
+    FGrid->selectionModel()->setCurrentIndex(model->index(0, first), QItemSelectionModel::NoUpdate);
+}
+
+int TMDIChild::LeftmostSlot() const
+{
+    return FGrid->LeftmostColumn();
+}
+
+void TMDIChild::SetLeftmostSlot(int slot)
+{
+    FGrid->SetLeftmostColumn(std::clamp(slot, 0, LastSlot));
+}
+
+int TMDIChild::SlotAt(const QPoint& pos) const
+{
+    return FGrid->ColumnAt(pos);
+}
+
+bool TMDIChild::GridDragOver(QObject* source) const
+{
+    if (qobject_cast<const TFrameGrid*>(source))
+        return true;
+    const auto* grid = source ? qobject_cast<const TFrameGrid*>(source->parent()) : nullptr;
+    return grid != nullptr && source == grid->viewport();
+}
+
+void TMDIChild::ComboBoxPalChange(int index)
+{
+    if (index < 0 || index >= ComboBoxPal->count())
+        return;
+    const QString text = ComboBoxPal->itemText(index);
+    if (text == StandardEntry)
+        Pal.LoadDefault();
+    else
+        Pal.LoadFromFile(ComboBoxPal->itemData(index).toString() + text); // keeps its colours on failure
+    RepaintGrid();
+}
+
+void TMDIChild::SpinEditChange(const QString& text)
+{
+    bool ok = false;
+    const int slot = text.toInt(&ok, 10);
+    if (ok)
+        SetLeftmostSlot(slot);
+}
+
+// --- closing --------------------------------------------------------------
+
+bool TMDIChild::AskToClose()
+{
+    if (!Modified)
+        return true;
+    const QString caption = windowTitle();
+    const bool de = German();
+    const QString title = de ? QStringLiteral("Bestätigen") : QStringLiteral("Confirm");
+    const QString text =
+        de ? QStringLiteral("Datei ") + caption + QStringLiteral(" nicht gespeichert, speichern ?")
+           : QStringLiteral("File ") + caption + QStringLiteral(" not saved, save ?");
+    switch (Dialogs::AskYesNoCancel(MainForm, title, text)) {
+    case QMessageBox::Yes: {
+        // A save that fails or is cancelled keeps the window with its changes.
+        if (!MainForm)
+            return false;
+        try {
+            return MainForm->SaveCatalog(this);
+        } catch (const EZLT_Error& e) {
+            ReportError(e.Message());
+        } catch (const std::exception& e) {
+            ReportError(QString::fromLocal8Bit(e.what()));
+        }
+        return false;
+    }
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TMDIChild::FormCloseQuery()
+{
+    const bool mayClose = AskToClose();
+    if (mayClose)
+        AgreeToClose();
+    return mayClose;
+}
+
+// An agreement to close holds until control is back in the event loop that
+// asked: a shut-down that asks every window first and closes them after does
+// not ask twice, while a later close asks anew.
+void TMDIChild::AgreeToClose()
+{
+    FCloseAgreed = true;
+    FCloseAgreedLevel = QThread::currentThread()->loopLevel();
+    ExpireCloseAgreement(0);
+}
+
+void TMDIChild::ExpireCloseAgreement(int delayMs)
+{
+    QTimer::singleShot(delayMs, this, [this] {
+        if (!FCloseAgreed)
+            return;
+        if (QThread::currentThread()->loopLevel() > FCloseAgreedLevel)
+            ExpireCloseAgreement(50); // still inside a dialog of the same shut-down
+        else
+            FCloseAgreed = false;
+    });
+}
+
+void TMDIChild::closeEvent(QCloseEvent* event)
+{
+    bool mayClose = FCloseAgreed;
+    FCloseAgreed = false;
+    if (!mayClose)
+        RunGuarded([&] { mayClose = AskToClose(); });
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
+    RunGuarded([this] { FormClose(); });
+    QMdiSubWindow::closeEvent(event);
+}
+
+void TMDIChild::FormClose()
+{
+    // The frame still lists this window while the main window looks.
+    if (MainForm)
+        MainForm->CloseMDI();
+    setAttribute(Qt::WA_DeleteOnClose, true);
+}

@@ -3,6 +3,8 @@
 #include "ZLT_Catalog.h"
 #include "ZLT_Palette.h"
 
+#include <QCache>
+#include <QImage>
 #include <QMdiSubWindow>
 #include <QPoint>
 
@@ -10,10 +12,13 @@
 
 class QAction;
 class QComboBox;
+class QFrame;
 class QLabel;
 class QMenu;
+class QPainter;
 class QSpinBox;
 class QTableView;
+class TFrameGrid;
 
 // A catalog window: owns one catalog and its palette and shows every slot
 // as a thumbnail in a one-row grid. Its title is the catalog's file name.
@@ -80,7 +85,8 @@ public:
     // has handled a plain left press (selection already updated);
     // GridDragOver says whether a drag from source is accepted; GridDragDrop
     // runs for an accepted drop at pos in the grid's viewport coordinates.
-    void GridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, bool doubleClick, const QPoint& pos);
+    void GridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, bool doubleClick,
+                       const QPoint& pos);
     bool GridDragOver(QObject* source) const;
     void GridDragDrop(QObject* source, const QPoint& pos);
 
@@ -99,4 +105,32 @@ private:
     void FormCreate();
     void FormResize();
     void FormClose();
+
+    void CreateActions();
+    void FillPaletteList();
+    void PlaceLabels();
+    void GridDrawCell(QPainter& painter, int column, const QRect& cell, bool selected);
+    QImage Thumbnail(int slot, const TZLT_Frame& frame, const QRect& cell);
+    void DropThumbnails();
+    bool AskToClose();
+    void AgreeToClose();
+    void ExpireCloseAgreement(int delayMs);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // A drawn thumbnail and what it was drawn from.
+    struct TThumb
+    {
+        QImage Image;
+        const TZLT_Frame* Frame;
+        int Count;
+        quint64 Signature;
+    };
+
+    QWidget* FClient = nullptr;
+    TFrameGrid* FGrid = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QCache<int, TThumb> FThumbs;
+    QString FGotoText; // the goto field's text last acted on
+    bool FCloseAgreed = false;
+    int FCloseAgreedLevel = 0;
 };

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ZLT_Catalog.h"
+
+#include <QImage>
+#include <QPoint>
+
+#include <cstdint>
+
+// A drawing surface that rasterizes 1-pixel lines straight into a 32-bit
+// image, clipped to it. Far faster than QPainter for thumbnails of tens of
+// thousands of segments, and allocation-free per call.
+//
+// Coordinates are those of the surface the image stands for: the image's
+// top-left pixel lies at origin. A line covers the pixels from its start up
+// to, but not including, its end point (so a polyline sets each pixel once),
+// chosen by midpoint rounding along the longer axis. Coordinates are clamped
+// to +-2^28, far beyond any window.
+class TThumbCanvas : public TZLT_Canvas
+{
+public:
+    // image must have a 32-bit format (RGB32, ARGB32 or ARGB32_Premultiplied)
+    // and outlive the canvas.
+    explicit TThumbCanvas(QImage& image, QPoint origin = QPoint());
+
+    void SetPenColor(uint8_t red, uint8_t green, uint8_t blue) override;
+    void MoveTo(int x, int y) override;
+    void LineTo(int x, int y) override;
+
+    // The pen position in the surface's coordinates.
+    QPoint PenPos() const { return QPoint(int(FX + FOriginX), int(FY + FOriginY)); }
+
+private:
+    void Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1);
+
+    uint32_t* FBits;
+    int64_t FStride; // in pixels
+    int FWidth;
+    int FHeight;
+    int FOriginX;
+    int FOriginY;
+    uint32_t FColor = 0xFF000000u;
+    int64_t FX = 0; // pen position in image coordinates
+    int64_t FY = 0;
+};
