@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -145,7 +144,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     CreateActions();
     CreateMenusAndToolBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateWindowActions(); });
-    qApp->installEventFilter(this);
 
     // The windowing system's usual size for a new main window.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -162,7 +160,6 @@ TMainForm::~TMainForm()
     const auto windows = MdiArea->subWindowList();
     for (QMdiSubWindow* window : windows)
         delete window;
-    qApp->removeEventFilter(this);
     if (MainForm == this)
         MainForm = nullptr;
 }
@@ -698,22 +695,4 @@ void TMainForm::closeEvent(QCloseEvent* event)
         delete child;
     UpdateWindowActions();
     event->accept();
-}
-
-// Cut, Copy and Paste belong to the frames also while a text field of a
-// catalog window has the focus: the field does not take their keys.
-bool TMainForm::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType()) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        const QKeySequence pressed(key->keyCombination());
-        auto* widget = static_cast<QWidget*>(watched);
-        if (MdiArea->isAncestorOf(widget) &&
-            (pressed == EditCut1->shortcut() || pressed == EditCopy1->shortcut() ||
-             pressed == EditPaste1->shortcut())) {
-            event->ignore();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }

@@ -95,7 +95,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override; // shut-down: FormCloseQuery of every child, then FormClose
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
