@@ -46,23 +46,32 @@ void SetErrorReporter(std::function<void(const QString&)> reporter)
     Reporter() = std::move(reporter);
 }
 
+namespace {
+// Reports the exception being handled; reporting itself must not throw.
+void ReportCurrentException() noexcept
+{
+    try {
+        ReportError(CurrentMessage());
+    } catch (...) {
+    }
+}
+} // namespace
+
 void RunGuarded(const std::function<void()>& command)
 {
     try {
         command();
     } catch (...) {
-        const QString message = CurrentMessage();
-        // Showing the message must not throw out of the guard either.
-        try {
-            ReportError(message);
-        } catch (...) {
-        }
+        ReportCurrentException();
     }
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
-    bool result = false;
-    RunGuarded([&] { result = QApplication::notify(receiver, event); });
-    return result;
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ReportCurrentException();
+        return false;
+    }
 }
