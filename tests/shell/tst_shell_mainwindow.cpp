@@ -442,25 +442,26 @@ void TestMainWindow::openLoadsAndSaveWritesWithoutAsking()
 void TestMainWindow::dialogsGetTheCatalogFilterBack()
 {
     TMDIChild* child = NewWindow();
+    child->Cat.Frames.SetFrame(7, Frame(2));
+    child->SelectSlots(7, 7);
     QStringList seen;
     TFileDialog::TestHook = [&seen](TFileDialog& dialog) {
         seen << dialog.Filter + QLatin1Char(' ') + dialog.DefaultExt;
         return false;
     };
-    // As a picture command leaves them.
-    for (TFileDialog* dialog : {&MainForm->OpenDialog, &MainForm->SaveDialog}) {
-        dialog->Filter = QStringLiteral("ZLT PIC files (*.pic)|*.pic");
-        dialog->DefaultExt = QStringLiteral("pic");
-        dialog->FileName = QStringLiteral("00007.pic");
-    }
+    // The catalog window's picture commands use the same two dialogs.
+    child->LoadPicAction->trigger();
+    child->SavePicAction->trigger();
     MainForm->FileOpen1->trigger();
     MainForm->FileSaveAs1->trigger();
     QCOMPARE(seen,
-             QStringList({"ZLT Catalog files (*.cat)|*.cat cat", "ZLT Catalog files (*.cat)|*.cat cat"}));
+             QStringList({"ZLT PIC files (*.pic)|*.pic pic", "ZLT PIC files (*.pic)|*.pic pic",
+                          "ZLT Catalog files (*.cat)|*.cat cat", "ZLT Catalog files (*.cat)|*.cat cat"}));
     // Open keeps the name last used; Save As proposes the window's title.
     QCOMPARE(MainForm->OpenDialog.FileName, QStringLiteral("00007.pic"));
     QCOMPARE(MainForm->SaveDialog.FileName, child->windowTitle());
     QCOMPARE(MainForm->MDIChildCount(), 1);
+    QVERIFY(Errors().isEmpty());
 }
 
 void TestMainWindow::unreadableCatalogLeavesAnEmptyWindow()
