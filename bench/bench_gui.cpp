@@ -1,1 +1,317 @@
-int main() { return 0; }
+// Speed of the catalog windows: opening one (New, and a 256 MiB catalog),
+// repainting a 1920-pixel-wide window full of 65535-point frames, and
+// drawing one such thumbnail, each beside a baseline measured in the same
+// run. Prints one "name value" line per figure (times in milliseconds).
+// Runs without a display: QT_QPA_PLATFORM=offscreen.
+
+#include "CHILDWIN.h"
+#include "Guard.h"
+#include "MAIN.h"
+#include "Overwrite.h"
+#include "ThumbCanvas.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QPixmap>
+#include <QRandomGenerator>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+void Print(const char* name, double value)
+{
+    std::printf("%s %.3f\n", name, value);
+    std::fflush(stdout);
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double Ms(const QElapsedTimer& timer)
+{
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// Notes the first paint of a widget.
+class TPaintWatch : public QObject
+{
+public:
+    bool Painted = false;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            Painted = true;
+        return false;
+    }
+};
+
+class TPaintCount : public QObject
+{
+public:
+    int Count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        Count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+void ProcessUntilPainted(QWidget* widget)
+{
+    TPaintWatch watch;
+    widget->installEventFilter(&watch);
+    for (int i = 0; i < 1000 && !watch.Painted; ++i)
+        QCoreApplication::processEvents();
+    widget->removeEventFilter(&watch);
+    if (!watch.Painted)
+        std::fprintf(stderr, "warning: no paint seen\n");
+}
+
+void CloseWithoutQuestion(TMDIChild* child)
+{
+    child->Modified = false;
+    delete child;
+    QCoreApplication::processEvents();
+}
+
+// Time from the command until the window's grid has been painted.
+double OpenUntilShown(const std::function<TMDIChild*()>& open, TMDIChild** opened = nullptr)
+{
+    QElapsedTimer timer;
+    timer.start();
+    TMDIChild* child = open();
+    ProcessUntilPainted(child->Grid->viewport());
+    const double ms = Ms(timer);
+    if (opened)
+        *opened = child;
+    else
+        CloseWithoutQuestion(child);
+    return ms;
+}
+
+// The toolkit's own cost of a new, shown child window with nothing in it.
+double EmptySubWindowMs()
+{
+    QElapsedTimer timer;
+    timer.start();
+    auto* window = new QMdiSubWindow;
+    auto* client = new QWidget;
+    window->setWidget(client);
+    MainForm->MdiArea->addSubWindow(window);
+    window->show();
+    window->setGeometry(0, 0, MainForm->MdiArea->viewport()->width(), 200);
+    ProcessUntilPainted(client);
+    const double ms = Ms(timer);
+    delete window;
+    QCoreApplication::processEvents();
+    return ms;
+}
+
+// A random path of 65535 points whose consecutive points lie a few
+// thumbnail pixels apart; the colour changes every few hundred points and
+// about one point in ten is blanked.
+std::unique_ptr<TZLT_Frame> BusyFrame(QRandomGenerator& random, int thumbnail)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    const int step = 3 * 65536 / std::max(thumbnail, 1);
+    int x = random.bounded(-20000, 20000);
+    int y = random.bounded(-20000, 20000);
+    uint8_t color = 0;
+    for (int i = 0; i < TZLT_Frame::MaxPoints; ++i) {
+        x = std::clamp(x + random.bounded(-step, step + 1), -32768, 32767);
+        y = std::clamp(y + random.bounded(-step, step + 1), -32768, 32767);
+        if (i % 300 == 0)
+            color = uint8_t(random.bounded(64));
+        const bool blank = random.bounded(10) == 0;
+        frame->Add(TZLT_Point(int16_t(x), int16_t(y), 0, uint8_t(color | (blank ? 0x40 : 0)), 0));
+    }
+    return frame;
+}
+
+// Draws with QPainter::drawLine, one call per segment.
+class TPainterCanvas : public TZLT_Canvas
+{
+public:
+    explicit TPainterCanvas(QPainter& painter) : FPainter(painter) {}
+    void SetPenColor(uint8_t r, uint8_t g, uint8_t b) override { FPainter.setPen(QColor(r, g, b)); }
+    void MoveTo(int x, int y) override { FPos = QPoint(x, y); }
+    void LineTo(int x, int y) override
+    {
+        FPainter.drawLine(FPos, QPoint(x, y));
+        FPos = QPoint(x, y);
+    }
+
+private:
+    QPainter& FPainter;
+    QPoint FPos;
+};
+
+void NewWindowFigures()
+{
+    std::vector<double> empty, none, many;
+    const auto fileNew = [] {
+        MainForm->FileNew1->trigger();
+        return MainForm->ActiveMDIChild();
+    };
+    OpenUntilShown(fileNew); // warm-up
+    for (int run = 0; run < 9; ++run) {
+        empty.push_back(EmptySubWindowMs());
+        none.push_back(OpenUntilShown(fileNew));
+    }
+    std::vector<TMDIChild*> open;
+    for (int i = 0; i < 20; ++i) {
+        TMDIChild* child = nullptr;
+        OpenUntilShown(fileNew, &child);
+        open.push_back(child);
+    }
+    for (int run = 0; run < 9; ++run)
+        many.push_back(OpenUntilShown(fileNew));
+    for (TMDIChild* child : open)
+        CloseWithoutQuestion(child);
+
+    Print("new_window_empty_subwindow_ms", Median(empty));
+    Print("new_window_ms", Median(none));
+    Print("new_window_with_20_open_ms", Median(many));
+}
+
+void LargeCatalogFigures(const QString& directory)
+{
+    const QString fileName = directory + QStringLiteral("/large.cat");
+    {
+        TZLT_Cat cat;
+        QRandomGenerator random(7);
+        for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot) {
+            TZLT_Frame& frame = cat.Frames.GetFrame(slot);
+            for (int i = 0; i < 1024; ++i)
+                frame.Add(TZLT_Point(int16_t(random.bounded(-30000, 30000)),
+                                     int16_t(random.bounded(-30000, 30000)), 0, uint8_t(i % 64), 0));
+        }
+        cat.SaveToFile(fileName);
+    }
+    std::vector<double> load, open;
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        {
+            TZLT_Cat cat;
+            cat.LoadFromFile(fileName);
+            load.push_back(Ms(timer));
+        }
+        open.push_back(OpenUntilShown([&] { return MainForm->OpenCatalogWindow(fileName); }));
+    }
+    Print("catalog_file_mib", QFileInfo(fileName).size() / 1048576.0);
+    Print("catalog_load_ms", *std::min_element(load.begin(), load.end()));
+    Print("catalog_open_window_ms", *std::min_element(open.begin(), open.end()));
+    Print("catalog_open_over_load",
+          *std::min_element(open.begin(), open.end()) / *std::min_element(load.begin(), load.end()));
+}
+
+void DrawingFigures()
+{
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    child->setGeometry(0, 0, 1920, 200);
+    ProcessUntilPainted(child->Grid->viewport());
+    const int side = child->CellSize();
+    const int visible = child->Grid->viewport()->width() / (side + 1) + 1;
+
+    // A full repaint: the whole window drawn by its own paint code.
+    TPaintCount paints;
+    child->Grid->viewport()->installEventFilter(&paints);
+    const auto repaint = [child] {
+        QElapsedTimer timer;
+        timer.start();
+        const QPixmap picture = child->grab();
+        return Ms(timer);
+    };
+
+    // Baseline: the same window with every slot empty.
+    std::vector<double> empty;
+    for (int run = 0; run < 30; ++run)
+        empty.push_back(repaint());
+
+    QRandomGenerator random(11);
+    for (int slot = 0; slot < visible; ++slot)
+        child->Cat.Frames.SetFrame(slot, BusyFrame(random, side));
+    child->RepaintGrid();
+    const double first = repaint();
+    std::vector<double> warm;
+    for (int run = 0; run < 30; ++run)
+        warm.push_back(repaint());
+    child->Grid->viewport()->removeEventFilter(&paints);
+    if (paints.Count != 61)
+        std::fprintf(stderr, "warning: %d of 61 repaints reached the grid\n", paints.Count);
+
+    // One thumbnail: the canvas of the grid against QPainter::drawLine.
+    const TZLT_Frame& frame = child->Cat.Frames.GetFrame(0);
+    const TZLT_Rect rect{0, 0, side, side};
+    std::vector<double> fast, painter;
+    for (int run = 0; run < 21; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        TThumbCanvas canvas(image);
+        frame.Draw(canvas, rect, child->Pal);
+        fast.push_back(Ms(timer));
+    }
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        TPainterCanvas canvas(p);
+        frame.Draw(canvas, rect, child->Pal);
+        p.end();
+        painter.push_back(Ms(timer));
+    }
+    CloseWithoutQuestion(child);
+
+    Print("repaint_cell_px", side);
+    Print("repaint_visible_thumbnails", visible);
+    Print("repaint_1920_empty_ms", Median(empty));
+    Print("repaint_1920_first_ms", first);
+    Print("repaint_1920_warm_ms", Median(warm));
+    Print("thumbnail_qpainter_ms", Median(painter));
+    Print("thumbnail_first_draw_ms", Median(fast));
+    Print("thumbnail_qpainter_over_canvas", Median(painter) / Median(fast));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TApplication app(argc, argv);
+    SetErrorReporter(
+        [](const QString& message) { std::fprintf(stderr, "error: %s\n", qPrintable(message)); });
+    MainForm = new TMainForm;
+    OverwriteBox = new TOverwriteBox(MainForm);
+    MainForm->resize(2000, 900);
+    MainForm->show();
+    QCoreApplication::processEvents();
+
+    QTemporaryDir directory;
+    NewWindowFigures();
+    DrawingFigures();
+    LargeCatalogFigures(directory.path());
+
+    delete MainForm;
+    MainForm = nullptr;
+    return 0;
+}

@@ -69,7 +69,30 @@ void TThumbCanvas::Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
     int64_t hi = n - 1;
     const bool inside = x0 >= 0 && x0 < FWidth && y0 >= 0 && y0 < FHeight && x1 >= 0 && x1 < FWidth &&
                         y1 >= 0 && y1 < FHeight;
-    if (!inside) {
+    if (inside) {
+        // The common case of a thumbnail: 32-bit steps, no clipping.
+        const int steps = int(n);
+        const int twoN = 2 * steps;
+        const int twoM = 2 * int(m);
+        int rem = steps;
+        const int stride = int(FStride);
+        const int majorStep = xMajor ? int(sa) : int(sa) * stride;
+        const int minorStep = xMajor ? int(sb) * stride : int(sb);
+        uint32_t* pixel = FBits + (y0 * FStride + x0);
+        const uint32_t color = FColor;
+        for (int i = 0;;) {
+            *pixel = color;
+            if (++i == steps)
+                break;
+            // Branch-free: the minor step of a random path is unpredictable.
+            rem += twoM;
+            const int carry = -int(rem >= twoN); // all ones or zero
+            rem -= twoN & carry;
+            pixel += majorStep + (minorStep & carry);
+        }
+        return;
+    }
+    {
         const int64_t aSize = xMajor ? FWidth : FHeight;
         const int64_t bSize = xMajor ? FHeight : FWidth;
         if (sa > 0) {
@@ -94,10 +117,15 @@ void TThumbCanvas::Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
 
     const int64_t twoN = 2 * n;
     const int64_t twoM = 2 * m;
-    const int64_t num = twoM * lo + n;
-    int64_t rem = num % twoN;
+    int64_t rem = n; // at i = 0; divisions only for a clipped start
+    int64_t k = 0;
+    if (lo > 0) {
+        const int64_t num = twoM * lo + n;
+        rem = num % twoN;
+        k = num / twoN;
+    }
     const int64_t a = a0 + sa * lo;
-    const int64_t b = b0 + sb * (num / twoN);
+    const int64_t b = b0 + sb * k;
     int64_t offset = xMajor ? b * FStride + a : a * FStride + b;
     const int64_t majorStep = xMajor ? sa : sa * FStride;
     const int64_t minorStep = xMajor ? sb * FStride : sb;
