@@ -4,6 +4,9 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
+
+#include <algorithm>
 
 namespace {
 bool IsSectionLine(const QString& line, QString* name = nullptr)
@@ -63,11 +66,19 @@ TIniFile::TIniFile(const QString& fileName) : FFileName(fileName)
     if (!file.open(QIODevice::ReadOnly))
         return;
     QByteArray data = file.readAll();
-    if (data.startsWith("\xEF\xBB\xBF"))
+    if (data.startsWith("\xEF\xBB\xBF")) {
+        FByteOrderMark = true;
         data.remove(0, 3);
+    }
     if (data.contains("\r\n"))
         FLineBreak = QStringLiteral("\r\n");
-    QString text = QString::fromUtf8(data);
+    // Files written by other programs may use a one-byte code page.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(data);
+    if (utf8.hasError()) {
+        FLatin1 = true;
+        text = QString::fromLatin1(data);
+    }
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     FLines = text.split(QLatin1Char('\n'));
     // A final line break leaves one empty piece behind.
@@ -146,7 +157,13 @@ QByteArray TIniFile::Text() const
     QString text;
     for (const QString& line : FLines)
         text += line + FLineBreak;
-    return text.toUtf8();
+    // A file read in a one-byte code page keeps it while its text fits.
+    const bool latin1 =
+        FLatin1 && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 256; });
+    QByteArray data = latin1 ? text.toLatin1() : text.toUtf8();
+    if (FByteOrderMark && !latin1)
+        data.prepend("\xEF\xBB\xBF");
+    return data;
 }
 
 void TIniFile::UpdateFile() const

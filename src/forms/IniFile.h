@@ -47,4 +47,6 @@ private:
     QString FFileName;
     QStringList FLines;
     QString FLineBreak;
+    bool FByteOrderMark = false;
+    bool FLatin1 = false; // not UTF-8: read and written as Latin-1
 };

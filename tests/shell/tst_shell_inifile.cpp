@@ -81,6 +81,11 @@ void TestIniFile::readsValuesAndDefaults_data()
         << QByteArray("[Application]\nLanguage=1\nLanguage=0\n") << 1 << def;
     QTest::newRow("German letters") << QByteArray("[Application]\nPathToPalettes=/Paletten/Überblick/\n") << 0
                                     << QStringLiteral("/Paletten/Überblick/");
+    QTest::newRow("German letters in a one-byte code page")
+        << QByteArray("[Application]\nPathToPalettes=C:\\\xDC"
+                      "ber\\\n")
+        << 0 << QStringLiteral("C:\\Über\\");
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF[Application]\nLanguage=1\n") << 1 << def;
 }
 
 void TestIniFile::readsValuesAndDefaults()
@@ -123,6 +128,18 @@ void TestIniFile::writesKeepingOtherLines_data()
     QTest::newRow("section appended after a last line without break")
         << QByteArray("[Other]\nk=v") << 7 << QStringLiteral("/p/")
         << QByteArray("[Other]\nk=v\n\n[Application]\nLanguage=7\nPathToPalettes=/p/\n");
+    QTest::newRow("one-byte code page kept")
+        << QByteArray("[Application]\r\nLanguage=1\r\nPathToPalettes=C:\\\xDC"
+                      "ber\\\r\n")
+        << 0 << QStringLiteral("C:\\Über\\")
+        << QByteArray("[Application]\r\nLanguage=0\r\nPathToPalettes=C:\\\xDC"
+                      "ber\\\r\n");
+    QTest::newRow("one-byte code page left when the text needs more")
+        << QByteArray("[Application]\nPathToPalettes=\xDC\n") << 0 << QStringLiteral("/€/")
+        << QByteArray("[Application]\nPathToPalettes=/€/\nLanguage=0\n");
+    QTest::newRow("byte order mark kept")
+        << QByteArray("\xEF\xBB\xBF[Application]\nLanguage=1\n") << 0 << QStringLiteral("/p/")
+        << QByteArray("\xEF\xBB\xBF[Application]\nLanguage=0\nPathToPalettes=/p/\n");
 }
 
 void TestIniFile::writesKeepingOtherLines()
