@@ -271,14 +271,26 @@ void TMDIChild::ApplyLanguage()
     PlaceLabels();
 }
 
-// The labels size themselves to their text and keep their right edges
-// next to the fields.
+// The labels size themselves to their text and keep their right edges next
+// to their fields: Label1 ends at 82, Label2 at 220. Where the system font is
+// wider than the layout's, the row moves right just as far as it must, so no
+// text is cut off.
 void TMDIChild::PlaceLabels()
 {
-    for (const auto& [label, right] : {std::pair{Label1, 82}, std::pair{Label2, 220}}) {
+    constexpr int Margin = 4;
+    for (QLabel* label : {Label1, Label2})
         label->adjustSize();
-        label->move(right - label->width(), (BevelHeight - label->height()) / 2);
-    }
+    const auto middle = [](QWidget* w) { return (BevelHeight - w->height()) / 2; };
+
+    const int label1Right = std::max(82, Margin + Label1->width());
+    Label1->move(label1Right - Label1->width(), middle(Label1));
+    const int spinWidth = std::max(65, SpinEdit->sizeHint().width());
+    SpinEdit->setGeometry(label1Right + 6, 6, spinWidth, 22);
+    const int bevelLeft = SpinEdit->geometry().right() + 1 + 15;
+    Bevel1->move(bevelLeft, 1);
+    const int label2Right = std::max(bevelLeft + 52, bevelLeft + 16 + Label2->width());
+    Label2->move(label2Right - Label2->width(), middle(Label2));
+    ComboBoxPal->setGeometry(label2Right + 12, 6, 145, 21);
 }
 
 void TMDIChild::FormResize()

@@ -718,8 +718,13 @@ void TestCatalogWindow::language()
     QCOMPARE(child->LoadPicAction->statusTip(), QStringLiteral("Imports one frame from a PIC file"));
     QCOMPARE(child->DeleteAction->statusTip(), QString());
     const int englishWidth = child->Label1->width();
+    // Where the text fits, the labels keep the layout's right edges.
+    QVERIFY(englishWidth <= 78);
     QCOMPARE(child->Label1->geometry().right() + 1, 82);
-    QCOMPARE(child->Label2->geometry().right() + 1, 220);
+    QCOMPARE(child->SpinEdit->x(), 88);
+    QCOMPARE(child->Label2->geometry().right() + 1 + 12, child->ComboBoxPal->x());
+    if (child->SpinEdit->width() == 65) // the field's numbers fit the layout's width
+        QCOMPARE(child->Label2->geometry().right() + 1, 220);
 
     MainForm->Language = 1;
     child->ApplyLanguage();
@@ -733,9 +738,12 @@ void TestCatalogWindow::language()
     QCOMPARE(child->SavePicAction->toolTip(), QStringLiteral("Speichere als PIC Datei"));
     QCOMPARE(child->SavePicAction->statusTip(), QStringLiteral("Speichert slektierten Frame als PIC Datei"));
     QCOMPARE(child->LoadPicAction->statusTip(), QStringLiteral("Importiert einen Frame aus einer PIC Datei"));
-    // The longer text grows to the left and still ends next to the field.
+    // The longer text grows to the left, shows whole and still ends next to the field.
     QVERIFY(child->Label1->width() > englishWidth);
-    QCOMPARE(child->Label1->geometry().right() + 1, 82);
+    QVERIFY(child->Label1->x() >= 0);
+    QCOMPARE(child->Label1->geometry().right() + 1 + 6, child->SpinEdit->x());
+    if (child->Label1->width() <= 78)
+        QCOMPARE(child->Label1->geometry().right() + 1, 82);
 
     // A window opened now starts in German; other values mean English.
     TMDIChild* second = NewWindow();
