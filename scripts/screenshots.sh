@@ -24,7 +24,11 @@ sleep 1
 ini="build/bin/Trevasc.ini"
 [[ -f "$ini" ]] && cp "$ini" "$work/ini.backup"
 
+# Bare Xvfb has no window manager: give the main window the focus by hand.
+focus() { xdotool windowfocus --sync "$win" 2>/dev/null || true; }
+
 open_catalog() { # types a path into the open dialog
+  focus
   xdotool key --clearmodifiers ctrl+o
   sleep 1
   xdotool type --delay 5 "$1"
