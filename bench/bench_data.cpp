@@ -1,1 +1,322 @@
-int main() { return 0; }
+// Speed and memory of the frame data: a catalog of all 32767 slots with about
+// 1000 points each (256 MiB) is loaded, saved and drawn, next to baselines
+// measured in the same run: a plain whole-file read plus one copy into fresh
+// memory, and a plain write of the same bytes with a sync to disk.
+// Prints one "name value" line per figure.
+
+#include "ZLT_Catalog.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <new>
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <unistd.h>
+
+// ---- Allocation counting: every malloc family call and operator new.
+
+extern "C" {
+void* __libc_malloc(size_t);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+void* __libc_memalign(size_t, size_t);
+void __libc_free(void*);
+}
+
+namespace {
+std::atomic<bool> Counting{false};
+std::atomic<long> Allocations{0};
+inline void Count()
+{
+    if (Counting.load(std::memory_order_relaxed))
+        Allocations.fetch_add(1, std::memory_order_relaxed);
+}
+} // namespace
+
+extern "C" void* malloc(size_t n)
+{
+    Count();
+    return __libc_malloc(n);
+}
+extern "C" void* calloc(size_t n, size_t size)
+{
+    Count();
+    return __libc_calloc(n, size);
+}
+extern "C" void* realloc(void* p, size_t n)
+{
+    Count();
+    return __libc_realloc(p, n);
+}
+extern "C" void* aligned_alloc(size_t alignment, size_t n)
+{
+    Count();
+    return __libc_memalign(alignment, n);
+}
+extern "C" int posix_memalign(void** p, size_t alignment, size_t n)
+{
+    Count();
+    *p = __libc_memalign(alignment, n);
+    return *p ? 0 : ENOMEM;
+}
+
+void* operator new(size_t n)
+{
+    Count();
+    if (void* p = __libc_malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t n)
+{
+    return operator new(n);
+}
+void operator delete(void* p) noexcept
+{
+    __libc_free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    __libc_free(p);
+}
+void operator delete(void* p, size_t) noexcept
+{
+    __libc_free(p);
+}
+void operator delete[](void* p, size_t) noexcept
+{
+    __libc_free(p);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(const std::function<void()>& f)
+{
+    const auto start = Clock::now();
+    f();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Heap in use: small blocks plus blocks of their own mapping.
+size_t HeapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+void Fail(const char* what)
+{
+    std::fprintf(stderr, "bench_data: %s\n", what);
+    std::exit(1);
+}
+
+// Drops the file's pages from the page cache, which any user may do for
+// clean pages; the next read comes from the disk. False when it is not
+// supported here.
+bool DropFromCache(const QString& fileName)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    ::fdatasync(fd);
+    const bool ok = ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Reads the whole file into fresh memory and copies it once into more fresh
+// memory, which it keeps as a loaded catalog keeps its points.
+char* PlainReadAndCopy(const QString& fileName, size_t& size)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
+    if (fd < 0)
+        Fail("cannot open the catalog");
+    size = size_t(::lseek(fd, 0, SEEK_END));
+    ::lseek(fd, 0, SEEK_SET);
+    char* buffer = static_cast<char*>(__libc_malloc(size));
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n <= 0)
+            Fail("cannot read the catalog");
+        done += size_t(n);
+    }
+    ::close(fd);
+    char* copy = static_cast<char*>(__libc_malloc(size));
+    std::memcpy(copy, buffer, size);
+    __libc_free(buffer);
+    return copy;
+}
+
+void PlainWriteAndSync(const QString& fileName, const QByteArray& bytes)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        Fail("cannot create the plain file");
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            Fail("cannot write the plain file");
+        done += n;
+    }
+    if (::fsync(fd) != 0)
+        Fail("cannot sync the plain file");
+    ::close(fd);
+}
+
+// A canvas that records nothing; only the calls' cost remains.
+class NullCanvas : public TZLT_Canvas
+{
+public:
+    void SetPenColor(uint8_t red, uint8_t green, uint8_t blue) override { Sum += red + green + blue; }
+    void MoveTo(int x, int y) override { Sum += x - y; }
+    void LineTo(int x, int y) override { Sum += x + y; }
+    long Sum = 0;
+};
+
+volatile long DrawSink = 0;
+
+void Print(const char* name, double value)
+{
+    std::printf("%s %.3f\n", name, value);
+}
+
+} // namespace
+
+int main()
+{
+    constexpr int Rounds = 5;
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        Fail("no temporary folder");
+    const QString catalogFile = dir.filePath(QStringLiteral("big.cat"));
+    const QString savedFile = dir.filePath(QStringLiteral("saved.cat"));
+    const QString plainFile = dir.filePath(QStringLiteral("plain.cat"));
+
+    // The catalog: every slot used, 960..1088 points each, 1024 on average.
+    qint64 points = 0;
+    {
+        QRandomGenerator random(2024);
+        TZLT_Cat cat;
+        for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot) {
+            TZLT_Frame& frame = cat.Frames.GetFrame(slot);
+            const int count = 960 + int(random.bounded(129));
+            frame.AllPoints().reserve(size_t(count));
+            for (int i = 0; i < count; ++i)
+                frame.Add(TZLT_Point(int16_t(random.bounded(65536) - 32768),
+                                     int16_t(random.bounded(65536) - 32768), int16_t(i),
+                                     uint8_t(random.bounded(256)), uint8_t(i)));
+            points += count;
+        }
+        cat.SaveToFile(catalogFile);
+    }
+    malloc_trim(0); // every load below starts from fresh memory, like the plain copy
+    const qint64 fileBytes = QFileInfo(catalogFile).size();
+    Print("catalog_mib", double(fileBytes) / (1 << 20));
+    Print("catalog_points", double(points));
+
+    // Loading, cold from the disk where the cache can be dropped, and warm.
+    const bool cold = DropFromCache(catalogFile);
+    Print("page_cache_dropped", cold ? 1 : 0);
+    double loadCold = 1e300, readCold = 1e300, loadWarm = 1e300, readWarm = 1e300;
+    for (int round = 0; round < Rounds; ++round) {
+        for (bool dropped : {true, false}) {
+            if (dropped && !cold)
+                continue;
+            {
+                auto cat = std::make_unique<TZLT_Cat>();
+                if (dropped)
+                    DropFromCache(catalogFile);
+                const double ms = Milliseconds([&] { cat->LoadFromFile(catalogFile); });
+                (dropped ? loadCold : loadWarm) = std::min(dropped ? loadCold : loadWarm, ms);
+            }
+            malloc_trim(0); // the next round starts from fresh memory as well
+            {
+                if (dropped)
+                    DropFromCache(catalogFile);
+                size_t size = 0;
+                char* copy = nullptr;
+                const double ms = Milliseconds([&] { copy = PlainReadAndCopy(catalogFile, size); });
+                (dropped ? readCold : readWarm) = std::min(dropped ? readCold : readWarm, ms);
+                if (size != size_t(fileBytes))
+                    Fail("short plain read");
+                __libc_free(copy);
+            }
+            malloc_trim(0);
+        }
+    }
+
+    // Heap of a loaded catalog: the fixed cost of the slots, then per point.
+    malloc_trim(0);
+    const size_t heapBefore = HeapInUse();
+    auto cat = std::make_unique<TZLT_Cat>();
+    const size_t heapEmpty = HeapInUse();
+    cat->LoadFromFile(catalogFile);
+    const size_t heapLoaded = HeapInUse();
+
+    // Saving next to a plain write with sync of the same bytes.
+    const QByteArray bytes = cat->ToBytes();
+    if (bytes.size() != fileBytes)
+        Fail("the catalog's bytes differ in size from its file");
+    double save = 1e300, write = 1e300;
+    for (int round = 0; round < Rounds; ++round) {
+        QFile::remove(savedFile);
+        QFile::remove(plainFile);
+        ::sync();
+        save = std::min(save, Milliseconds([&] { cat->SaveToFile(savedFile); }));
+        ::sync();
+        write = std::min(write, Milliseconds([&] { PlainWriteAndSync(plainFile, bytes); }));
+    }
+    QFile saved(savedFile);
+    if (!saved.open(QIODevice::ReadOnly) || saved.readAll() != bytes)
+        Fail("the saved catalog differs from the catalog's bytes");
+
+    // Drawing every frame into a thumbnail-sized cell.
+    const TZLT_Pal palette;
+    NullCanvas canvas;
+    const TZLT_Rect rect{2, 3, 66, 67};
+    double draw = 1e300;
+    for (int round = 0; round < Rounds; ++round)
+        draw = std::min(draw, Milliseconds([&] {
+                            for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot)
+                                cat->Frames.GetFrame(slot).Draw(canvas, rect, palette);
+                        }));
+    Allocations = 0;
+    Counting = true;
+    for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot)
+        cat->Frames.GetFrame(slot).Draw(canvas, rect, palette);
+    Counting = false;
+    const long drawAllocations = Allocations;
+
+    Print("load_ms", cold ? loadCold : loadWarm);
+    Print("plain_read_copy_ms", cold ? readCold : readWarm);
+    Print("load_ratio", cold ? loadCold / readCold : loadWarm / readWarm);
+    Print("load_warm_ms", loadWarm);
+    Print("plain_read_copy_warm_ms", readWarm);
+    Print("load_warm_ratio", loadWarm / readWarm);
+    Print("save_ms", save);
+    Print("plain_write_sync_ms", write);
+    Print("save_ratio", save / write);
+    Print("heap_fixed_bytes", double(heapEmpty - heapBefore));
+    Print("heap_fixed_mib", double(heapEmpty - heapBefore) / (1 << 20));
+    Print("heap_bytes_per_point", double(heapLoaded - heapEmpty) / double(points));
+    Print("draw_points_per_s", double(points) / (draw / 1000.0));
+    Print("draw_allocations_per_call", double(drawAllocations) / TZLT_Cat::SlotCount);
+    DrawSink = canvas.Sum;
+    return 0;
+}

@@ -2,11 +2,15 @@
 
 #include "ZLT_Files.h"
 
+#include <QFileDevice>
 #include <QIODevice>
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
+
+#include <sys/uio.h>
 
 namespace {
 
@@ -424,6 +428,62 @@ QByteArray TZLT_Cat::ToBytes() const
     return bytes;
 }
 
+namespace {
+
+// Writes all of iov, resuming after short writes.
+bool WriteVectors(int fd, iovec* iov, int count)
+{
+    while (count > 0) {
+        const ssize_t n = ::writev(fd, iov, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        size_t done = size_t(n);
+        while (count > 0 && done >= iov->iov_len) {
+            done -= iov->iov_len;
+            ++iov;
+            --count;
+        }
+        if (count > 0) {
+            iov->iov_base = static_cast<char*>(iov->iov_base) + done;
+            iov->iov_len -= done;
+        }
+    }
+    return true;
+}
+
+// Writes the frame blocks straight from the frames' memory with gathered
+// writes, so the points are not copied through a buffer first (catalog
+// records are the points' memory layout on a little-endian host).
+bool WriteGathered(const TZLT_FrameList& frames, int fd)
+{
+    constexpr int Batch = 512; // frames per call: at most 1024 pieces
+    char headers[Batch * CatHeaderSize];
+    iovec iov[2 * Batch];
+    for (int first = 0; first < TZLT_Cat::SlotCount; first += Batch) {
+        const int end = std::min(first + Batch, TZLT_Cat::SlotCount);
+        int count = 0;
+        for (int slot = first; slot < end; ++slot) {
+            const TZLT_Frame::Points& points = frames.GetFrame(slot).AllPoints();
+            char* header = headers + CatHeaderSize * (slot - first);
+            header[0] = 0;
+            WriteLE16(header + 1, uint16_t(points.size()));
+            iov[count++] = {header, size_t(CatHeaderSize)};
+            if (!points.empty())
+                iov[count++] = {const_cast<TZLT_Point*>(points.data()), points.size() * sizeof(TZLT_Point)};
+        }
+        if (!WriteVectors(fd, iov, count))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void TZLT_Cat::SaveToFile(const QString& fileName) const
 {
     // Checked before the file is touched: a wrapped count would corrupt the file.
@@ -434,6 +494,15 @@ void TZLT_Cat::SaveToFile(const QString& fileName) const
                                 .arg(slot)
                                 .arg(TooManyPoints(Frames.GetFrame(slot).Count())));
     ZLT_Files::WriteFileAtomically(fileName, [&](QIODevice& device) {
+        const auto* file = qobject_cast<QFileDevice*>(&device);
+        if (HostIsLittleEndian && file && file->handle() >= 0) {
+            // Nothing went through the device's buffer, so the descriptor
+            // may be written directly.
+            if (!WriteGathered(Frames, file->handle()))
+                throw EZLT_File(QStringLiteral("Cannot write file '%1': %2")
+                                    .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
+            return true;
+        }
         try {
             WriteTo(device);
         } catch (const EZLT_File&) {
