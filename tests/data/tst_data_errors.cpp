@@ -1,0 +1,184 @@
+// Every loader's failure the user can meet ends in an exception whose
+// message names the file, leaves the data as it was and prints nothing.
+
+#include "DataTestSupport.h"
+
+#include <QDir>
+#include <QObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace DataTest;
+
+namespace {
+
+enum class Loader
+{
+    Catalog,
+    Picture,
+    Palette
+};
+
+// Loads fileName with the loader into data that is not the loader's
+// default, checks the data did not change, and returns the error message
+// (null when nothing was raised).
+QString LoadAndKeep(Loader loader, const QString& fileName, QString& problem)
+{
+    QString message;
+    switch (loader) {
+    case Loader::Catalog: {
+        TZLT_Cat cat;
+        cat.Frames.GetFrame(9).Add(TZLT_Point(1, 2, 3, 4, 5));
+        message = MessageOf<EZLT_Error>([&] { cat.LoadFromFile(fileName); });
+        if (cat.Frames.Count() != TZLT_Cat::SlotCount || cat.Frames.GetFrame(9).Count() != 1 ||
+            cat.Frames.GetFrame(0).Count() != 0)
+            problem = QStringLiteral("the catalog changed");
+        break;
+    }
+    case Loader::Picture: {
+        TZLT_Frame frame;
+        frame.Add(TZLT_Point(1, 2, 3, 4, 5));
+        message = MessageOf<EZLT_Error>([&] { frame.LoadFromPicFile(fileName); });
+        if (frame.Count() != 1 || frame.GetPoint(0) != TZLT_Point(1, 2, 3, 4, 5))
+            problem = QStringLiteral("the frame changed");
+        break;
+    }
+    case Loader::Palette: {
+        QByteArray bytes(576, '\x11');
+        TZLT_Pal pal;
+        pal.LoadFromBytes(bytes, QStringLiteral("start"));
+        const TZLT_Pal before = pal;
+        message = MessageOf<EZLT_Error>([&] { pal.LoadFromFile(fileName); });
+        if (!(pal == before))
+            problem = QStringLiteral("the palette changed");
+        break;
+    }
+    }
+    return message;
+}
+
+QString Verdict(Loader loader, const QString& fileName)
+{
+    QString problem;
+    const QString message = LoadAndKeep(loader, fileName, problem);
+    if (message.isNull())
+        return QStringLiteral("nothing was raised");
+    if (!message.contains(QLatin1Char('\'') + fileName + QLatin1Char('\'')))
+        return QStringLiteral("the message does not name the file: ") + message;
+    if (!problem.isEmpty())
+        return problem;
+    if (!Messages().isEmpty())
+        return QStringLiteral("console output: ") + Messages().join(QLatin1Char(' '));
+    return QString();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Loader)
+
+class TestErrors : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup() { CheckNoMessages(); }
+
+    void missingFile_data() { Loaders(); }
+    void missingFile();
+    void directory_data() { Loaders(); }
+    void directory();
+    void device_data() { Loaders(); }
+    void device();
+    void unreadableFile_data() { Loaders(); }
+    void unreadableFile();
+    void shortFile_data();
+    void shortFile();
+
+private:
+    static void Loaders();
+    QTemporaryDir FDir;
+};
+
+void TestErrors::Loaders()
+{
+    QTest::addColumn<Loader>("loader");
+    QTest::newRow("catalog") << Loader::Catalog;
+    QTest::newRow("picture") << Loader::Picture;
+    QTest::newRow("palette") << Loader::Palette;
+}
+
+void TestErrors::initTestCase()
+{
+    InstallMessageTrap();
+    QVERIFY(FDir.isValid());
+    // The unprivileged user must reach the files below.
+    QVERIFY(QFile::setPermissions(FDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                   QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                                   QFile::ExeOther));
+}
+
+void TestErrors::missingFile()
+{
+    QFETCH(Loader, loader);
+    DATATEST_VERDICT(Verdict(loader, FDir.filePath(QStringLiteral("not here"))));
+}
+
+void TestErrors::directory()
+{
+    QFETCH(Loader, loader);
+    const QString name = FDir.filePath(QStringLiteral("a folder"));
+    QVERIFY(QDir().mkpath(name));
+    DATATEST_VERDICT(Verdict(loader, name));
+}
+
+void TestErrors::device()
+{
+    QFETCH(Loader, loader);
+    // A device never ends: it must be refused, not read until memory runs out.
+    if (!QFile::exists(QStringLiteral("/dev/zero")))
+        QSKIP("no /dev/zero here");
+    DATATEST_VERDICT(Verdict(loader, QStringLiteral("/dev/zero")));
+}
+
+void TestErrors::unreadableFile()
+{
+    QFETCH(Loader, loader);
+    const QString name = FDir.filePath(QStringLiteral("locked %1").arg(int(loader)));
+    WriteBytes(name, QByteArray(576, '\x22'));
+    QVERIFY(QFile::setPermissions(name, QFile::WriteOwner)); // no one may read it
+    DATATEST_VERDICT(RunUnprivileged([&]() -> QString {
+        if (::access(QFile::encodeName(FDir.path()).constData(), X_OK) != 0)
+            return QStringLiteral("SKIP the unprivileged user cannot reach the test folder");
+        if (::access(QFile::encodeName(name).constData(), R_OK) == 0)
+            return QStringLiteral("SKIP this user may read a file without read permission");
+        QString problem;
+        const QString message = LoadAndKeep(loader, name, problem);
+        if (!message.contains(QString::fromLocal8Bit(std::strerror(EACCES))))
+            return QStringLiteral("the message does not give the reason: ") + message;
+        return Verdict(loader, name);
+    }));
+}
+
+void TestErrors::shortFile_data()
+{
+    QTest::addColumn<Loader>("loader");
+    QTest::addColumn<int>("size");
+    // A catalog of any length is valid; these are not.
+    QTest::newRow("picture, 0 bytes") << Loader::Picture << 0;
+    QTest::newRow("picture, 13 bytes") << Loader::Picture << 13;
+    QTest::newRow("palette, 0 bytes") << Loader::Palette << 0;
+    QTest::newRow("palette, 575 bytes") << Loader::Palette << 575;
+}
+
+void TestErrors::shortFile()
+{
+    QFETCH(Loader, loader);
+    QFETCH(int, size);
+    const QString name = FDir.filePath(QStringLiteral("short %1 %2").arg(int(loader)).arg(size));
+    WriteBytes(name, QByteArray(size, '\x05'));
+    DATATEST_VERDICT(Verdict(loader, name));
+}
+
+QTEST_GUILESS_MAIN(TestErrors)
+#include "tst_data_errors.moc"
