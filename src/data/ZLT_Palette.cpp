@@ -3,6 +3,7 @@
 #include "ZLT_Files.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -111,6 +112,10 @@ void TZLT_Pal::LoadFromBytes(QByteArrayView data, const QString& fileName)
 
 bool TZLT_Pal::LoadFromFile(const QString& fileName)
 {
+    // Opening a pipe would wait for a writer forever.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        throw EZLT_File(QStringLiteral("Cannot read file '%1': it is not a regular file").arg(fileName));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly) || !ZLT_Files::FileExists(fileName))
         throw EZLT_File(QStringLiteral("Cannot open file '%1': %2")

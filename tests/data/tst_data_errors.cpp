@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace DataTest;
 
 namespace {
@@ -90,6 +92,8 @@ private slots:
     void directory();
     void device_data() { Loaders(); }
     void device();
+    void pipe_data() { Loaders(); }
+    void pipe();
     void unreadableFile_data() { Loaders(); }
     void unreadableFile();
     void shortFile_data();
@@ -139,6 +143,16 @@ void TestErrors::device()
     if (!QFile::exists(QStringLiteral("/dev/zero")))
         QSKIP("no /dev/zero here");
     DATATEST_VERDICT(Verdict(loader, QStringLiteral("/dev/zero")));
+}
+
+void TestErrors::pipe()
+{
+    QFETCH(Loader, loader);
+    // Opening a pipe for reading waits for a writer: it must be refused first.
+    const QString name = FDir.filePath(QStringLiteral("pipe %1").arg(int(loader)));
+    if (::mkfifo(QFile::encodeName(name).constData(), 0600) != 0)
+        QSKIP("cannot make a named pipe here");
+    DATATEST_VERDICT(Verdict(loader, name));
 }
 
 void TestErrors::unreadableFile()
