@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -155,6 +156,9 @@ private slots:
     void doubleClickCallsOnce();
     void dragStartsAfterEightPixels_data();
     void dragStartsAfterEightPixels();
+    void headerDragMovesNoColumn();
+    void keyboardSelectsRanges();
+    void wheelScrollsSlots();
     void slotAt_data();
     void slotAt();
     void dragSources();
@@ -912,6 +916,65 @@ void TestCatalogWindow::dragStartsAfterEightPixels()
     QCOMPARE(started, drags ? 1 : 0);
 }
 
+void TestCatalogWindow::headerDragMovesNoColumn()
+{
+    TMDIChild* child = NewWindow();
+    int started = 0;
+    TFrameGrid::StartDragHook = [&](TFrameGrid&) { ++started; };
+    QHeaderView* header = child->Grid->horizontalHeader();
+    QVERIFY(!header->sectionsMovable());
+    const QPoint start(child->Grid->columnViewportPosition(1) + 5, 10);
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, start);
+    QTest::mouseMove(header->viewport(), start + QPoint(2 * child->CellSize(), 0));
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, start + QPoint(2 * child->CellSize(), 0));
+    QCOMPARE(started, 1); // the frame drag, not a column move
+    QVERIFY(!header->sectionsMoved());
+    QCOMPARE(header->logicalIndexAt(start), 1);
+    QCOMPARE(header->visualIndex(1), 1);
+}
+
+void TestCatalogWindow::keyboardSelectsRanges()
+{
+    TMDIChild* child = NewWindow();
+    child->Grid->setFocus();
+    QTest::keyClick(child->Grid, Qt::Key_Right);
+    QCOMPARE(child->SelStart(), 1);
+    QCOMPARE(child->SelEnd(), 1);
+    QTest::keyClick(child->Grid, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(child->Grid, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(child->SelStart(), 1);
+    QCOMPARE(child->SelEnd(), 3);
+    // A click with Shift extends the range as well.
+    const QPoint cell6 = child->Grid->visualRect(child->Grid->model()->index(0, 6)).center();
+    QTest::mouseClick(child->Grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, cell6);
+    QCOMPARE(child->SelStart(), 1);
+    QCOMPARE(child->SelEnd(), 6);
+    QTest::keyClick(child->Grid, Qt::Key_End);
+    QCOMPARE(child->SelStart(), 32766);
+    // The last cell comes into view whole, with the cells before it.
+    const int last = child->Grid->columnViewportPosition(32766);
+    QVERIFY(last > 0);
+    QVERIFY(last + child->CellSize() <= child->Grid->viewport()->width());
+    QCOMPARE(child->LeftmostSlot(), child->Grid->columnAt(0));
+}
+
+void TestCatalogWindow::wheelScrollsSlots()
+{
+    TMDIChild* child = NewWindow();
+    QWidget* viewport = child->Grid->viewport();
+    const QPointF pos(20, 20);
+    QWheelEvent down(pos, viewport->mapToGlobal(pos), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                     Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &down);
+    const int forward = child->LeftmostSlot();
+    QVERIFY(forward > 0);
+    QCOMPARE(child->Grid->columnAt(0), forward);
+    QWheelEvent up(pos, viewport->mapToGlobal(pos), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                   Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &up);
+    QCOMPARE(child->LeftmostSlot(), 0); // never before slot 0
+}
+
 void TestCatalogWindow::slotAt_data()
 {
     QTest::addColumn<int>("column");    // cell to aim at, -1 for the point as given
@@ -957,6 +1020,15 @@ void TestCatalogWindow::dragSources()
     QVERIFY(!first->GridDragOver(second->SpinEdit));
     QVERIFY(!first->GridDragOver(MainForm));
     QVERIFY(!first->GridDragOver(nullptr));
+
+    // Data dragged in from outside the program is refused, on cells and labels.
+    QMimeData mime;
+    mime.setData(TFrameGrid::MimeType, QByteArray());
+    for (QWidget* target : {first->Grid->viewport(), first->Grid->horizontalHeader()->viewport()}) {
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(!enter.isAccepted());
+    }
 }
 
 // --- closing ----------------------------------------------------------------
