@@ -302,6 +302,13 @@ int main()
         cat->Frames.GetFrame(slot).Draw(canvas, rect, palette);
     Counting = false;
     const long drawAllocations = Allocations;
+    // The counter itself must see allocations, or the zero above means nothing.
+    Allocations = 0;
+    Counting = true;
+    const std::unique_ptr<TZLT_Frame> clone = cat->Frames.GetFrame(0).Clone();
+    Counting = false;
+    if (Allocations < 2)
+        Fail("allocation counting does not see allocations");
 
     Print("load_ms", cold ? loadCold : loadWarm);
     Print("plain_read_copy_ms", cold ? readCold : readWarm);
