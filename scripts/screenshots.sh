@@ -55,5 +55,41 @@ shoot() { # language number, picture name
 shoot 0 main-english
 shoot 1 main-german
 
+# Frame moves, in English: the window layout above puts the first catalog's
+# thumbnails at y=165 and the second's at y=365, 104 pixels per slot from x=25.
+cell_x() { echo $((25 + 104 * $1 + 52)); }
+moves() {
+  printf '[Application]\r\nLanguage=0\r\nPathToPalettes=C:\\laser\\\r\n' >"$ini"
+  build/bin/trevasc &
+  app=$!
+  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
+  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
+  sleep 1
+  open_catalog "$work/dances.cat"
+  open_catalog "$work/shapes.cat"
+  # Copy slot 1 of the second catalog and paste it onto the used slot 3.
+  xdotool mousemove "$(cell_x 1)" 365 click 1
+  sleep 0.5
+  xdotool key ctrl+c
+  xdotool mousemove "$(cell_x 3)" 365 click 1
+  sleep 0.5
+  xdotool key ctrl+v
+  sleep 1
+  import -window root "$out/overwrite-question.png"
+  xdotool key Escape
+  sleep 0.5
+  # Drag the spiral (slot 6 of the first catalog) onto the empty slot 2 of the second.
+  xdotool mousemove "$(cell_x 6)" 165 mousedown 1
+  for dx in 10 40 120 300; do xdotool mousemove_relative -- "-$dx" 40; sleep 0.2; done
+  xdotool mousemove "$(cell_x 2)" 365
+  sleep 0.5
+  xdotool mouseup 1
+  sleep 1
+  import -window root "$out/after-drag.png"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+moves
+
 if [[ -f "$work/ini.backup" ]]; then cp "$work/ini.backup" "$ini"; else rm -f "$ini"; fi
 echo "Screenshots in $out"
