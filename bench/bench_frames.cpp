@@ -1,1 +1,203 @@
-int main() { return 0; }
+// Speed of the frame operations of a catalog window on whole catalogs:
+// Paste with Insert All, Cut, Copy and Delete of every slot, and the bulk
+// picture export and import, each beside a baseline measured in the same
+// run. Prints one "name value" line per figure (times in milliseconds).
+
+#include "CHILDWIN.h"
+#include "Guard.h"
+#include "MAIN.h"
+#include "Overwrite.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int Slots = TZLT_Cat::SlotCount;
+constexpr int Points = 100;
+constexpr int Runs = 3;
+
+std::unique_ptr<TZLT_Frame> MakeFrame(int id)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < Points; ++i)
+        frame->Add(
+            TZLT_Point(int16_t(id + i), int16_t(-id - 3 * i), int16_t(i), uint8_t(i % 128), uint8_t(i)));
+    return frame;
+}
+
+void FillCatalog(TZLT_FrameList& frames, int id)
+{
+    for (int i = 0; i < Slots; ++i)
+        frames.SetFrame(i, MakeFrame(id + i % 1000));
+}
+
+double TimeMs(const std::function<void()>& prepare, const std::function<void()>& work)
+{
+    prepare();
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// The best of a few runs; prepare runs untimed before each.
+double BestMs(const std::function<void()>& prepare, const std::function<void()>& work)
+{
+    double best = 1e300;
+    for (int run = 0; run < Runs; ++run)
+        best = std::min(best, TimeMs(prepare, work));
+    return best;
+}
+
+void FlushDisk()
+{
+    ::sync();
+}
+
+void Print(const char* name, double value)
+{
+    std::printf("%s %.2f\n", name, value);
+    std::fflush(stdout);
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        std::abort();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    if (MainForm == nullptr)
+        MainForm = new TMainForm;
+    if (OverwriteBox == nullptr)
+        OverwriteBox = new TOverwriteBox(MainForm);
+    SetErrorReporter([](const QString& message) {
+        std::fprintf(stderr, "error: %s\n", qPrintable(message));
+        std::abort();
+    });
+    MainForm->show();
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    if (child == nullptr)
+        return 1;
+    TZLT_FrameList& frames = child->Cat.Frames;
+
+    // A list of a whole catalog's frames, as Copy leaves it.
+    TZLT_FrameList list;
+    for (int i = 0; i < Slots; ++i)
+        list.Add(MakeFrame(5000 + i % 1000));
+
+    // Baseline: cloning a whole catalog's frames, the least any transfer does.
+    const double clone = BestMs([] {},
+                                [&] {
+                                    std::vector<std::unique_ptr<TZLT_Frame>> copies;
+                                    copies.reserve(Slots);
+                                    for (int i = 0; i < Slots; ++i)
+                                        copies.push_back(list.GetFrame(i).Clone());
+                                });
+    Print("baseline_clone_catalog_ms", clone);
+
+    // Paste with the first question answered Insert All, into a full catalog.
+    FillCatalog(frames, 1);
+    const double paste = BestMs([] {},
+                                [&] {
+                                    QTimer::singleShot(0, [] { OverwriteBox->InsertAllBtn->click(); });
+                                    child->PasteFrames(&list, 0);
+                                });
+    if (frames.Count() != Slots || !(frames.GetFrame(0) == list.GetFrame(0)))
+        return 2;
+    Print("paste_insert_all_full_catalog_ms", paste);
+    Print("paste_insert_all_per_clone_baseline", paste / clone);
+
+    child->SelectSlots(0, Slots - 1);
+    MainForm->MdiArea->setActiveSubWindow(child);
+    const double copy = BestMs([] {}, [] { MainForm->EditCopy1Execute(); });
+    Print("copy_all_slots_ms", copy);
+    const double cut = BestMs([&] { FillCatalog(frames, 1); }, [] { MainForm->EditCut1Execute(); });
+    Print("cut_all_slots_ms", cut);
+    const double remove = BestMs([&] { FillCatalog(frames, 1); }, [&] { child->DeleteActionExecute(); });
+    Print("delete_all_slots_ms", remove);
+
+    // Export of a full catalog against writing the same bytes with a plain
+    // loop, and import of the exported folder against reading the files with
+    // a plain loop. Runs alternate, each into a fresh folder, with the disk
+    // caches flushed before each timed write.
+    FillCatalog(frames, 1);
+    std::vector<QByteArray> bytes;
+    for (int i = 0; i < Slots; ++i)
+        bytes.push_back(frames.GetFrame(i).ToPicBytes());
+    double plainWrite = 1e300, exportMs = 1e300;
+    std::unique_ptr<QTemporaryDir> exported;
+    for (int run = 0; run < Runs; ++run) {
+        {
+            QTemporaryDir plainDir;
+            const QString dir = plainDir.path();
+            plainWrite =
+                std::min(plainWrite, TimeMs(FlushDisk, [&] {
+                             for (int i = 0; i < Slots; ++i)
+                                 WriteFile(dir + QString::asprintf("/%05d.pic", i), bytes[size_t(i)]);
+                         }));
+        }
+        exported = std::make_unique<QTemporaryDir>();
+        exportMs = std::min(exportMs, TimeMs(FlushDisk, [&] { child->ExportPics(exported->path()); }));
+    }
+    Print("baseline_plain_write_ms", plainWrite);
+    Print("export_full_catalog_ms", exportMs);
+    Print("export_per_plain_write", exportMs / plainWrite);
+
+    const QString folder = exported->path();
+    if (QDir(folder).entryList(QDir::Files).size() != Slots)
+        return 3;
+    double plainRead = 1e300, importMs = 1e300;
+    qint64 read = 0;
+    for (int run = 0; run < Runs; ++run) {
+        plainRead = std::min(plainRead, TimeMs([] {},
+                                               [&] {
+                                                   for (int i = 0; i < Slots; ++i) {
+                                                       QFile file(folder + QString::asprintf("/%05d.pic", i));
+                                                       if (!file.open(QIODevice::ReadOnly))
+                                                           std::abort();
+                                                       read += file.readAll().size();
+                                                   }
+                                               }));
+        TMDIChild* target = nullptr;
+        importMs = std::min(importMs, TimeMs(
+                                          [&] {
+                                              MainForm->FileNew1->trigger();
+                                              target = MainForm->ActiveMDIChild();
+                                          },
+                                          [&] { target->ImportPics(folder); }));
+        if (target->Cat.Frames.GetFrame(Slots - 1).Count() != Points)
+            return 4;
+        target->Modified = false;
+        target->close();
+    }
+    Print("baseline_plain_read_ms", plainRead);
+    Print("import_full_folder_ms", importMs);
+    Print("import_per_plain_read", importMs / plainRead);
+
+    for (int i = MainForm->MDIChildCount() - 1; i >= 0; --i)
+        MainForm->MDIChildren(i)->Modified = false;
+    return read > 0 ? 0 : 5;
+}

@@ -1,0 +1,359 @@
+// The frame operations of a catalog window: copying out, placing with the
+// overwrite-or-insert question, deleting, finding used frames, drag and
+// drop, and the exchange with picture files.
+
+#include "CHILDWIN.h"
+
+#include "MAIN.h"
+#include "Overwrite.h"
+#include "ZLT_Files.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QTableView>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <vector>
+
+// Test seams for the progress dialog of bulk picture work: how long the work
+// runs before the dialog shows, and a call after each file.
+int BulkProgressDelayMs = 500;
+std::function<void(QProgressDialog& dialog, int done)> BulkProgressHook;
+
+namespace {
+
+constexpr int SlotCount = TZLT_Cat::SlotCount;
+const QString PicFilter = QStringLiteral("ZLT PIC files (*.pic)|*.pic");
+const QString PicExt = QStringLiteral("pic");
+
+QString PicFileName(int slot)
+{
+    return QString::asprintf("%05u.pic", unsigned(slot));
+}
+
+// dir joined with name by the platform's separator, without doubling one
+// that dir already ends with.
+QString JoinPath(const QString& dir, const QString& name)
+{
+    if (dir.endsWith(QDir::separator()) || dir.endsWith(QLatin1Char('/')))
+        return dir + name;
+    return dir + QDir::separator() + name;
+}
+
+// Writes one file of a bulk export in place. Going through a synced
+// temporary copy, as single saves do, makes an export of thousands of small
+// files many times slower; a failed export is reported and can be repeated.
+void WriteExportFile(const QString& fileName, const QByteArray& bytes)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw EZLT_File(QStringLiteral("Cannot create file '%1': %2").arg(fileName, file.errorString()));
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
+}
+
+// Reads one file of a bulk import with one open and no copying buffer; the names
+// come from the directory listing, so a missing file is the rare case that
+// is looked into only when opening fails.
+QByteArray ReadImportFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        if (!ZLT_Files::FileExists(fileName))
+            throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
+        throw EZLT_File(QStringLiteral("Cannot open file '%1': %2").arg(fileName, file.errorString()));
+    }
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EZLT_File(QStringLiteral("Cannot read file '%1': %2").arg(fileName, file.errorString()));
+    return data;
+}
+
+// Raises the frame list's own index error for a target past the last slot.
+[[noreturn]] void FailTarget(const TZLT_FrameList& frames, qint64 target)
+{
+    if (target <= std::numeric_limits<int>::max())
+        (void)frames.GetFrame(int(target));
+    throw EZLT_Index(target, frames.Count());
+}
+
+// Places clones of source's frames into frames from slot first on, asking
+// before each used target until an All answer. Once Insert All is given,
+// the remaining frames land at consecutive slots, so they go in as one
+// block; only those that still fit are cloned, as the ones pushed past the
+// last slot would be freed at once.
+void PlaceFrames(TZLT_FrameList& frames, const TZLT_FrameList& source, int first)
+{
+    const int count = source.Count();
+    int answer = TOverwriteBox::Overwrite;
+    bool asking = true;
+    for (int i = 0; i < count; ++i) {
+        const qint64 target = qint64(first) + i;
+        if (target >= frames.Count())
+            FailTarget(frames, target);
+        const int t = int(target);
+
+        if (asking && frames.GetFrame(t).Used())
+            answer = OverwriteBox->exec();
+
+        if (answer == TOverwriteBox::Overwrite || answer == TOverwriteBox::OverwriteAll) {
+            if (answer == TOverwriteBox::OverwriteAll) {
+                asking = false;
+                answer = TOverwriteBox::Overwrite;
+            }
+            frames.SetFrame(t, source.GetFrame(i).Clone()); // the replaced frame is freed here
+        } else if (answer == TOverwriteBox::InsertAll) {
+            const int fitting = std::min(count - i, SlotCount - t);
+            std::vector<std::unique_ptr<TZLT_Frame>> block;
+            block.reserve(fitting);
+            for (int j = 0; j < fitting; ++j)
+                block.push_back(source.GetFrame(i + j).Clone());
+            frames.InsertRange(t, std::move(block));
+            frames.Truncate(SlotCount);
+            if (fitting < count - i)
+                FailTarget(frames, qint64(t) + fitting);
+            return;
+        } else if (answer == TOverwriteBox::Insert) {
+            frames.Insert(t, source.GetFrame(i).Clone());
+            frames.Truncate(SlotCount); // the frame pushed out of the last slot is freed
+        }
+        // Any other answer is Cancel: this frame is skipped.
+    }
+}
+
+bool IsCatalogGrid(const QObject* source)
+{
+    for (const QObject* o = source; o != nullptr; o = o->parent()) {
+        if (const auto* child = qobject_cast<const TMDIChild*>(o)) {
+            const QTableView* grid = child->Grid;
+            return grid != nullptr && (source == grid || source == grid->viewport());
+        }
+    }
+    return false;
+}
+
+bool German()
+{
+    return MainForm != nullptr && MainForm->Language == 1;
+}
+
+// The progress of a bulk picture job: a modal dialog with Cancel that shows
+// only once the work has run for a while. Updates are kept to a few per
+// second so that thousands of small files are not slowed by drawing.
+class TBulkProgress
+{
+public:
+    TBulkProgress(const QString& label, int total)
+        : FDialog(label, German() ? QStringLiteral("Abbrechen") : QStringLiteral("Cancel"), 0, total,
+                  MainForm)
+    {
+        FDialog.setWindowTitle(QStringLiteral("Trevasc"));
+        FDialog.setWindowModality(Qt::WindowModal);
+        FDialog.setAutoReset(false);
+        FDialog.setAutoClose(false);
+        FDialog.setMinimumDuration(BulkProgressDelayMs);
+        FDialog.setValue(0);
+        FSinceUpdate.start();
+    }
+
+    // Reports done files; false once the user has cancelled. Until the
+    // dialog shows, every 32nd file lets it decide whether it is due.
+    bool Step(int done)
+    {
+        const bool due = FDialog.isVisible() ? FSinceUpdate.elapsed() >= 40 : done % 32 == 0;
+        if (due) {
+            FDialog.setValue(done);
+            FSinceUpdate.restart();
+        }
+        if (BulkProgressHook)
+            BulkProgressHook(FDialog, done);
+        return !FDialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog FDialog;
+    QElapsedTimer FSinceUpdate;
+};
+
+} // namespace
+
+void TMDIChild::CopySelection(std::unique_ptr<TZLT_FrameList>& list) const
+{
+    const int first = SelStart();
+    const int last = SelEnd();
+    auto copy = std::make_unique<TZLT_FrameList>();
+    for (int slot = first; slot <= last; ++slot)
+        copy->Add(Cat.Frames.GetFrame(slot).Clone());
+    list = std::move(copy);
+}
+
+void TMDIChild::PasteFrames(const TZLT_FrameList* list, int slot)
+{
+    if (list == nullptr || slot < 0)
+        return;
+    Modified = true;
+    try {
+        PlaceFrames(Cat.Frames, *list, slot);
+    } catch (...) {
+        RepaintGrid(); // show the frames placed before the error
+        throw;
+    }
+    RepaintGrid();
+}
+
+void TMDIChild::DropFrames(const TZLT_FrameList* list, int x, int y)
+{
+    PasteFrames(list, SlotAt(QPoint(x, y)));
+}
+
+void TMDIChild::DeleteActionExecute()
+{
+    const int last = SelEnd();
+    for (int slot = SelStart(); slot <= last; ++slot)
+        Cat.Frames.GetFrame(slot).Clear();
+    RepaintGrid();
+    Modified = true;
+}
+
+void TMDIChild::NextUsedFrameActionExecute()
+{
+    for (int slot = SelStart() + 2; slot < SlotCount; ++slot) {
+        if (Cat.Frames.GetFrame(slot).Used()) {
+            SetLeftmostSlot(slot - 1);
+            return;
+        }
+    }
+    SetLeftmostSlot(SlotCount - 1);
+}
+
+void TMDIChild::LastUsedFrameActionExecute()
+{
+    for (int slot = SlotCount - 1; slot >= 0; --slot) {
+        if (Cat.Frames.GetFrame(slot).Used()) {
+            SetLeftmostSlot(std::max(slot - 1, 0));
+            return;
+        }
+    }
+    SetLeftmostSlot(0);
+}
+
+void TMDIChild::GridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, bool doubleClick,
+                              const QPoint& pos)
+{
+    Q_UNUSED(pos);
+    const Qt::KeyboardModifiers keys = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+    if (button != Qt::LeftButton || (shift & keys) || doubleClick)
+        return;
+    CopySelection(MainForm->DragFrames);
+}
+
+void TMDIChild::GridDragDrop(QObject* source, const QPoint& pos)
+{
+    if (!IsCatalogGrid(source))
+        return;
+    DropFrames(MainForm->DragFrames.get(), pos.x(), pos.y());
+}
+
+void TMDIChild::SavePicActionExecute()
+{
+    const int slot = SelStart();
+    if (!Cat.Frames.GetFrame(slot).Used())
+        return;
+    TFileDialog& dialog = MainForm->SaveDialog;
+    dialog.Filter = PicFilter;
+    dialog.DefaultExt = PicExt;
+    dialog.FileName = PicFileName(slot);
+    if (!dialog.Execute(MainForm))
+        return;
+    Cat.Frames.GetFrame(slot).SaveToPicFile(dialog.FileName);
+}
+
+void TMDIChild::LoadPicActionExecute()
+{
+    const int slot = SelStart();
+    TFileDialog& dialog = MainForm->OpenDialog;
+    dialog.Filter = PicFilter;
+    dialog.DefaultExt = PicExt;
+    dialog.FileName = PicFileName(slot);
+    if (!dialog.Execute(MainForm))
+        return;
+    auto frame = std::make_unique<TZLT_Frame>();
+    frame->LoadFromPicFile(dialog.FileName); // a failure places nothing
+    TZLT_FrameList loaded;
+    loaded.Add(std::move(frame));
+    PasteFrames(&loaded, slot);
+}
+
+void TMDIChild::ExportPics(const QString& directory)
+{
+    const int count = Cat.Frames.Count();
+    int used = 0;
+    for (int slot = 0; slot < count; ++slot)
+        used += Cat.Frames.GetFrame(slot).Used() ? 1 : 0;
+    if (used == 0)
+        return;
+
+    TBulkProgress progress(German() ? QStringLiteral("Exportiere PIC Dateien ...")
+                                    : QStringLiteral("Exporting PIC files ..."),
+                           used);
+    int done = 0;
+    for (int slot = 0; slot < count; ++slot) {
+        const TZLT_Frame& frame = Cat.Frames.GetFrame(slot);
+        if (!frame.Used())
+            continue;
+        WriteExportFile(JoinPath(directory, PicFileName(slot)), frame.ToPicBytes());
+        if (!progress.Step(++done))
+            return;
+    }
+}
+
+void TMDIChild::ImportPics(const QString& directory)
+{
+    // Every name ending in ".pic", whatever its case, as the pattern *.pic
+    // finds it; matching the suffix here is cheaper than a name filter.
+    QStringList names;
+    QDirIterator entries(directory, QDir::Files | QDir::Hidden | QDir::System);
+    while (entries.hasNext()) {
+        entries.next();
+        QString name = entries.fileName();
+        if (name.endsWith(QLatin1String(".pic"), Qt::CaseInsensitive))
+            names << std::move(name);
+    }
+    if (names.isEmpty())
+        return;
+
+    QCollator collator{QLocale()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
+    std::sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
+        const int order = collator.compare(a, b);
+        return order != 0 ? order < 0 : a < b; // a fixed order for names that differ only in case
+    });
+    const int count = int(std::min<qsizetype>(names.size(), Cat.Frames.Count()));
+
+    TBulkProgress progress(German() ? QStringLiteral("Importiere PIC Dateien ...")
+                                    : QStringLiteral("Importing PIC files ..."),
+                           count);
+    try {
+        for (int slot = 0; slot < count; ++slot) {
+            const QString fileName = JoinPath(directory, names[slot]);
+            Cat.Frames.GetFrame(slot).LoadFromPicBytes(ReadImportFile(fileName), fileName);
+            if (!progress.Step(slot + 1))
+                break;
+        }
+    } catch (...) {
+        RepaintGrid(); // the slots loaded before the failure stay
+        throw;
+    }
+    RepaintGrid();
+}
