@@ -208,6 +208,15 @@ void TZLT_Frame::SaveToPicFile(const QString& fileName) const
                                    [&](QIODevice& device) { return device.write(bytes) == bytes.size(); });
 }
 
+void TZLT_Frame::ExportToPicFile(const QString& fileName) const
+{
+    if (FPoints.empty())
+        return;
+    if (Count() > MaxPoints)
+        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, TooManyPoints(Count())));
+    ZLT_Files::WriteFileInPlace(fileName, ToPicBytes());
+}
+
 void TZLT_Frame::LoadFromPicBytes(QByteArrayView data, const QString& fileName)
 {
     if (data.size() < PicHeaderSize)
@@ -232,9 +241,7 @@ void TZLT_Frame::LoadFromPicBytes(QByteArrayView data, const QString& fileName)
 
 void TZLT_Frame::LoadFromPicFile(const QString& fileName)
 {
-    if (!ZLT_Files::FileExists(fileName))
-        throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
-    LoadFromPicBytes(ZLT_Files::ReadWholeFile(fileName), fileName);
+    LoadFromPicBytes(ZLT_Files::ReadFrameFile(fileName), fileName);
 }
 
 // ---- TZLT_FrameList
@@ -354,9 +361,7 @@ void TZLT_Cat::LoadFromBytes(QByteArrayView data)
 
 void TZLT_Cat::LoadFromFile(const QString& fileName)
 {
-    if (!ZLT_Files::FileExists(fileName))
-        throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
-    LoadFromBytes(ZLT_Files::ReadWholeFile(fileName));
+    LoadFromBytes(ZLT_Files::ReadFrameFile(fileName));
 }
 
 namespace {

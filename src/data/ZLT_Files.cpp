@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -37,38 +39,89 @@ bool FileExists(const QString& fileName)
     return info.exists() && !info.isDir();
 }
 
-QByteArray ReadWholeFile(const QString& fileName)
+namespace {
+
+enum class FileKind
 {
-    // A device or pipe never ends (or blocks on open): only plain files are read.
-    const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile())
+    Missing,
+    Directory,
+    Regular,
+    Other
+};
+
+// One stat call: loaders run this for every file of a bulk import.
+FileKind KindOf(const QString& fileName)
+{
+    std::error_code error;
+    const auto status =
+        std::filesystem::status(std::filesystem::path(QFile::encodeName(fileName).toStdString()), error);
+    if (error || !std::filesystem::exists(status))
+        return FileKind::Missing;
+    if (std::filesystem::is_directory(status))
+        return FileKind::Directory;
+    return std::filesystem::is_regular_file(status) ? FileKind::Regular : FileKind::Other;
+}
+
+// A device or pipe never ends (or blocks on open): only regular files are read.
+QByteArray ReadFile(const QString& fileName, FileKind kind)
+{
+    if (kind == FileKind::Other)
         throw EZLT_File(QStringLiteral("Cannot read file '%1': it is not a regular file").arg(fileName));
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw EZLT_File(QStringLiteral("Cannot open file '%1': %2").arg(fileName, file.errorString()));
 
-    QByteArray data;
+    // A regular file's size is known; files that report none (as some
+    // virtual file systems do) are read to their end.
     const qint64 size = file.size();
-    if (size > 0 && !file.isSequential()) {
-        data.resize(size);
-        qint64 done = 0;
-        while (done < size) {
-            const qint64 n = file.read(data.data() + done, size - done);
-            if (n < 0)
-                throw EZLT_File(
-                    QStringLiteral("Cannot read file '%1': %2").arg(fileName, file.errorString()));
-            if (n == 0)
-                break; // the file shrank while we read it
-            done += n;
-        }
-        data.truncate(done);
+    if (size <= 0) {
+        QByteArray data = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            throw EZLT_File(QStringLiteral("Cannot read file '%1': %2").arg(fileName, file.errorString()));
+        return data;
     }
-    // Whatever the size said, read on to the real end.
-    const QByteArray rest = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EZLT_File(QStringLiteral("Cannot read file '%1': %2").arg(fileName, file.errorString()));
-    data.append(rest);
+    QByteArray data;
+    data.resize(size);
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.read(data.data() + done, size - done);
+        if (n < 0)
+            throw EZLT_File(QStringLiteral("Cannot read file '%1': %2").arg(fileName, file.errorString()));
+        if (n == 0)
+            break; // the file shrank while we read it
+        done += n;
+    }
+    data.truncate(done);
     return data;
+}
+
+} // namespace
+
+QByteArray ReadWholeFile(const QString& fileName)
+{
+    const FileKind kind = KindOf(fileName);
+    return ReadFile(fileName,
+                    kind == FileKind::Regular || kind == FileKind::Other ? kind : FileKind::Regular);
+}
+
+QByteArray ReadFrameFile(const QString& fileName)
+{
+    const FileKind kind = KindOf(fileName);
+    if (kind == FileKind::Missing || kind == FileKind::Directory)
+        throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
+    return ReadFile(fileName, kind);
+}
+
+void WriteFileInPlace(const QString& fileName, QByteArrayView bytes)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw EZLT_File(QStringLiteral("Cannot create file '%1': %2").arg(fileName, file.errorString()));
+    if (file.write(bytes.data(), bytes.size()) != bytes.size())
+        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
 }
 
 void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODevice&)>& write)

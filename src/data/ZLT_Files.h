@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -13,8 +14,18 @@ namespace ZLT_Files {
 bool FileExists(const QString& fileName);
 
 // Reads the whole file in one piece; raises EZLT_File naming the file and
-// the reason when it cannot be opened or read.
+// the reason when it cannot be opened or read, or is not a regular file.
 QByteArray ReadWholeFile(const QString& fileName);
+
+// ReadWholeFile for the frame loaders: a missing file or a directory raises
+// EZLT_Cat_Load "File does not exist: '%s'" before anything is read.
+QByteArray ReadFrameFile(const QString& fileName);
+
+// Writes the bytes straight into the file, without the temporary copy and
+// sync of WriteFileAtomically: for bulk exports of thousands of small
+// files, where a sync per file would multiply the time. A failure can leave
+// this one file partly written.
+void WriteFileInPlace(const QString& fileName, QByteArrayView bytes);
 
 // Writes a file through a temporary file that replaces it only when every
 // byte is written and synced, so a failed save leaves the old file as it was.

@@ -22,8 +22,6 @@
 #include <limits>
 #include <vector>
 
-// Test seams for the progress dialog of bulk picture work: how long the work
-// runs before the dialog shows, and a call after each file.
 int BulkProgressDelayMs = 500;
 std::function<void(QProgressDialog& dialog, int done)> BulkProgressHook;
 
@@ -45,38 +43,6 @@ QString JoinPath(const QString& dir, const QString& name)
     if (dir.endsWith(QDir::separator()) || dir.endsWith(QLatin1Char('/')))
         return dir + name;
     return dir + QDir::separator() + name;
-}
-
-// Writes one file of a bulk export in place. Going through a synced
-// temporary copy, as single saves do, makes an export of thousands of small
-// files many times slower; a failed export is reported and can be repeated.
-void WriteExportFile(const QString& fileName, const QByteArray& bytes)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EZLT_File(QStringLiteral("Cannot create file '%1': %2").arg(fileName, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
-}
-
-// Reads one file of a bulk import with one open and no copying buffer; the names
-// come from the directory listing, so a missing file is the rare case that
-// is looked into only when opening fails.
-QByteArray ReadImportFile(const QString& fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        if (!ZLT_Files::FileExists(fileName))
-            throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
-        throw EZLT_File(QStringLiteral("Cannot open file '%1': %2").arg(fileName, file.errorString()));
-    }
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EZLT_File(QStringLiteral("Cannot read file '%1': %2").arg(fileName, file.errorString()));
-    return data;
 }
 
 // Raises the frame list's own index error for a target past the last slot.
@@ -311,7 +277,7 @@ void TMDIChild::ExportPics(const QString& directory)
         const TZLT_Frame& frame = Cat.Frames.GetFrame(slot);
         if (!frame.Used())
             continue;
-        WriteExportFile(JoinPath(directory, PicFileName(slot)), frame.ToPicBytes());
+        frame.ExportToPicFile(JoinPath(directory, PicFileName(slot)));
         if (!progress.Step(++done))
             return;
     }
@@ -347,7 +313,7 @@ void TMDIChild::ImportPics(const QString& directory)
     try {
         for (int slot = 0; slot < count; ++slot) {
             const QString fileName = JoinPath(directory, names[slot]);
-            Cat.Frames.GetFrame(slot).LoadFromPicBytes(ReadImportFile(fileName), fileName);
+            Cat.Frames.GetFrame(slot).LoadFromPicFile(fileName);
             if (!progress.Step(slot + 1))
                 break;
         }

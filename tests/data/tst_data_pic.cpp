@@ -28,6 +28,7 @@ private slots:
     void cleanup() { CheckNoMessages(); }
 
     void workedExampleSaves();
+    void exportWritesWhatSaveWrites();
     void workedExampleLoads();
     void auxLosesItsTopBit();
     void statusTravelsInThePreviousRecord();
@@ -63,6 +64,23 @@ void TestPic::workedExampleSaves()
     const QByteArray bytes = ReadBytes(name);
     QCOMPARE(bytes.size(), 30);
     QCOMPARE(bytes.toHex(' '), Hex(ExampleHex).toHex(' '));
+}
+
+void TestPic::exportWritesWhatSaveWrites()
+{
+    // Bulk export skips the temporary copy, not a single byte of the format.
+    const QString name = Path(QStringLiteral("exported.pic"));
+    WriteBytes(name, QByteArray(100, 'x')); // replaced, not merely overwritten at the front
+    ExampleFrame()->ExportToPicFile(name);
+    QCOMPARE(ReadBytes(name).toHex(' '), Hex(ExampleHex).toHex(' '));
+
+    const QByteArray old = ReadBytes(name);
+    TZLT_Frame().ExportToPicFile(name);
+    QCOMPARE(ReadBytes(name), old);
+
+    const QString missingFolder = Path(QStringLiteral("no-such-folder/00001.pic"));
+    const QString message = MessageOf<EZLT_File>([&] { ExampleFrame()->ExportToPicFile(missingFolder); });
+    QVERIFY2(message.contains(missingFolder), qPrintable(message));
 }
 
 void TestPic::workedExampleLoads()

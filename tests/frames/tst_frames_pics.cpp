@@ -11,8 +11,6 @@
 #include <QtTest>
 
 // Seams of the bulk picture work (defined with the frame operations).
-extern int BulkProgressDelayMs;
-extern std::function<void(QProgressDialog& dialog, int done)> BulkProgressHook;
 
 using namespace Kit;
 
