@@ -35,11 +35,6 @@ constexpr int BevelHeight = 33;
 constexpr int LastSlot = TZLT_Cat::SlotCount - 1;
 const QString StandardEntry = QStringLiteral("Standard");
 
-bool German()
-{
-    return MainForm != nullptr && MainForm->Language == 1;
-}
-
 // Tooltip and status text of a hint "short|long".
 void SetHint(QAction* action, const QString& hint)
 {
@@ -248,7 +243,7 @@ void TMDIChild::FillPaletteList()
 
 void TMDIChild::ApplyLanguage()
 {
-    const bool de = German();
+    const bool de = IsGerman();
     Label1->setText(de ? QStringLiteral("Gehe zu Frame:") : QStringLiteral("Goto Frame:"));
     Label2->setText(QStringLiteral("Palette:"));
     DeleteAction->setText(de ? QStringLiteral("Lösche &Frame(s)") : QStringLiteral("&Delete frame(s)"));
@@ -485,7 +480,7 @@ bool TMDIChild::AskToClose()
     if (!Modified)
         return true;
     const QString caption = windowTitle();
-    const bool de = German();
+    const bool de = IsGerman();
     const QString title = de ? QStringLiteral("Bestätigen") : QStringLiteral("Confirm");
     const QString text =
         de ? QStringLiteral("Datei ") + caption + QStringLiteral(" nicht gespeichert, speichern ?")

@@ -108,11 +108,6 @@ bool IsCatalogGrid(const QObject* source)
     return false;
 }
 
-bool German()
-{
-    return MainForm != nullptr && MainForm->Language == 1;
-}
-
 // The progress of a bulk picture job: a modal dialog with Cancel that shows
 // only once the work has run for a while. Updates are kept to a few per
 // second so that thousands of small files are not slowed by drawing.
@@ -120,7 +115,7 @@ class TBulkProgress
 {
 public:
     TBulkProgress(const QString& label, int total)
-        : FDialog(label, German() ? QStringLiteral("Abbrechen") : QStringLiteral("Cancel"), 0, total,
+        : FDialog(label, IsGerman() ? QStringLiteral("Abbrechen") : QStringLiteral("Cancel"), 0, total,
                   MainForm)
     {
         FDialog.setWindowTitle(QStringLiteral("Trevasc"));
@@ -269,8 +264,8 @@ void TMDIChild::ExportPics(const QString& directory)
     if (used == 0)
         return;
 
-    TBulkProgress progress(German() ? QStringLiteral("Exportiere PIC Dateien ...")
-                                    : QStringLiteral("Exporting PIC files ..."),
+    TBulkProgress progress(IsGerman() ? QStringLiteral("Exportiere PIC Dateien ...")
+                                      : QStringLiteral("Exporting PIC files ..."),
                            used);
     int done = 0;
     for (int slot = 0; slot < count; ++slot) {
@@ -307,8 +302,8 @@ void TMDIChild::ImportPics(const QString& directory)
     });
     const int count = int(std::min<qsizetype>(names.size(), Cat.Frames.Count()));
 
-    TBulkProgress progress(German() ? QStringLiteral("Importiere PIC Dateien ...")
-                                    : QStringLiteral("Importing PIC files ..."),
+    TBulkProgress progress(IsGerman() ? QStringLiteral("Importiere PIC Dateien ...")
+                                      : QStringLiteral("Importing PIC files ..."),
                            count);
     try {
         for (int slot = 0; slot < count; ++slot) {

@@ -30,6 +30,11 @@
 
 TMainForm* MainForm = nullptr;
 
+bool IsGerman()
+{
+    return MainForm != nullptr && MainForm->Language == 1;
+}
+
 namespace {
 const QString CatalogFilter = QStringLiteral("ZLT Catalog files (*.cat)|*.cat");
 const QString CatalogExt = QStringLiteral("cat");
@@ -290,7 +295,7 @@ void TMainForm::FormClose()
 
 void TMainForm::ApplyLanguage()
 {
-    const int column = Language == 1 ? 1 : 0;
+    const int column = TextColumn();
     for (const ActionTexts& row : ActionTable) {
         QAction* action = this->*row.Action;
         action->setText(QString::fromUtf16(row.Caption[column]));
@@ -594,7 +599,7 @@ void TMainForm::EditPaste1Execute()
 QString TMainForm::PickExistingFolder(int prompt)
 {
     const QString directory =
-        Dialogs::PickFolder(this, QString::fromUtf16(FolderPrompts[prompt][Language == 1 ? 1 : 0]));
+        Dialogs::PickFolder(this, QString::fromUtf16(FolderPrompts[prompt][TextColumn()]));
     if (directory.isEmpty())
         return QString();
     if (!QFileInfo(directory).isDir()) {

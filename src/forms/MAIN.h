@@ -129,3 +129,11 @@ private:
 
 // The one main window, reachable from every part of the program.
 extern TMainForm* MainForm;
+
+// True while the program speaks German (Language 1); any other value is English.
+bool IsGerman();
+// The column of a window's text table: 0 English, 1 German.
+inline int TextColumn()
+{
+    return IsGerman() ? 1 : 0;
+}

@@ -38,7 +38,7 @@ constexpr std::array<std::array<const char16_t*, 2>, 5> Texts{{
 
 QString Text(TextId id)
 {
-    const int column = MainForm && MainForm->Language == 1 ? 1 : 0;
+    const int column = TextColumn();
     return QString::fromUtf16(Texts[id][column]);
 }
 } // namespace
