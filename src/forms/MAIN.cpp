@@ -171,7 +171,7 @@ TMainForm::~TMainForm()
 
 void TMainForm::CreateActions()
 {
-    struct Spec
+    struct ActionRow
     {
         QAction* TMainForm::*Field;
         const char* Name;
@@ -182,7 +182,7 @@ void TMainForm::CreateActions()
         void (TMainForm::*Handler)();
     };
     // The action list: one row per command, in list order.
-    static const Spec specs[] = {
+    static const ActionRow rows[] = {
         {&TMainForm::FileNew1, "FileNew1", "File", "Ctrl+N", Icons::New, true, &TMainForm::FileNew1Execute},
         {&TMainForm::FileOpen1, "FileOpen1", "File", "Ctrl+O", Icons::Open, true,
          &TMainForm::FileOpen1Execute},
@@ -214,19 +214,19 @@ void TMainForm::CreateActions()
         {&TMainForm::FileImportPicDir1, "FileImportPicDir1", "File", nullptr, -1, true,
          &TMainForm::FileImportPicDir1Execute},
     };
-    for (const Spec& spec : specs) {
+    for (const ActionRow& row : rows) {
         auto* action = new QAction(this);
-        action->setObjectName(QString::fromLatin1(spec.Name));
-        action->setProperty("category", QString::fromLatin1(spec.Category));
-        if (spec.Shortcut)
-            action->setShortcut(QKeySequence(QString::fromLatin1(spec.Shortcut), QKeySequence::PortableText));
-        if (spec.Image >= 0)
-            action->setIcon(Icons::ListImage(spec.Image));
-        action->setEnabled(spec.Enabled);
-        const auto handler = spec.Handler;
+        action->setObjectName(QString::fromLatin1(row.Name));
+        action->setProperty("category", QString::fromLatin1(row.Category));
+        if (row.Shortcut)
+            action->setShortcut(QKeySequence(QString::fromLatin1(row.Shortcut), QKeySequence::PortableText));
+        if (row.Image >= 0)
+            action->setIcon(Icons::ListImage(row.Image));
+        action->setEnabled(row.Enabled);
+        const auto handler = row.Handler;
         connect(action, &QAction::triggered, this,
                 [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
-        this->*spec.Field = action;
+        this->*row.Field = action;
     }
     // The initial texts of the two picture commands before any language applies.
     FileExportPics1->setText(QStringLiteral("Export &all frames as PIC files..."));
