@@ -35,14 +35,6 @@ constexpr int BevelHeight = 33;
 constexpr int LastSlot = TZLT_Cat::SlotCount - 1;
 const QString StandardEntry = QStringLiteral("Standard");
 
-// Tooltip and status text of a hint "short|long".
-void SetHint(QAction* action, const QString& hint)
-{
-    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
-    action->setToolTip(bar < 0 ? hint : hint.left(bar));
-    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
-
 // A cheap fingerprint of what drawing reads from a frame: its point count
 // and an even sample of its points. It backs up the explicit repaints after
 // every change, so a changed frame is never shown from an old drawing.

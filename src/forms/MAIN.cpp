@@ -35,6 +35,13 @@ bool IsGerman()
     return MainForm != nullptr && MainForm->Language == 1;
 }
 
+void SetHint(QAction* action, const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    action->setToolTip(bar < 0 ? hint : hint.left(bar));
+    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
 namespace {
 const QString CatalogFilter = QStringLiteral("ZLT Catalog files (*.cat)|*.cat");
 const QString CatalogExt = QStringLiteral("cat");
@@ -115,14 +122,6 @@ const std::array<std::array<const char16_t*, 2>, 2> FolderPrompts{{
     {u"Save PIC files to:", u"Speichere PIC Dateien nach:"},
     {u"Open PIC files from:", u"Öffne PIC Dateien von:"},
 }};
-
-// A hint's short part is the tooltip, its long part the status text.
-void SetHint(QAction* action, const QString& hint)
-{
-    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
-    action->setToolTip(bar < 0 ? hint : hint.left(bar));
-    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
 
 // A title with a path separator or a drive designator names a chosen file.
 bool HasDirectory(const QString& fileName)

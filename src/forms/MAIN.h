@@ -137,3 +137,7 @@ inline int TextColumn()
 {
     return IsGerman() ? 1 : 0;
 }
+
+// Sets an action's hint "short|long": the short part is the tooltip, the
+// long part the status-bar text; a hint without "|" serves as both.
+void SetHint(QAction* action, const QString& hint);
