@@ -103,7 +103,7 @@ void TMDIChild::FormCreate()
     setWidget(FClient);
     FClient->installEventFilter(this);
 
-    // 1. The grid: 32767 columns under a 20-pixel label row, 68-pixel cells.
+    // The grid: 32767 columns under a 20-pixel label row, 68-pixel cells.
     FGrid = new TFrameGrid(FClient);
     Grid = FGrid;
     FGrid->setGeometry(0, 0, 666, 88 + FGrid->FrameOverhead());
@@ -160,24 +160,20 @@ void TMDIChild::FormCreate()
     CreateActions();
     FGrid->ContextMenu = PopupMenu;
 
-    // 2. The labels of the columns come from the grid's model.
-    // 3. Height 200, and the grid follows it.
+    // The column labels come from the grid's model; the cells follow the
+    // window's height. Pal and Cat start with the default colours and 32767
+    // empty frames; a new catalog counts as unsaved.
     resize(674, 200);
     FormResize();
 
-    // 4. Pal and Cat hold the default colours and 32767 empty frames.
-    // 5.
     ComboBoxPal->addItem(StandardEntry);
     ComboBoxPal->setCurrentIndex(0);
-    // 6.
     Modified = true;
-    // 7.
     FillPaletteList();
 
     SelectSlots(0, 0);
     SetLeftmostSlot(0);
     SpinEdit->setFocus();
-    // 8.
     ApplyLanguage();
 }
 

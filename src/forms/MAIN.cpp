@@ -6,6 +6,7 @@
 #include "IniFile.h"
 #include "Overwrite.h"
 #include "Settings.h"
+#include "ZLT_Files.h"
 #include "about.h"
 
 #include <QAction>
@@ -342,7 +343,6 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName)
 {
     auto* child = new TMDIChild;
     child->setWindowTitle(fileName);
-    child->setWindowIcon(windowIcon());
     MdiArea->addSubWindow(child);
     // Destruction comes after the window has left the frame's list.
     connect(child, &QObject::destroyed, this, &TMainForm::UpdateWindowActions, Qt::QueuedConnection);
@@ -352,8 +352,7 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName)
     UpdateWindowActions();
 
     // Anything but a directory counts as a file; the loader refuses what it cannot read.
-    const QFileInfo info(fileName);
-    if (info.exists() && !info.isDir()) {
+    if (ZLT_Files::FileExists(fileName)) {
         child->Cat.LoadFromFile(fileName);
         child->Modified = false;
         child->RepaintGrid();
