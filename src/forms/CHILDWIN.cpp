@@ -8,6 +8,7 @@
 #include "FrameGrid.h"
 #include "Guard.h"
 #include "Icons.h"
+#include "Language.h"
 #include "MAIN.h"
 #include "ThumbCanvas.h"
 
@@ -27,6 +28,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <exception>
 
@@ -34,6 +36,45 @@ namespace {
 constexpr int BevelHeight = 33;
 constexpr int LastSlot = TZLT_Cat::SlotCount - 1;
 const QString StandardEntry = QStringLiteral("Standard");
+
+// The window's texts: English, German.
+enum TextId
+{
+    GotoText,
+    PaletteText,
+    CloseTitleText,
+    CloseQuestionText // %1: the window's title
+};
+constexpr std::array<TTextRow, 4> Texts{{
+    {u"Goto Frame:", u"Gehe zu Frame:"},
+    {u"Palette:", u"Palette:"},
+    {u"Confirm", u"Bestätigen"},
+    {u"File %1 not saved, save ?", u"Datei %1 nicht gespeichert, speichern ?"},
+}};
+
+struct TActionText
+{
+    QAction* TMDIChild::*Action;
+    TTextRow Caption;
+    TTextRow Hint; // "short|long"; none when null
+};
+const std::array<TActionText, 5> ActionTexts{{
+    {&TMDIChild::DeleteAction, {u"&Delete frame(s)", u"Lösche &Frame(s)"}, {nullptr, nullptr}},
+    {&TMDIChild::NextUsedFrameAction,
+     {u"Goto &next used frame", u"Gehe zum &nächsten benutzen Frame"},
+     {nullptr, nullptr}},
+    {&TMDIChild::LastUsedFrameAction,
+     {u"Goto &last used frame", u"Gehe zum &letzten benutzten Frame"},
+     {nullptr, nullptr}},
+    {&TMDIChild::SavePicAction,
+     {u"Save as PIC file...", u"Speichere als PIC Datei..."},
+     {u"Save as PIC file|Saves selected frame as PIC file",
+      u"Speichere als PIC Datei|Speichert slektierten Frame als PIC Datei"}},
+    {&TMDIChild::LoadPicAction,
+     {u"Import from PIC file...", u"Importiere von PIC Datei..."},
+     {u"Import from PIC file|Imports one frame from a PIC file",
+      u"Importiere von PIC Datei|Importiert einen Frame aus einer PIC Datei"}},
+}};
 
 // A cheap fingerprint of what drawing reads from a frame: its point count
 // and an even sample of its points. It backs up the explicit repaints after
@@ -231,26 +272,13 @@ void TMDIChild::FillPaletteList()
 
 void TMDIChild::ApplyLanguage()
 {
-    const bool de = IsGerman();
-    Label1->setText(de ? QStringLiteral("Gehe zu Frame:") : QStringLiteral("Goto Frame:"));
-    Label2->setText(QStringLiteral("Palette:"));
-    DeleteAction->setText(de ? QStringLiteral("Lösche &Frame(s)") : QStringLiteral("&Delete frame(s)"));
-    NextUsedFrameAction->setText(de ? QStringLiteral("Gehe zum &nächsten benutzen Frame")
-                                    : QStringLiteral("Goto &next used frame"));
-    LastUsedFrameAction->setText(de ? QStringLiteral("Gehe zum &letzten benutzten Frame")
-                                    : QStringLiteral("Goto &last used frame"));
-    SavePicAction->setText(de ? QStringLiteral("Speichere als PIC Datei...")
-                              : QStringLiteral("Save as PIC file..."));
-    LoadPicAction->setText(de ? QStringLiteral("Importiere von PIC Datei...")
-                              : QStringLiteral("Import from PIC file..."));
-    for (QAction* action : {DeleteAction, NextUsedFrameAction, LastUsedFrameAction})
-        SetHint(action, QString());
-    SetHint(SavePicAction,
-            de ? QStringLiteral("Speichere als PIC Datei|Speichert slektierten Frame als PIC Datei")
-               : QStringLiteral("Save as PIC file|Saves selected frame as PIC file"));
-    SetHint(LoadPicAction,
-            de ? QStringLiteral("Importiere von PIC Datei|Importiert einen Frame aus einer PIC Datei")
-               : QStringLiteral("Import from PIC file|Imports one frame from a PIC file"));
+    Label1->setText(Tr(Texts[GotoText]));
+    Label2->setText(Tr(Texts[PaletteText]));
+    for (const TActionText& row : ActionTexts) {
+        QAction* action = this->*row.Action;
+        action->setText(Tr(row.Caption));
+        SetHint(action, row.Hint[0] ? Tr(row.Hint) : QString());
+    }
     PlaceLabels();
 }
 
@@ -467,12 +495,9 @@ bool TMDIChild::AskToClose()
 {
     if (!Modified)
         return true;
-    const QString caption = windowTitle();
-    const bool de = IsGerman();
-    const QString title = de ? QStringLiteral("Bestätigen") : QStringLiteral("Confirm");
-    const QString text =
-        de ? QStringLiteral("Datei ") + caption + QStringLiteral(" nicht gespeichert, speichern ?")
-           : QStringLiteral("File ") + caption + QStringLiteral(" not saved, save ?");
+    // Replaced as a whole, so a "%" in the title stays as it is.
+    const QString title = Tr(Texts[CloseTitleText]);
+    const QString text = Tr(Texts[CloseQuestionText]).replace(QStringLiteral("%1"), windowTitle());
     switch (Dialogs::AskYesNoCancel(MainForm, title, text)) {
     case QMessageBox::Yes: {
         // A save that fails or is cancelled keeps the window with its changes.

@@ -8,7 +8,6 @@
 #include <QMdiSubWindow>
 #include <QPoint>
 
-#include <functional>
 #include <memory>
 
 class QAction;
@@ -16,7 +15,6 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
-class QProgressDialog;
 class QPainter;
 class QSpinBox;
 class QTableView;
@@ -136,8 +134,3 @@ private:
     bool FCloseAgreed = false;
     int FCloseAgreedLevel = 0;
 };
-
-// The progress dialog of bulk picture export and import appears after this
-// many milliseconds; tests shorten it and watch each step through the hook.
-extern int BulkProgressDelayMs;
-extern std::function<void(QProgressDialog& dialog, int done)> BulkProgressHook;

@@ -4,32 +4,41 @@
 
 #include "CHILDWIN.h"
 
+#include "Language.h"
 #include "MAIN.h"
 #include "Overwrite.h"
+#include "Progress.h"
 #include "ZLT_Files.h"
 
 #include <QCollator>
 #include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
-#include <QProgressDialog>
 #include <QTableView>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <limits>
 #include <vector>
-
-int BulkProgressDelayMs = 500;
-std::function<void(QProgressDialog& dialog, int done)> BulkProgressHook;
 
 namespace {
 
 constexpr int SlotCount = TZLT_Cat::SlotCount;
 const QString PicFilter = QStringLiteral("ZLT PIC files (*.pic)|*.pic");
 const QString PicExt = QStringLiteral("pic");
+
+// Labels of the progress dialog: English, German.
+enum ProgressTextId
+{
+    ExportingText,
+    ImportingText
+};
+constexpr std::array<TTextRow, 2> ProgressTexts{{
+    {u"Exporting PIC files ...", u"Exportiere PIC Dateien ..."},
+    {u"Importing PIC files ...", u"Importiere PIC Dateien ..."},
+}};
 
 QString PicFileName(int slot)
 {
@@ -107,44 +116,6 @@ bool IsCatalogGrid(const QObject* source)
     }
     return false;
 }
-
-// The progress of a bulk picture job: a modal dialog with Cancel that shows
-// only once the work has run for a while. Updates are kept to a few per
-// second so that thousands of small files are not slowed by drawing.
-class TBulkProgress
-{
-public:
-    TBulkProgress(const QString& label, int total)
-        : FDialog(label, IsGerman() ? QStringLiteral("Abbrechen") : QStringLiteral("Cancel"), 0, total,
-                  MainForm)
-    {
-        FDialog.setWindowTitle(QStringLiteral("Trevasc"));
-        FDialog.setWindowModality(Qt::WindowModal);
-        FDialog.setAutoReset(false);
-        FDialog.setAutoClose(false);
-        FDialog.setMinimumDuration(BulkProgressDelayMs);
-        FDialog.setValue(0);
-        FSinceUpdate.start();
-    }
-
-    // Reports done files; false once the user has cancelled. Until the
-    // dialog shows, every 32nd file lets it decide whether it is due.
-    bool Step(int done)
-    {
-        const bool due = FDialog.isVisible() ? FSinceUpdate.elapsed() >= 40 : done % 32 == 0;
-        if (due) {
-            FDialog.setValue(done);
-            FSinceUpdate.restart();
-        }
-        if (BulkProgressHook)
-            BulkProgressHook(FDialog, done);
-        return !FDialog.wasCanceled();
-    }
-
-private:
-    QProgressDialog FDialog;
-    QElapsedTimer FSinceUpdate;
-};
 
 } // namespace
 
@@ -264,9 +235,7 @@ void TMDIChild::ExportPics(const QString& directory)
     if (used == 0)
         return;
 
-    TBulkProgress progress(IsGerman() ? QStringLiteral("Exportiere PIC Dateien ...")
-                                      : QStringLiteral("Exporting PIC files ..."),
-                           used);
+    TProgress progress(Tr(ProgressTexts[ExportingText]), used);
     int done = 0;
     for (int slot = 0; slot < count; ++slot) {
         const TZLT_Frame& frame = Cat.Frames.GetFrame(slot);
@@ -302,9 +271,7 @@ void TMDIChild::ImportPics(const QString& directory)
     });
     const int count = int(std::min<qsizetype>(names.size(), Cat.Frames.Count()));
 
-    TBulkProgress progress(IsGerman() ? QStringLiteral("Importiere PIC Dateien ...")
-                                      : QStringLiteral("Importing PIC files ..."),
-                           count);
+    TProgress progress(Tr(ProgressTexts[ImportingText]), count);
     try {
         for (int slot = 0; slot < count; ++slot) {
             const QString fileName = JoinPath(directory, names[slot]);

@@ -31,18 +31,6 @@
 
 TMainForm* MainForm = nullptr;
 
-bool IsGerman()
-{
-    return MainForm != nullptr && MainForm->Language == 1;
-}
-
-void SetHint(QAction* action, const QString& hint)
-{
-    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
-    action->setToolTip(bar < 0 ? hint : hint.left(bar));
-    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
-
 namespace {
 const QString CatalogFilter = QStringLiteral("ZLT Catalog files (*.cat)|*.cat");
 const QString CatalogExt = QStringLiteral("cat");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "Language.h"
 #include "ZLT_Catalog.h"
 
 #include <QList>
@@ -129,15 +130,3 @@ private:
 
 // The one main window, reachable from every part of the program.
 extern TMainForm* MainForm;
-
-// True while the program speaks German (Language 1); any other value is English.
-bool IsGerman();
-// The column of a window's text table: 0 English, 1 German.
-inline int TextColumn()
-{
-    return IsGerman() ? 1 : 0;
-}
-
-// Sets an action's hint "short|long": the short part is the tooltip, the
-// long part the status-bar text; a hint without "|" serves as both.
-void SetHint(QAction* action, const QString& hint);

@@ -1,7 +1,7 @@
 #include "Overwrite.h"
 
 #include "Dialogs.h"
-#include "MAIN.h"
+#include "Language.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "Settings.h"
 
 #include "Dialogs.h"
-#include "MAIN.h"
+#include "Language.h"
 
 #include <QComboBox>
 #include <QFileInfo>

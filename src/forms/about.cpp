@@ -2,7 +2,7 @@
 
 #include "Dialogs.h"
 #include "Icons.h"
-#include "MAIN.h"
+#include "Language.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -2,6 +2,7 @@
 // and the bulk export and import commands of the main window.
 
 #include "FramesTestKit.h"
+#include "Progress.h"
 
 #include <QDir>
 #include <QFile>
@@ -129,8 +130,8 @@ private slots:
         CloseAllWindows();
         TFileDialog::TestHook = nullptr;
         Dialogs::PickFolderHook = nullptr;
-        BulkProgressHook = nullptr;
-        BulkProgressDelayMs = 500;
+        ProgressHook = nullptr;
+        ProgressDelayMs = 500;
     }
 
     void saveFromEmptySlotDoesNothing();
@@ -507,10 +508,10 @@ void TestFramesPics::cancelStopsBulkWork()
     for (int k = 0; k < files; ++k)
         source->Cat.Frames.SetFrame(k, MakeFrame(k + 1));
 
-    BulkProgressDelayMs = 0;
+    ProgressDelayMs = 0;
     int cancelledAt = 0;
     bool modal = false;
-    BulkProgressHook = [&](QProgressDialog& dialog, int done) {
+    ProgressHook = [&](QProgressDialog& dialog, qint64 done) {
         if (cancelledAt != 0 || !dialog.isVisible())
             return;
         cancelledAt = done;

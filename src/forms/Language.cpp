@@ -1,0 +1,17 @@
+#include "Language.h"
+
+#include "MAIN.h"
+
+#include <QAction>
+
+bool IsGerman()
+{
+    return MainForm != nullptr && MainForm->Language == 1;
+}
+
+void SetHint(QAction* action, const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    action->setToolTip(bar < 0 ? hint : hint.left(bar));
+    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QString>
+
+#include <functional>
+
+// The progress of a long job (bulk picture export and import, large files):
+// a window-modal dialog with Cancel that shows only once the work has run
+// for a while. Updates are kept to a few per second, so thousands of small
+// steps are not slowed by drawing.
+class TProgress
+{
+public:
+    // total: the number of steps (files, bytes, ...).
+    TProgress(const QString& label, qint64 total);
+
+    // Reports the steps done; false once the user has cancelled.
+    bool Step(qint64 done);
+
+private:
+    QProgressDialog FDialog;
+    QElapsedTimer FSinceUpdate;
+    qint64 FScale = 1; // steps per dialog unit, so large totals fit its int range
+    int FCalls = 0;
+};
+
+// The dialog appears after this many milliseconds; tests shorten it and
+// watch each step through the hook (done in the job's own steps).
+extern int ProgressDelayMs;
+extern std::function<void(QProgressDialog& dialog, qint64 done)> ProgressHook;
