@@ -5,8 +5,14 @@
 #include "Settings.h"
 #include "about.h"
 
+#include <csignal>
+
 int main(int argc, char* argv[])
 {
+    // A write beyond the file-size limit fails with an error the program
+    // reports, instead of ending it.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     TApplication application(argc, argv);
     // The display name follows; set explicitly, X11 would append it to every
     // window title.

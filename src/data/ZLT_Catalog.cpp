@@ -204,8 +204,7 @@ void TZLT_Frame::SaveToPicFile(const QString& fileName) const
     if (Count() > MaxPoints)
         throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, TooManyPoints(Count())));
     const QByteArray bytes = ToPicBytes();
-    ZLT_Files::WriteFileAtomically(fileName,
-                                   [&](QIODevice& device) { return device.write(bytes) == bytes.size(); });
+    ZLT_Files::WriteFileAtomically(fileName, QByteArrayView(bytes));
 }
 
 void TZLT_Frame::ExportToPicFile(const QString& fileName) const
@@ -214,7 +213,7 @@ void TZLT_Frame::ExportToPicFile(const QString& fileName) const
         return;
     if (Count() > MaxPoints)
         throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, TooManyPoints(Count())));
-    ZLT_Files::WriteFileInPlace(fileName, ToPicBytes());
+    ZLT_Files::ReplaceFile(fileName, ToPicBytes());
 }
 
 void TZLT_Frame::LoadFromPicBytes(QByteArrayView data, const QString& fileName)
@@ -241,7 +240,9 @@ void TZLT_Frame::LoadFromPicBytes(QByteArrayView data, const QString& fileName)
 
 void TZLT_Frame::LoadFromPicFile(const QString& fileName)
 {
-    LoadFromPicBytes(ZLT_Files::ReadFrameFile(fileName), fileName);
+    // A picture holds at most 65535 records: a longer file costs no more.
+    LoadFromPicBytes(ZLT_Files::ReadFrameFile(fileName, PicHeaderSize + qint64(RecordSize) * MaxPoints),
+                     fileName);
 }
 
 // ---- TZLT_FrameList

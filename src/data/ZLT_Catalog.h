@@ -131,8 +131,8 @@ public:
     // Writes the frame as a picture file; an empty frame writes nothing.
     void SaveToPicFile(const QString& fileName) const;
     void LoadFromPicFile(const QString& fileName);
-    // SaveToPicFile for bulk exports: writes in place, without the temporary
-    // copy and sync per file, so a failure can leave this file partly written.
+    // SaveToPicFile for bulk exports: replaces the file only once the new one
+    // is complete, but without a sync per file (ZLT_Files::ReplaceFile).
     void ExportToPicFile(const QString& fileName) const;
 
     // The picture-file parser and writer behind the two above. fileName

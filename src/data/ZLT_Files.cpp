@@ -6,11 +6,13 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ZLT_Files {
@@ -41,87 +43,181 @@ bool FileExists(const QString& fileName)
 
 namespace {
 
-enum class FileKind
+QString Reason(int error)
 {
-    Missing,
-    Directory,
-    Regular,
-    Other
-};
-
-// One stat call: loaders run this for every file of a bulk import.
-FileKind KindOf(const QString& fileName)
-{
-    std::error_code error;
-    const auto status =
-        std::filesystem::status(std::filesystem::path(QFile::encodeName(fileName).toStdString()), error);
-    if (error || !std::filesystem::exists(status))
-        return FileKind::Missing;
-    if (std::filesystem::is_directory(status))
-        return FileKind::Directory;
-    return std::filesystem::is_regular_file(status) ? FileKind::Regular : FileKind::Other;
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// A device or pipe never ends (or blocks on open): only regular files are read.
-QByteArray ReadFile(const QString& fileName, FileKind kind)
+[[noreturn]] void Fail(const char* what, const QString& fileName, int error)
 {
-    if (kind == FileKind::Other)
-        throw EZLT_File(QStringLiteral("Cannot read file '%1': it is not a regular file").arg(fileName));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw EZLT_File(QStringLiteral("Cannot open file '%1': %2").arg(fileName, file.errorString()));
+    throw EZLT_File(
+        QStringLiteral("Cannot %1 file '%2': %3").arg(QLatin1String(what), fileName, Reason(error)));
+}
 
-    // A regular file's size is known; files that report none (as some
-    // virtual file systems do) are read to their end.
-    const qint64 size = file.size();
-    if (size <= 0) {
-        QByteArray data = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw EZLT_File(QStringLiteral("Cannot read file '%1': %2").arg(fileName, file.errorString()));
-        return data;
+class TFd
+{
+public:
+    explicit TFd(int fd) : FFd(fd) {}
+    ~TFd()
+    {
+        if (FFd >= 0)
+            ::close(FFd);
     }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return FFd; }
+    // Closes now and reports whether the close succeeded (it may report a write error).
+    bool Close()
+    {
+        const int fd = FFd;
+        FFd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int FFd;
+};
+
+// Opens without blocking (a pipe would wait for a writer) and checks on the
+// open descriptor, not the name, that it is a regular file; reads at most
+// limit bytes (all of it for a negative limit).
+QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    const TFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.Get() < 0)
+        Fail("open", fileName, errno);
+    struct stat info
+    {
+    };
+    if (::fstat(fd.Get(), &info) != 0)
+        Fail("read", fileName, errno);
+    if (S_ISDIR(info.st_mode))
+        Fail("open", fileName, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        throw EZLT_File(QStringLiteral("Cannot read file '%1': it is not a regular file").arg(fileName));
+
+    // Files that report no size (as some virtual file systems do) are read
+    // to their end, in steps.
+    const qint64 size = qint64(info.st_size);
+    const qint64 want = limit < 0 ? size : std::min(size, limit);
     QByteArray data;
-    data.resize(size);
+    data.resize(qsizetype(std::max<qint64>(want, 0)));
     qint64 done = 0;
-    while (done < size) {
-        const qint64 n = file.read(data.data() + done, size - done);
-        if (n < 0)
-            throw EZLT_File(QStringLiteral("Cannot read file '%1': %2").arg(fileName, file.errorString()));
+    for (;;) {
+        if (done == data.size()) {
+            if (size > 0 || (limit >= 0 && done >= limit))
+                break;
+            qint64 grown = std::max<qint64>(64 * 1024, done * 2);
+            if (limit >= 0)
+                grown = std::min(grown, limit);
+            data.resize(qsizetype(grown));
+        }
+        const ssize_t n = ::read(fd.Get(), data.data() + done, size_t(data.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail("read", fileName, errno);
+        }
         if (n == 0)
-            break; // the file shrank while we read it
+            break; // the end, also of a file that shrank while we read it
         done += n;
     }
-    data.truncate(done);
+    data.truncate(qsizetype(done));
+    if (cut)
+        *cut = limit >= 0 && (size > limit || (size == 0 && done >= limit));
     return data;
+}
+
+bool IsMissingOrFolder(const QString& fileName)
+{
+    struct stat info
+    {
+    };
+    return ::stat(QFile::encodeName(fileName).constData(), &info) != 0 || S_ISDIR(info.st_mode);
 }
 
 } // namespace
 
 QByteArray ReadWholeFile(const QString& fileName)
 {
-    const FileKind kind = KindOf(fileName);
-    return ReadFile(fileName,
-                    kind == FileKind::Regular || kind == FileKind::Other ? kind : FileKind::Regular);
+    return ReadRegular(fileName, -1, nullptr);
 }
 
-QByteArray ReadFrameFile(const QString& fileName)
+QByteArray ReadFileHead(const QString& fileName, qint64 limit, bool* cut)
 {
-    const FileKind kind = KindOf(fileName);
-    if (kind == FileKind::Missing || kind == FileKind::Directory)
+    return ReadRegular(fileName, std::max<qint64>(limit, 0), cut);
+}
+
+QByteArray ReadFrameFile(const QString& fileName, qint64 limit)
+{
+    // One stat per file, so a bulk import stays cheap.
+    if (IsMissingOrFolder(fileName))
         throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
-    return ReadFile(fileName, kind);
+    return ReadRegular(fileName, limit, nullptr);
 }
 
-void WriteFileInPlace(const QString& fileName, QByteArrayView bytes)
+namespace {
+
+bool WriteAll(int fd, const char* data, qsizetype size)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EZLT_File(QStringLiteral("Cannot create file '%1': %2").arg(fileName, file.errorString()));
-    if (file.write(bytes.data(), bytes.size()) != bytes.size())
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+void ReplaceFile(const QString& fileName, QByteArrayView bytes)
+{
+    const QFileInfo info(fileName);
+    if (info.isDir())
+        Fail("write", fileName, EISDIR);
+    // A hidden name that no "*.pic" search finds; created with the usual
+    // permissions (0666 less the umask), as a new file would be.
+    static std::atomic<unsigned> counter{0};
+    const QByteArray target = QFile::encodeName(fileName);
+    const QByteArray folder = QFile::encodeName(info.path());
+    const QByteArray base = QFile::encodeName(info.fileName());
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        temp = folder + "/." + base + ".tmp-" + QByteArray::number(qint64(::getpid())) + "-" +
+               QByteArray::number(counter++);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt > 100))
+            Fail("create", fileName, errno);
+    }
+    TFd file(fd);
+    const auto failWith = [&](int error) {
+        ::unlink(temp.constData());
+        Fail("write", fileName, error);
+    };
+    if (!WriteAll(file.Get(), bytes.data(), bytes.size()))
+        failWith(errno);
+    if (!file.Close())
+        failWith(errno);
+    if (::rename(temp.constData(), target.constData()) != 0)
+        failWith(errno);
+}
+
+void SyncFolder(const QString& folder)
+{
+    const TFd fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Get() < 0)
+        Fail("open", folder, errno);
+    if (!CurrentSync(fd.Get()))
+        throw EZLT_File(QStringLiteral("Cannot write folder '%1': %2").arg(folder, Reason(errno)));
 }
 
 void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODevice&)>& write)
@@ -143,6 +239,20 @@ void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODe
         fail(QString::fromLocal8Bit(std::strerror(errno)));
     if (!file.commit())
         throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
+}
+
+void WriteFileAtomically(const QString& fileName, QByteArrayView bytes)
+{
+    // Straight to the descriptor, so a failure reports the system's reason.
+    WriteFileAtomically(fileName, [&](QIODevice& device) {
+        const auto* file = qobject_cast<QFileDevice*>(&device);
+        if (file && file->handle() >= 0) {
+            if (!WriteAll(file->handle(), bytes.data(), bytes.size()))
+                Fail("write", fileName, errno);
+            return true;
+        }
+        return device.write(bytes.data(), bytes.size()) == bytes.size();
+    });
 }
 
 } // namespace ZLT_Files

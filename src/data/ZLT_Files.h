@@ -17,20 +17,32 @@ bool FileExists(const QString& fileName);
 // the reason when it cannot be opened or read, or is not a regular file.
 QByteArray ReadWholeFile(const QString& fileName);
 
-// ReadWholeFile for the frame loaders: a missing file or a directory raises
-// EZLT_Cat_Load "File does not exist: '%s'" before anything is read.
-QByteArray ReadFrameFile(const QString& fileName);
+// Reads at most limit bytes from the start of a regular file, so a huge or
+// sparse file costs no more than the largest valid one; *cut (when given)
+// tells whether the file holds more. Errors as ReadWholeFile.
+QByteArray ReadFileHead(const QString& fileName, qint64 limit, bool* cut = nullptr);
 
-// Writes the bytes straight into the file, without the temporary copy and
-// sync of WriteFileAtomically: for bulk exports of thousands of small
-// files, where a sync per file would multiply the time. A failure can leave
-// this one file partly written.
-void WriteFileInPlace(const QString& fileName, QByteArrayView bytes);
+// ReadWholeFile (or ReadFileHead with a limit of 0 or more) for the frame
+// loaders: a missing file or a directory raises EZLT_Cat_Load "File does
+// not exist: '%s'" before anything is read.
+QByteArray ReadFrameFile(const QString& fileName, qint64 limit = -1);
+
+// Writes the bytes under a temporary name in the file's folder and renames
+// that over the file once it is complete, so the file is always either its
+// old bytes or the new ones. Without a sync per file, for bulk exports of
+// thousands of small files: call SyncFolder once when all are written.
+void ReplaceFile(const QString& fileName, QByteArrayView bytes);
+
+// Makes the folder's entries (the names ReplaceFile put in place) durable.
+void SyncFolder(const QString& folder);
 
 // Writes a file through a temporary file that replaces it only when every
 // byte is written and synced, so a failed save leaves the old file as it was.
 // write returns false when the device reported an error.
 void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODevice&)>& write);
+
+// WriteFileAtomically for bytes already in memory.
+void WriteFileAtomically(const QString& fileName, QByteArrayView bytes);
 
 // Flushes a written file descriptor to disk; returns false and sets errno on
 // failure. Replaceable so tests can make the sync fail like a disk would.

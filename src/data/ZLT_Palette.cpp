@@ -2,9 +2,6 @@
 
 #include "ZLT_Files.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 namespace {
 
 // The built-in palette: red, green, blue, then the six extra bytes.
@@ -112,22 +109,8 @@ void TZLT_Pal::LoadFromBytes(QByteArrayView data, const QString& fileName)
 
 bool TZLT_Pal::LoadFromFile(const QString& fileName)
 {
-    // Opening a pipe would wait for a writer forever.
-    const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile() && !info.isDir())
-        throw EZLT_File(QStringLiteral("Cannot read file '%1': it is not a regular file").arg(fileName));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly) || !ZLT_Files::FileExists(fileName))
-        throw EZLT_File(QStringLiteral("Cannot open file '%1': %2")
-                            .arg(fileName, file.error() != QFileDevice::NoError
-                                               ? file.errorString()
-                                               : QStringLiteral("Is a directory")));
-    // Check the size before reading, so a huge wrong file is never read.
-    if (file.size() != FileSize)
-        throw EZLT_Pal_Load(QStringLiteral("Invalid File : '%1'").arg(fileName));
-    const QByteArray data = file.read(FileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        throw EZLT_File(QStringLiteral("Cannot read file '%1': %2").arg(fileName, file.errorString()));
+    // One byte more than a palette tells a longer file; a huge one is never read.
+    const QByteArray data = ZLT_Files::ReadFileHead(fileName, FileSize + 1);
     LoadFromBytes(data, fileName);
     return true;
 }

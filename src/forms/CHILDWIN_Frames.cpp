@@ -236,15 +236,26 @@ void TMDIChild::ExportPics(const QString& directory)
         return;
 
     TProgress progress(Tr(ProgressTexts[ExportingText]), used);
-    int done = 0;
-    for (int slot = 0; slot < count; ++slot) {
-        const TZLT_Frame& frame = Cat.Frames.GetFrame(slot);
-        if (!frame.Used())
-            continue;
-        frame.ExportToPicFile(JoinPath(directory, PicFileName(slot)));
-        if (!progress.Step(++done))
-            return;
+    // Each file replaces its old one only when complete; the folder is
+    // synced once, also after a failure, for the files that are done.
+    try {
+        int done = 0;
+        for (int slot = 0; slot < count; ++slot) {
+            const TZLT_Frame& frame = Cat.Frames.GetFrame(slot);
+            if (!frame.Used())
+                continue;
+            frame.ExportToPicFile(JoinPath(directory, PicFileName(slot)));
+            if (!progress.Step(++done))
+                break;
+        }
+    } catch (...) {
+        try {
+            ZLT_Files::SyncFolder(directory);
+        } catch (...) {
+        }
+        throw;
     }
+    ZLT_Files::SyncFolder(directory);
 }
 
 void TMDIChild::ImportPics(const QString& directory)

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace DataTest;
@@ -98,6 +99,8 @@ private slots:
     void unreadableFile();
     void shortFile_data();
     void shortFile();
+    void hugeSparseFile_data();
+    void hugeSparseFile();
 
 private:
     static void Loaders();
@@ -192,6 +195,48 @@ void TestErrors::shortFile()
     const QString name = FDir.filePath(QStringLiteral("short %1 %2").arg(int(loader)).arg(size));
     WriteBytes(name, QByteArray(size, '\x05'));
     DATATEST_VERDICT(Verdict(loader, name));
+}
+
+void TestErrors::hugeSparseFile_data()
+{
+    QTest::addColumn<Loader>("loader");
+    QTest::addColumn<QByteArray>("head"); // the file's first bytes
+    // A picture that promises 3 points, and a palette-sized start.
+    QTest::newRow("picture") << Loader::Picture << Hex("0005000000000003000100000000");
+    QTest::newRow("palette") << Loader::Palette << QByteArray(576, '\x22');
+}
+
+void TestErrors::hugeSparseFile()
+{
+    QFETCH(Loader, loader);
+    QFETCH(QByteArray, head);
+    // 3 GiB that take no room on disk: loading must cost no more memory than
+    // the largest valid file, whatever the size says.
+    const QString name = FDir.filePath(QStringLiteral("huge %1").arg(int(loader)));
+    WriteBytes(name, head);
+    QVERIFY(QFile::resize(name, qint64(3) << 30));
+    DATATEST_VERDICT(RunInChild([&]() -> QString {
+        rusage before{};
+        ::getrusage(RUSAGE_SELF, &before);
+        QString outcome;
+        if (loader == Loader::Picture) {
+            TZLT_Frame frame;
+            frame.LoadFromPicFile(name);
+            if (frame.Count() != 3 || frame.GetPoint(2) != TZLT_Point(-1, 0, -1, 0, 0))
+                outcome = QStringLiteral("the picture did not load its three points");
+        } else {
+            TZLT_Pal pal;
+            const QString message = MessageOf<EZLT_Pal_Load>([&] { pal.LoadFromFile(name); });
+            if (!message.contains(QLatin1String("Invalid File")))
+                outcome = QStringLiteral("the palette was not refused: ") + message;
+        }
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &after);
+        const long grownKiB = after.ru_maxrss - before.ru_maxrss;
+        if (outcome.isEmpty() && grownKiB > 64 * 1024)
+            outcome = QStringLiteral("loading took %1 MiB of memory").arg(grownKiB / 1024);
+        return outcome;
+    }));
 }
 
 QTEST_GUILESS_MAIN(TestErrors)

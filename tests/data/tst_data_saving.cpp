@@ -1,5 +1,6 @@
 // Saving is atomic: a save that fails for any reason leaves the old file
-// byte for byte and raises an error naming the file and the reason.
+// byte for byte and raises an error naming the file and the reason. The
+// same holds for each file of a bulk picture export.
 
 #include "DataTestSupport.h"
 
@@ -14,9 +15,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,11 +28,13 @@ using namespace DataTest;
 
 namespace {
 
-// What is saved: a catalog or a single frame as a picture file.
+// What is saved: a catalog, a single frame as a picture file, or a picture
+// file of a bulk export.
 enum class Kind
 {
     Catalog,
-    Picture
+    Picture,
+    Export
 };
 
 // Saves something of the kind that is larger than any old file used here.
@@ -39,6 +45,10 @@ void SaveSomething(Kind kind, const QString& fileName, int points = 3000)
         frame->Add(TZLT_Point(int16_t(i), int16_t(-i), 1, 2, 3));
     if (kind == Kind::Picture) {
         frame->SaveToPicFile(fileName);
+        return;
+    }
+    if (kind == Kind::Export) {
+        frame->ExportToPicFile(fileName);
         return;
     }
     TZLT_Cat cat;
@@ -124,6 +134,8 @@ private slots:
     void fullFileSystem();
     void failingSync_data() { Kinds(); }
     void failingSync();
+    void fileSizeLimit_data() { Kinds(); }
+    void fileSizeLimit();
     void frameTooLongForTheFile_data() { Kinds(); }
     void frameTooLongForTheFile();
 
@@ -140,6 +152,7 @@ void TestSaving::Kinds()
     QTest::addColumn<Kind>("kind");
     QTest::newRow("catalog") << Kind::Catalog;
     QTest::newRow("picture") << Kind::Picture;
+    QTest::newRow("exported picture") << Kind::Export;
 }
 
 void TestSaving::initTestCase()
@@ -265,12 +278,31 @@ void TestSaving::fullFileSystem()
 void TestSaving::failingSync()
 {
     QFETCH(Kind, kind);
+    if (kind == Kind::Export)
+        QSKIP("a bulk export syncs its folder once, after the last file");
     // A disk may report a write error only when the data is synced.
     const QString name = FolderWithOldFile(QStringLiteral("sync"));
     const ZLT_Files::SyncFunction old = ZLT_Files::SetSyncFunction(&SyncFailsWithEio);
     const QString result = SaveAndCheck(kind, name, QString::fromLocal8Bit(std::strerror(EIO)));
     ZLT_Files::SetSyncFunction(old);
     QVERIFY2(result.isEmpty(), qPrintable(result));
+}
+
+void TestSaving::fileSizeLimit()
+{
+    QFETCH(Kind, kind);
+    // The limit a shell's ulimit -f sets: a write beyond it fails (the
+    // program ignores the signal that would otherwise end it).
+    const QString name = FolderWithOldFile(QStringLiteral("limit"));
+    const QString result = RunInChild([&]() -> QString {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8192, 8192};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return QStringLiteral("SKIP cannot set a file-size limit");
+        return SaveAndCheck(kind, name, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    });
+    DATATEST_VERDICT(result);
+    QCOMPARE(ReadBytes(name), OldBytes());
 }
 
 void TestSaving::frameTooLongForTheFile()
@@ -283,6 +315,8 @@ void TestSaving::frameTooLongForTheFile()
     QString message;
     if (kind == Kind::Picture) {
         message = MessageOf<EZLT_File>([&] { frame->SaveToPicFile(name); });
+    } else if (kind == Kind::Export) {
+        message = MessageOf<EZLT_File>([&] { frame->ExportToPicFile(name); });
     } else {
         TZLT_Cat cat;
         cat.Frames.SetFrame(3, std::move(frame));
