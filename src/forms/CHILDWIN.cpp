@@ -157,7 +157,7 @@ void TMDIChild::FormCreate()
     };
     FGrid->AcceptsDrag = [this](QObject* source) { return GridDragOver(source); };
     FGrid->Drop = [this](QObject* source, const QPoint& pos) {
-        RunGuarded([&] { GridDragDrop(source, pos); });
+        RunCommand([&] { GridDragDrop(source, pos); });
     };
 
     Bevel = new QWidget(FClient);
@@ -223,7 +223,7 @@ void TMDIChild::CreateActions()
     const auto make = [this](void (TMDIChild::*handler)()) {
         auto* action = new QAction(this);
         connect(action, &QAction::triggered, this,
-                [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+                [this, handler] { RunCommand([&] { (this->*handler)(); }); });
         addAction(action);
         return action;
     };
@@ -553,6 +553,11 @@ void TMDIChild::closeEvent(QCloseEvent* event)
 {
     bool mayClose = FCloseAgreed;
     FCloseAgreed = false;
+    // A job running behind a modal dialog may be working on this window.
+    if (CommandsBlocked() && !mayClose) {
+        event->ignore();
+        return;
+    }
     if (!mayClose)
         RunGuarded([&] { mayClose = AskToClose(); });
     if (!mayClose) {

@@ -57,6 +57,31 @@ void ReportCurrentException() noexcept
 }
 } // namespace
 
+namespace {
+int ModalWorkDepth = 0;
+}
+
+TModalWork::TModalWork()
+{
+    ++ModalWorkDepth;
+}
+
+TModalWork::~TModalWork()
+{
+    --ModalWorkDepth;
+}
+
+bool CommandsBlocked()
+{
+    return ModalWorkDepth > 0 || QApplication::activeModalWidget() != nullptr;
+}
+
+void RunCommand(const std::function<void()>& command)
+{
+    if (!CommandsBlocked())
+        RunGuarded(command);
+}
+
 void RunGuarded(const std::function<void()>& command)
 {
     try {

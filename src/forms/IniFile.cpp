@@ -1,12 +1,15 @@
 #include "IniFile.h"
 
 #include "ZLT_Error.h"
+#include "ZLT_Files.h"
 
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
+
+#include <sys/stat.h>
 
 namespace {
 bool IsSectionLine(const QString& line, QString* name = nullptr)
@@ -49,6 +52,19 @@ QString ValueOf(const QString& line)
     return value;
 }
 
+// The file's own line break, as its first one: CR LF, LF, or a lone CR (old
+// Mac files); fallback for a file without any.
+QString LineBreakOf(const QByteArray& data, const QString& fallback)
+{
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        if (data[i] == '\n')
+            return QStringLiteral("\n");
+        if (data[i] == '\r')
+            return i + 1 < data.size() && data[i + 1] == '\n' ? QStringLiteral("\r\n") : QStringLiteral("\r");
+    }
+    return fallback;
+}
+
 bool SameName(const QString& a, const QString& b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -62,16 +78,31 @@ TIniFile::TIniFile(const QString& fileName) : FFileName(fileName)
 #else
     FLineBreak = QStringLiteral("\n");
 #endif
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    // A pipe or device would block or never end, and a huge file would
+    // exhaust memory: only a regular file of a plausible size is read.
+    struct stat info
+    {
+    };
+    if (::lstat(QFile::encodeName(fileName).constData(), &info) != 0)
+        return; // missing: the defaults
+    QByteArray data;
+    try {
+        bool tooLarge = false;
+        data = ZLT_Files::ReadFileHead(fileName, MaxSize, &tooLarge);
+        if (tooLarge)
+            FReadError = QStringLiteral("Cannot read file '%1': it is larger than %2 bytes")
+                             .arg(fileName)
+                             .arg(MaxSize);
+    } catch (const EZLT_Error& e) {
+        FReadError = e.Message();
+    }
+    if (!FReadError.isEmpty())
         return;
-    QByteArray data = file.readAll();
     if (data.startsWith("\xEF\xBB\xBF")) {
         FByteOrderMark = true;
         data.remove(0, 3);
     }
-    if (data.contains("\r\n"))
-        FLineBreak = QStringLiteral("\r\n");
+    FLineBreak = LineBreakOf(data, FLineBreak);
     // Files written by other programs may use a one-byte code page.
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(data);
@@ -80,6 +111,7 @@ TIniFile::TIniFile(const QString& fileName) : FFileName(fileName)
         text = QString::fromLatin1(data);
     }
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     FLines = text.split(QLatin1Char('\n'));
     // A final line break leaves one empty piece behind.
     if (!FLines.isEmpty() && FLines.back().isEmpty())
@@ -138,6 +170,9 @@ void TIniFile::WriteInteger(const QString& section, const QString& key, int32_t 
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
+    for (const QString& part : {section, key, value})
+        if (part.contains(QLatin1Char('\n')) || part.contains(QLatin1Char('\r')))
+            throw EZLT_Error(QStringLiteral("A setting cannot hold a line break: %1").arg(key));
     const QString line = key + QLatin1Char('=') + value;
     const Location loc = Find(section, key);
     if (loc.KeyLine >= 0) {

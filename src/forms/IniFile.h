@@ -13,10 +13,16 @@
 class TIniFile
 {
 public:
-    // Reads the file if it exists; a missing or unreadable file reads as empty.
+    // Reads the file if it exists; a missing file reads as empty. A file
+    // that exists but cannot be read, is not a regular file or is larger
+    // than MaxSize also reads as empty, and ReadError() says why.
     explicit TIniFile(const QString& fileName);
 
+    static constexpr qint64 MaxSize = 1 << 20;
+
     const QString& FileName() const { return FFileName; }
+    // Why an existing file could not be read; empty when it was read or is missing.
+    const QString& ReadError() const { return FReadError; }
 
     // The default when the section or key is missing; a value that is not a
     // decimal 32-bit integer also gives the default.
@@ -24,7 +30,8 @@ public:
     QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
     bool ValueExists(const QString& section, const QString& key) const;
 
-    // Change the text in memory; UpdateFile writes it.
+    // Change the text in memory; UpdateFile writes it. A value with a line
+    // break would become further lines of the file: it raises EZLT_Error.
     void WriteInteger(const QString& section, const QString& key, int32_t value);
     void WriteString(const QString& section, const QString& key, const QString& value);
 
@@ -45,6 +52,7 @@ private:
     Location Find(const QString& section, const QString& key) const;
 
     QString FFileName;
+    QString FReadError;
     QStringList FLines;
     QString FLineBreak;
     bool FByteOrderMark = false;

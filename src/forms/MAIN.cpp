@@ -112,6 +112,18 @@ const std::array<std::array<const char16_t*, 2>, 2> FolderPrompts{{
     {u"Open PIC files from:", u"Öffne PIC Dateien von:"},
 }};
 
+// Messages of the main window: English, German.
+enum MessageTextId
+{
+    SettingsUnreadableText // %1: why the file could not be read
+};
+constexpr std::array<TTextRow, 1> MessageTexts{{
+    {u"The settings could not be read, so Trevasc used its default settings and left the settings file "
+     u"as it was.\n\n%1",
+     u"Die Einstellungen konnten nicht gelesen werden. Trevasc hat daher die Standardeinstellungen "
+     u"benutzt und die Einstellungsdatei unverändert gelassen.\n\n%1"},
+}};
+
 // A title with a path separator or a drive designator names a chosen file.
 bool HasDirectory(const QString& fileName)
 {
@@ -213,7 +225,7 @@ void TMainForm::CreateActions()
         action->setEnabled(row.Enabled);
         const auto handler = row.Handler;
         connect(action, &QAction::triggered, this,
-                [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+                [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
         this->*row.Field = action;
     }
     // The initial texts of the two picture commands before any language applies.
@@ -327,7 +339,7 @@ QList<TMDIChild*> TMainForm::Children() const
     return children;
 }
 
-TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName)
+TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource source)
 {
     auto* child = new TMDIChild;
     child->setWindowTitle(fileName);
@@ -339,16 +351,33 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName)
     MdiArea->setActiveSubWindow(child);
     UpdateWindowActions();
 
-    // Anything but a directory counts as a file; the loader refuses what it cannot read.
-    if (ZLT_Files::FileExists(fileName)) {
-        child->Cat.LoadFromFile(fileName);
+    // A made-up name is never looked up: a file of that name in the working
+    // folder belongs to someone else. Anything but a directory counts as a
+    // file; the loader refuses what it cannot read.
+    if (source == TCatalogSource::File && ZLT_Files::FileExists(fileName)) {
+        try {
+            child->Cat.LoadFromFile(fileName);
+        } catch (...) {
+            // A window left behind would be empty and modified, and its Save
+            // would replace the user's file with an empty catalog.
+            child->Modified = false;
+            delete child;
+            UpdateFileActions();
+            throw;
+        }
         child->Modified = false;
         child->RepaintGrid();
     }
-    FileSave1->setEnabled(true);
-    FileSaveAs1->setEnabled(true);
-    FileExportPics1->setEnabled(true);
+    UpdateFileActions();
     return child;
+}
+
+void TMainForm::UpdateFileActions()
+{
+    const bool any = MDIChildCount() > 0;
+    FileSave1->setEnabled(any);
+    FileSaveAs1->setEnabled(any);
+    FileExportPics1->setEnabled(any);
 }
 
 void TMainForm::CloseMDI()
@@ -494,9 +523,14 @@ void TMainForm::ArrangeIcons()
 
 // --- File commands --------------------------------------------------------
 
+QString TMainForm::NewCatalogName() const
+{
+    return QStringLiteral("noname%1.cat").arg(MDIChildCount() + 1);
+}
+
 void TMainForm::FileNew1Execute()
 {
-    OpenCatalogWindow(QStringLiteral("noname%1.cat").arg(MDIChildCount() + 1));
+    OpenCatalogWindow(NewCatalogName(), TCatalogSource::New);
 }
 
 void TMainForm::FileOpen1Execute()
@@ -610,7 +644,7 @@ void TMainForm::FileImportPicDir1Execute()
     const QString directory = PickExistingFolder(1);
     if (directory.isEmpty())
         return;
-    TMDIChild* child = OpenCatalogWindow(QStringLiteral("noname%1.cat").arg(MDIChildCount() + 1));
+    TMDIChild* child = OpenCatalogWindow(NewCatalogName(), TCatalogSource::New);
     child->ImportPics(directory);
 }
 
@@ -624,12 +658,20 @@ QString TMainForm::IniFileName()
 void TMainForm::LoadIniSettings()
 {
     const TIniFile ini(IniFileName());
+    // A file that exists but cannot be read keeps the defaults for this run
+    // and is left as it is at the end, so its other sections survive.
+    FIniReadError = ini.ReadError();
     Language = ini.ReadInteger(IniSection, QStringLiteral("Language"), 0);
     PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
 }
 
 void TMainForm::SaveIniSettings()
 {
+    if (!FIniReadError.isEmpty()) {
+        Dialogs::ShowMessage(this, QStringLiteral("Trevasc"),
+                             Tr(MessageTexts[SettingsUnreadableText]).arg(FIniReadError));
+        return;
+    }
     TIniFile ini(IniFileName());
     ini.WriteInteger(IniSection, QStringLiteral("Language"), Language);
     ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
@@ -666,6 +708,11 @@ void TMainForm::HelpAbout1Execute()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    // Not in the middle of a job that runs behind a modal dialog.
+    if (CommandsBlocked()) {
+        event->ignore();
+        return;
+    }
     // Each window is asked in the frame's order; the first refusal stops all.
     bool mayClose = false;
     RunGuarded([&] {

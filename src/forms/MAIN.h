@@ -45,7 +45,16 @@ public:
     TMDIChild* MDIChildren(int index) const;
 
     // The only way a catalog window comes into being; returns the new window.
-    TMDIChild* OpenCatalogWindow(const QString& fileName);
+    // From a file, an existing file of that name is loaded into it; a load
+    // that fails leaves no window and raises. A new catalog never reads a file.
+    enum class TCatalogSource
+    {
+        File,
+        New
+    };
+    TMDIChild* OpenCatalogWindow(const QString& fileName, TCatalogSource source = TCatalogSource::File);
+    // "noname" + the number of catalog windows plus one + ".cat".
+    QString NewCatalogName() const;
     // Called by a closing catalog window while it still counts as a child.
     void CloseMDI();
 
@@ -104,6 +113,8 @@ private:
     void CreateMenusAndToolBar();
     void UpdateWindowMenu();
     void UpdateWindowActions();
+    // Save, Save As and Export follow whether a catalog window is open.
+    void UpdateFileActions();
 
     // The catalog windows in the frame's order.
     QList<TMDIChild*> Children() const;
@@ -120,6 +131,8 @@ private:
     // The folder picker with the export (0) or import (1) prompt; an empty
     // string when cancelled or when the folder does not exist (reported).
     QString PickExistingFolder(int prompt);
+
+    QString FIniReadError; // why an existing settings file could not be read
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Guard.h"
+
 #include <QElapsedTimer>
 #include <QProgressDialog>
 #include <QString>
@@ -20,6 +22,7 @@ public:
     bool Step(qint64 done);
 
 private:
+    TModalWork FModal; // the dialog turns the event loop, even before it shows
     QProgressDialog FDialog;
     QElapsedTimer FSinceUpdate;
     qint64 FScale = 1; // steps per dialog unit, so large totals fit its int range

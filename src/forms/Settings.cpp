@@ -133,7 +133,10 @@ void TSettingsBox::FormShow()
 void TSettingsBox::ButtonOKClick()
 {
     // A directory that does not exist is refused silently; OK still closes.
-    if (!QFileInfo(EditPalPath->text()).isDir())
+    // So is one whose name holds a line break, which the settings file
+    // cannot store.
+    const QString path = EditPalPath->text();
+    if (!QFileInfo(path).isDir() || path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
         EditPalPath->setText(OldPalPath);
     accept();
 }

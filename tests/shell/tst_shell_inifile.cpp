@@ -86,6 +86,9 @@ void TestIniFile::readsValuesAndDefaults_data()
                       "ber\\\n")
         << 0 << QStringLiteral("C:\\Über\\");
     QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF[Application]\nLanguage=1\n") << 1 << def;
+    QTest::newRow("old Mac line breaks")
+        << QByteArray("[Other]\rLanguage=7\r[Application]\rLanguage=1\rPathToPalettes=/p/\r") << 1
+        << QStringLiteral("/p/");
 }
 
 void TestIniFile::readsValuesAndDefaults()
@@ -212,6 +215,8 @@ void TestIniFile::programEndRewritesTheFileUnchanged_data()
     QTest::newRow("seven") << QByteArray("[Application]\nLanguage=7\nPathToPalettes=C:\\laser\\\n");
     QTest::newRow("minus one") << QByteArray("[Application]\nLanguage=-1\nPathToPalettes=/home/u/pal/\n");
     QTest::newRow("German letters") << QByteArray("[Application]\nLanguage=0\nPathToPalettes=/Überblick/\n");
+    QTest::newRow("old Mac line breaks")
+        << QByteArray("[Window]\rLeft=5\r\r[Application]\rLanguage=1\rPathToPalettes=/p/\r");
 }
 
 void TestIniFile::programEndRewritesTheFileUnchanged()

@@ -2,6 +2,7 @@
 // the File commands, Cut/Copy/Paste, the picture-folder commands and the
 // window arrangement.
 
+#include "../data/DataTestSupport.h"
 #include "Icons.h"
 #include "ShellTestKit.h"
 
@@ -43,7 +44,8 @@ private slots:
     void saveAsCancelledKeepsEverything();
     void openLoadsAndSaveWritesWithoutAsking();
     void dialogsGetTheCatalogFilterBack();
-    void unreadableCatalogLeavesAnEmptyWindow();
+    void failedLoadLeavesNoWindow_data();
+    void failedLoadLeavesNoWindow();
     void failedSaveKeepsTheChanges();
 
     void copyCutAndPaste();
@@ -464,27 +466,70 @@ void TestMainWindow::dialogsGetTheCatalogFilterBack()
     QVERIFY(Errors().isEmpty());
 }
 
-void TestMainWindow::unreadableCatalogLeavesAnEmptyWindow()
+void TestMainWindow::failedLoadLeavesNoWindow_data()
 {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("otherWindow");
+    QTest::newRow("pipe") << "pipe" << false;
+    QTest::newRow("pipe beside another window") << "pipe" << true;
+    QTest::newRow("read error") << "read error" << false;
+    QTest::newRow("no permission") << "no permission" << false;
+    QTest::newRow("no permission beside another window") << "no permission" << true;
+}
+
+void TestMainWindow::failedLoadLeavesNoWindow()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, otherWindow);
     QTemporaryDir dir;
-    const QString fifo = dir.filePath(QStringLiteral("pipe.cat"));
-    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    TFileDialog::TestHook = [&fifo](TFileDialog& dialog) {
-        dialog.FileName = fifo;
+    QString name = dir.filePath(QStringLiteral("frames.cat"));
+    const QByteArray old = QByteArray(3, '\0') + "user's frames";
+    if (kind == QLatin1String("pipe")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+    } else if (kind == QLatin1String("read error")) {
+        name = QStringLiteral("/proc/self/mem"); // opens, but reading its start fails
+    } else {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+        file.close();
+        QVERIFY(QFile::setPermissions(name, QFileDevice::WriteOwner));
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner | QFileDevice::ExeOther));
+    }
+    if (otherWindow)
+        NewWindow();
+    TFileDialog::TestHook = [&name](TFileDialog& dialog) {
+        dialog.FileName = name;
         return true;
     };
-    MainForm->FileOpen1->trigger();
-    QCOMPARE(Errors().size(), 1);
-    QVERIFY2(Errors()[0].contains(fifo), qPrintable(Errors()[0]));
-    QCOMPARE(MainForm->MDIChildCount(), 1);
-    TMDIChild* child = MainForm->ActiveMDIChild();
-    QCOMPARE(child->windowTitle(), fifo);
-    QVERIFY(child->Modified);
-    QVERIFY(!child->Cat.Frames.GetFrame(0).Used());
-    // The opening never finished, so Save and friends stay as they were.
-    QVERIFY(!MainForm->FileSave1->isEnabled());
-    QVERIFY(!MainForm->FileSaveAs1->isEnabled());
-    QVERIFY(!MainForm->FileExportPics1->isEnabled());
+    // Whatever went wrong, no window may be left behind whose Save or close
+    // question would replace the user's file with an empty catalog.
+    const auto check = [&]() -> QString {
+        MainForm->FileOpen1->trigger();
+        if (Errors().size() != 1 || !Errors()[0].contains(name))
+            return QStringLiteral("error shown: ") + Errors().join(QLatin1Char('|'));
+        if (Titles().contains(name))
+            return QStringLiteral("a window was left for the file");
+        if (MainForm->MDIChildCount() != (otherWindow ? 1 : 0))
+            return QStringLiteral("windows: ") + Titles().join(QLatin1Char(' '));
+        for (QAction* action : {MainForm->FileSave1, MainForm->FileSaveAs1, MainForm->FileExportPics1})
+            if (action->isEnabled() != otherWindow)
+                return action->objectName() + QStringLiteral(" does not follow the windows left");
+        return QString();
+    };
+    if (kind == QLatin1String("no permission")) {
+        DATATEST_VERDICT(DataTest::RunUnprivileged([&]() -> QString {
+            if (::access(QFile::encodeName(name).constData(), R_OK) == 0)
+                return QStringLiteral("SKIP this user may read the file");
+            return check();
+        }));
+        QFile::setPermissions(name, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(ReadFile(name), old);
+    } else {
+        const QString verdict = check();
+        QVERIFY2(verdict.isEmpty(), qPrintable(verdict));
+    }
 }
 
 void TestMainWindow::failedSaveKeepsTheChanges()
