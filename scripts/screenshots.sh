@@ -91,5 +91,35 @@ moves() {
 }
 moves
 
+# The grid's context menu (no images) in both languages, and the save dialog
+# refusing a name in a folder that does not exist.
+menus() { # language number, suffix, File menu key, accelerator of Save As
+  printf '[Application]\r\nLanguage=%s\r\nPathToPalettes=C:\\laser\\\r\n' "$1" >"$ini"
+  build/bin/trevasc &
+  app=$!
+  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
+  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
+  sleep 1
+  open_catalog "$work/dances.cat"
+  xdotool mousemove "$(cell_x 2)" 165 click 3
+  sleep 1
+  import -window root "$out/popup-menu-$2.png"
+  xdotool key Escape
+  sleep 0.5
+  focus
+  xdotool key --clearmodifiers "$3"
+  sleep 0.5
+  xdotool key --clearmodifiers "$4"
+  sleep 1
+  xdotool type --delay 5 "$work/no-such-folder/frames.cat"
+  xdotool key Return
+  sleep 1
+  import -window root "$out/save-missing-folder-$2.png"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+menus 0 english alt+f a
+menus 1 german alt+d u
+
 if [[ -f "$work/ini.backup" ]]; then cp "$work/ini.backup" "$ini"; else rm -f "$ini"; fi
 echo "Screenshots in $out"

@@ -22,8 +22,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyleOptionMenuItem>
 #include <QThread>
 #include <QTimer>
 
@@ -112,6 +114,54 @@ QString EscapeWildcardBrackets(const QString& text)
     }
     return escaped;
 }
+} // namespace
+
+namespace {
+// Draws a menu's entries without their images: the popup shares the main
+// window's Cut, Copy and Paste actions (texts, shortcuts and enabled state
+// follow them) but shows none of the images they carry for the menu bar
+// and the toolbar.
+class TImagelessMenuStyle : public QProxyStyle
+{
+public:
+    explicit TImagelessMenuStyle(QObject* owner) { setParent(owner); }
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        if (const auto* item = MenuItem(element == CE_MenuItem, option)) {
+            const QStyleOptionMenuItem plain = Plain(*item);
+            QProxyStyle::drawControl(element, &plain, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override
+    {
+        if (const auto* item = MenuItem(type == CT_MenuItem, option)) {
+            const QStyleOptionMenuItem plain = Plain(*item);
+            return QProxyStyle::sizeFromContents(type, &plain, size, widget);
+        }
+        return QProxyStyle::sizeFromContents(type, option, size, widget);
+    }
+
+private:
+    static const QStyleOptionMenuItem* MenuItem(bool isMenuItem, const QStyleOption* option)
+    {
+        return isMenuItem ? qstyleoption_cast<const QStyleOptionMenuItem*>(option) : nullptr;
+    }
+
+    // The entry as a menu without any image lays it out.
+    static QStyleOptionMenuItem Plain(const QStyleOptionMenuItem& item)
+    {
+        QStyleOptionMenuItem plain(item);
+        plain.icon = QIcon();
+        plain.maxIconWidth = 0;
+        return plain;
+    }
+};
 } // namespace
 
 TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent)
@@ -236,6 +286,7 @@ void TMDIChild::CreateActions()
     LoadPicAction = make(&TMDIChild::LoadPicActionExecute);
 
     PopupMenu = new QMenu(this);
+    PopupMenu->setStyle(new TImagelessMenuStyle(PopupMenu));
     if (MainForm) {
         PopupMenu->addAction(MainForm->EditCut1);
         PopupMenu->addAction(MainForm->EditCopy1);

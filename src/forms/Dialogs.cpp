@@ -1,5 +1,7 @@
 #include "Dialogs.h"
 
+#include "Language.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -30,12 +32,45 @@ QStringList QtFilters(const QString& filter)
 }
 } // namespace
 
+namespace {
+// The dialog's own message: English, German.
+constexpr TTextRow MissingFolderText{
+    u"%1\nThe folder does not exist. Please choose an existing folder.",
+    u"%1\nDer Ordner existiert nicht. Bitte einen vorhandenen Ordner wählen."};
+
+// A file dialog whose save mode accepts only a name in an existing folder:
+// it refuses anything else itself and stays open, so no command ever sees
+// such a name. (The open mode's own rules already want an existing file.)
+class TCheckingFileDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+protected:
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (acceptMode() == AcceptSave && !files.isEmpty()) {
+            const QString folder = QFileInfo(files.first()).absolutePath();
+            if (!QFileInfo(folder).isDir()) {
+                Dialogs::ShowMessage(this, windowTitle(),
+                                     Tr(MissingFolderText).arg(QDir::toNativeSeparators(folder)));
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+} // namespace
+
 bool TFileDialog::Execute(QWidget* parent)
 {
     if (TestHook)
         return TestHook(*this);
 
-    QFileDialog dialog(parent);
+    TCheckingFileDialog dialog(parent);
+    // The program's own dialog everywhere, so its folder check always applies.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(FKind == Kind::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     // Open: one existing file. Save: the dialog asks before overwriting.
     dialog.setFileMode(FKind == Kind::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);

@@ -146,6 +146,8 @@ private slots:
     void delInGridDeletesFrames();
     void clipboardKeysInGotoField();
     void popupMenu();
+    void popupMenuShowsNoImages_data();
+    void popupMenuShowsNoImages();
     void language();
 
     // mouse and drag
@@ -705,6 +707,49 @@ void TestCatalogWindow::popupMenu()
                             child->Grid->viewport()->mapToGlobal(cell.center()));
     QApplication::sendEvent(child->Grid->viewport(), &event);
     QTRY_VERIFY(!child->PopupMenu->isVisible());
+}
+
+void TestCatalogWindow::popupMenuShowsNoImages_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::newRow("English") << 0;
+    QTest::newRow("German") << 1;
+}
+
+void TestCatalogWindow::popupMenuShowsNoImages()
+{
+    QFETCH(int, language);
+    MainForm->Language = language;
+    MainForm->ApplyLanguage();
+    TMDIChild* child = NewWindow();
+    MainForm->EditPaste1->setEnabled(false); // an entry's state shows through
+    // The same entries without images, and the shared actions as the main
+    // window's own menu shows them, images included.
+    QMenu plain;
+    QMenu withImages;
+    for (QAction* action : child->PopupMenu->actions()) {
+        if (action->isSeparator()) {
+            plain.addSeparator();
+            withImages.addSeparator();
+            continue;
+        }
+        QAction* copy = plain.addAction(action->text());
+        copy->setShortcut(action->shortcut());
+        copy->setEnabled(action->isEnabled());
+        withImages.addAction(action);
+    }
+    QVERIFY(!MainForm->EditCut1->icon().isNull());
+    const auto picture = [](QMenu& menu) {
+        menu.ensurePolished();
+        menu.adjustSize();
+        return menu.grab().toImage();
+    };
+    const QImage popup = picture(*child->PopupMenu);
+    QCOMPARE(popup, picture(plain));
+    QVERIFY(popup != picture(withImages));
+    // The shared actions keep their images elsewhere.
+    QVERIFY(!MainForm->EditCut1->icon().isNull());
+    QVERIFY(MainForm->EditCut1->isIconVisibleInMenu());
 }
 
 void TestCatalogWindow::language()

@@ -7,6 +7,7 @@
 
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -38,6 +39,8 @@ private slots:
 
     void openDialogTakesOneExistingFile();
     void saveDialogAppendsTheExtension();
+    void saveDialogWantsAnExistingFolder_data();
+    void saveDialogWantsAnExistingFolder();
 
     void guardShowsTheMessage_data();
     void guardShowsTheMessage();
@@ -287,6 +290,66 @@ void TestDialogs::saveDialogAppendsTheExtension()
     QCOMPARE(QFileInfo(proposed).fileName(), QStringLiteral("00012.pic"));
     QVERIFY(confirmsOverwrite);
     QCOMPARE(dialog.FileName, QDir(dir.path()).filePath(QStringLiteral("frame.pic")));
+}
+
+void TestDialogs::saveDialogWantsAnExistingFolder_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("typed"); // relative to a fresh folder
+    QTest::addColumn<bool>("accepted");
+    for (const char* command : {"Save As", "Save as PIC"}) {
+        QTest::addRow("%s: missing folder", command) << command << "missing/x" << false;
+        QTest::addRow("%s: folder is a file", command) << command << "plain-file/x" << false;
+        QTest::addRow("%s: existing folder", command) << command << "sub/x" << true;
+    }
+}
+
+void TestDialogs::saveDialogWantsAnExistingFolder()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QFile plain(dir.filePath(QStringLiteral("plain-file")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    child->Cat.Frames.SetFrame(0, Frame(3));
+    const bool pic = command == QLatin1String("Save as PIC");
+    const QString wanted = dir.filePath(typed + (pic ? QStringLiteral(".pic") : QStringLiteral(".cat")));
+
+    QStringList messages;
+    Dialogs::MessageHook = [&](const QString&, const QString& text) { messages << text; };
+    bool stayedOpen = false;
+    WhenModal([&](QWidget* modal) {
+        auto* fd = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(fd);
+        fd->setDirectory(dir.path());
+        auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->clear();
+        QTest::keyClicks(name, typed);
+        QTest::keyClick(name, Qt::Key_Return);
+        stayedOpen = fd->isVisible();
+        if (stayedOpen)
+            fd->reject();
+    });
+    (pic ? child->SavePicAction : MainForm->FileSaveAs1)->trigger();
+
+    QVERIFY(Errors().isEmpty());
+    QCOMPARE(stayedOpen, !accepted);
+    QCOMPARE(QFile::exists(wanted), accepted);
+    if (accepted) {
+        QVERIFY(messages.isEmpty());
+    } else {
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(QFileInfo(wanted).absolutePath()), qPrintable(messages[0]));
+    }
+    // A catalog is retitled only by a name it could be saved under.
+    if (!pic)
+        QCOMPARE(child->windowTitle(), accepted ? wanted : QStringLiteral("noname1.cat"));
 }
 
 void TestDialogs::guardShowsTheMessage_data()
