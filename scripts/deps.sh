@@ -8,6 +8,8 @@ PACKAGES=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   clang libclang-rt-14-dev   # fuzzers and sanitizers
   fonts-dejavu-core          # text in windows drawn without a display
+  # install and package checks: validators, MIME database, Debian package tools
+  desktop-file-utils appstream libxml2-utils shared-mime-info dpkg-dev file
 )
 if [[ "${TREVASC_SCREENSHOT_DEPS:-0}" == 1 ]]; then
   PACKAGES+=(xvfb xauth imagemagick x11-utils xdotool python3)

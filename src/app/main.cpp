@@ -17,6 +17,8 @@ int main(int argc, char* argv[])
     // The display name follows; set explicitly, X11 would append it to every
     // window title.
     TApplication::setApplicationName(QStringLiteral("Trevasc"));
+    // Names the installed .desktop file, so desktops match windows to the launcher.
+    TApplication::setDesktopFileName(QStringLiteral("org.trevasc.Trevasc"));
     TApplication::setWindowIcon(Icons::ProgramIcon());
 
     // The main window first: it reads the settings the others' texts depend on.

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "Icons.h"
 #include "Language.h"
+#include "TrevascVersion.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -66,7 +67,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     ProgramIcon->setFixedSize(33, 33);
     ProductName = new QLabel(QStringLiteral("Trevasc"), Panel1);
     ProductName->setObjectName(QStringLiteral("ProductName"));
-    Version = new QLabel(QStringLiteral("Version 0.3a"), Panel1);
+    Version = new QLabel(QStringLiteral("Version " TREVASC_VERSION), Panel1);
     Version->setObjectName(QStringLiteral("Version"));
     Label1 = CenteredLabel(Panel1, "Label1", 265);
     Label2 = CenteredLabel(Panel1, "Label2", 261);

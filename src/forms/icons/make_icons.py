@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
-"""Draws the program's pictures and writes them as XPM files with icons.qrc.
+"""Draws the program's pictures and writes them as XPM files with icons.qrc,
+and the program icon for the desktop as PNG files and an SVG file under
+packaging/icons/hicolor/.
 
-Run from anywhere: python3 make_icons.py. The XPM files are committed, so
+Run from anywhere: python3 make_icons.py. What it writes is committed, so
 the build needs no Python; rerun after changing a picture here.
 """
+import math
 import os
+import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -383,28 +388,228 @@ IMAGES = [
 
 
 # --- the program icon: two overlapping film-strip frames ------------------
+#
+# One drawing for every size: program_shapes(n) lists the shapes of an n-pixel
+# icon in pixels. Up to 32 pixels every edge falls on the pixel grid and only
+# the four colours of the window icons are used; larger sizes get rounded
+# corners, a shadow and a star drawn in the front frame. The same shapes give
+# the XPM window icons, the PNG desktop icons and the scalable SVG.
 
-def film_frame(c, x0, y0, w, h, hole):
-    """A grey film frame with a black border, white perforation on both sides."""
-    c.rect(x0, y0, x0 + w - 1, y0 + h - 1, '.', '#')
-    strip = max(2, w // 5)
-    c.fill(x0 + strip, y0 + 1, x0 + w - 1 - strip, y0 + h - 2, '+')
-    c.rect(x0 + strip, y0 + 1, x0 + w - 1 - strip, y0 + h - 2, '.')
-    step = hole * 2
-    for y in range(y0 + 2, y0 + h - 1 - hole + 1, step):
-        for side in (x0 + 1 + (strip - 1 - hole) // 2, x0 + w - 1 - strip + 1 + (strip - 1 - hole) // 2):
-            c.fill(side, y, side + hole - 1, y + hole - 1, 'w')
+BLACK, GREY, SILVER, WHITE = '#000000', '#808080', '#C0C0C0', '#FFFFFF'
+LASER = '#00A000'  # the line drawn in the front frame from 48 pixels on
+
+
+class Shape:
+    """A filled rectangle from (x0, y0) to (x1, y1), optionally rounded and translucent."""
+
+    def __init__(self, x0, y0, x1, y1, colour, radius=0, opacity=1.0):
+        self.x0, self.y0, self.x1, self.y1 = x0, y0, x1, y1
+        self.colour, self.radius, self.opacity = colour, radius, opacity
+
+    def bounds(self):
+        return self.x0, self.y0, self.x1, self.y1
+
+    def coverage(self, px, py):
+        """The part of pixel (px, py) that the shape covers, 0 to 1."""
+        w = min(px + 1, self.x1) - max(px, self.x0)
+        h = min(py + 1, self.y1) - max(py, self.y0)
+        if w <= 0 or h <= 0:
+            return 0.0
+        r = self.radius
+        near_x = px < self.x0 + r or px + 1 > self.x1 - r
+        near_y = py < self.y0 + r or py + 1 > self.y1 - r
+        if not (near_x and near_y):
+            return w * h
+        return sampled(px, py, self.inside)
+
+    def inside(self, x, y):
+        if not (self.x0 <= x < self.x1 and self.y0 <= y < self.y1):
+            return False
+        r = self.radius
+        cx = min(max(x, self.x0 + r), self.x1 - r)
+        cy = min(max(y, self.y0 + r), self.y1 - r)
+        return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
+
+    def svg(self):
+        attrs = 'x="%s" y="%s" width="%s" height="%s"' % (
+            num(self.x0), num(self.y0), num(self.x1 - self.x0), num(self.y1 - self.y0))
+        if self.radius:
+            attrs += ' rx="%s"' % num(self.radius)
+        attrs += ' fill="%s"' % self.colour
+        if self.opacity < 1:
+            attrs += ' fill-opacity="%s"' % num(self.opacity)
+        return '<rect %s/>' % attrs
+
+
+class Stroke:
+    """A closed line through points, as a laser draws it, with round joins."""
+
+    def __init__(self, points, width, colour):
+        self.points, self.width, self.colour, self.opacity = points, width, colour, 1.0
+
+    def bounds(self):
+        xs, ys, h = [p[0] for p in self.points], [p[1] for p in self.points], self.width / 2
+        return min(xs) - h, min(ys) - h, max(xs) + h, max(ys) + h
+
+    def coverage(self, px, py):
+        return sampled(px, py, self.inside)
+
+    def inside(self, x, y):
+        limit = (self.width / 2) ** 2
+        pts = self.points
+        for (ax, ay), (bx, by) in zip(pts, pts[1:] + pts[:1]):
+            dx, dy = bx - ax, by - ay
+            t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy)))
+            if (x - ax - t * dx) ** 2 + (y - ay - t * dy) ** 2 <= limit:
+                return True
+        return False
+
+    def svg(self):
+        return ('<polygon points="%s" fill="none" stroke="%s" stroke-width="%s" stroke-linejoin="round"/>' %
+                (' '.join('%s,%s' % (num(x), num(y)) for x, y in self.points), self.colour, num(self.width)))
+
+
+def sampled(px, py, inside):
+    """Coverage of pixel (px, py) from 8 x 8 samples."""
+    hits = 0
+    for j in range(8):
+        for i in range(8):
+            hits += inside(px + (i + 0.5) / 8, py + (j + 0.5) / 8)
+    return hits / 64
+
+
+def num(v):
+    return ('%.2f' % v).rstrip('0').rstrip('.')
+
+
+def film_frame_shapes(x0, y0, w, h, n):
+    """A grey film frame with a black border, a silver picture window and
+    white perforation on both sides."""
+    small = n <= 32
+    border = max(1, round(n / 40))
+    strip = int(w * 0.15 + 0.25)  # between the outer border and the window's
+    hole = max(1, round(strip * 0.6))
+    hole_h = hole if n <= 64 else round(hole * 0.7)  # square while holes are a few pixels
+    pitch = 2 * hole_h
+    gap = 0 if small else border  # grey above and below the window
+    r = 0 if small else n / 24
+    shapes = [
+        Shape(x0, y0, x0 + w, y0 + h, BLACK, r),
+        Shape(x0 + border, y0 + border, x0 + w - border, y0 + h - border, GREY, max(0, r - border)),
+    ]
+    wx0, wx1 = x0 + border + strip, x0 + w - border - strip
+    wy0, wy1 = y0 + border + gap, y0 + h - border - gap
+    shapes.append(Shape(wx0, wy0, wx1, wy1, BLACK, r / 3))
+    window = Shape(wx0 + border, wy0 + border, wx1 - border, wy1 - border, SILVER, max(0, r / 3 - border))
+    shapes.append(window)
+    inner = h - 2 * border
+    margin = max(1, (pitch - hole_h) // 2)  # grey between the end holes and the border
+    count = (inner - 2 * margin + pitch - hole_h) // pitch
+    top = y0 + border + (inner - (count * pitch - (pitch - hole_h))) // 2
+    for left in (x0 + border, wx1):
+        hx = left + (strip - hole) // 2
+        for i in range(count):
+            hy = top + i * pitch
+            shapes.append(Shape(hx, hy, hx + hole, hy + hole_h, WHITE, 0 if small else hole_h / 4))
+    return shapes, window
+
+
+def star(window, n):
+    """A five-pointed star drawn in one line, centred in the window."""
+    cx, cy = (window.x0 + window.x1) / 2, (window.y0 + window.y1) / 2
+    r = 0.42 * min(window.x1 - window.x0, window.y1 - window.y0)
+    points = [(cx + r * math.sin(k * 4 * math.pi / 5), cy - r * math.cos(k * 4 * math.pi / 5)) for k in range(5)]
+    return Stroke(points, max(1.5, n / 48), LASER)
+
+
+def program_shapes(n):
+    small = n <= 32
+    margin = 0 if small else round(n / 32)  # room for the shadow
+    size = n - 2 * margin
+    w, h = round(size * 0.625), round(size * 0.6875)
+    shapes, _ = film_frame_shapes(margin, margin, w, h, n)
+    front, window = film_frame_shapes(n - margin - w, n - margin - h, w, h, n)
+    if not small:
+        off = n / 48
+        x0, y0 = n - margin - w, n - margin - h
+        shapes.append(Shape(x0 - off, y0 + off, x0 + w - off, y0 + h + off, BLACK, n / 24, 0.3))
+    shapes += front
+    if not small:
+        shapes.append(star(window, n))
+    return shapes
 
 
 def program_icon(size):
+    """The window icon: the shapes on the pixel grid, in palette letters."""
+    letters = {BLACK: '.', GREY: '#', SILVER: '+', WHITE: 'w'}
     c = Canvas(size)
-    if size == 16:
-        film_frame(c, 0, 0, 10, 11, 1)
-        film_frame(c, 6, 5, 10, 11, 1)
-    else:
-        film_frame(c, 0, 0, 20, 22, 2)
-        film_frame(c, 12, 10, 20, 22, 2)
+    for s in program_shapes(size):
+        assert s.radius == 0 and s.opacity == 1.0
+        c.fill(s.x0, s.y0, s.x1 - 1, s.y1 - 1, letters[s.colour])
     return c
+
+
+# --- PNG and SVG --------------------------------------------------------
+
+def render(shapes, n):
+    """Paints the shapes in order; returns rows of premultiplied RGBA floats."""
+    img = [[[0.0, 0.0, 0.0, 0.0] for _ in range(n)] for _ in range(n)]
+    for s in shapes:
+        rgb = [int(s.colour[i:i + 2], 16) / 255 for i in (1, 3, 5)]
+        x0, y0, x1, y1 = s.bounds()
+        for py in range(max(0, int(y0)), min(n, int(y1) + 1)):
+            for px in range(max(0, int(x0)), min(n, int(x1) + 1)):
+                a = s.coverage(px, py) * s.opacity
+                if a > 0:
+                    p = img[py][px]
+                    for k in range(3):
+                        p[k] = rgb[k] * a + p[k] * (1 - a)
+                    p[3] = a + p[3] * (1 - a)
+    return img
+
+
+def png_bytes(img):
+    """An 8-bit RGBA PNG of the rendered picture."""
+    raw = bytearray()
+    for row in img:
+        raw.append(0)  # no filter
+        for r, g, b, a in row:
+            if a <= 0:
+                raw += bytes(4)
+            else:
+                raw += bytes(round(min(1.0, v / a) * 255) for v in (r, g, b)) + bytes([round(a * 255)])
+
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data)))
+    n = len(img)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', n, n, 8, 6, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
+
+
+def svg_text(shapes, n):
+    lines = ['<?xml version="1.0" encoding="UTF-8"?>',
+             '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d">' % (n, n, n, n)]
+    lines += ['  ' + s.svg() for s in shapes]
+    lines.append('</svg>')
+    return '\n'.join(lines) + '\n'
+
+
+DESKTOP_ICONS = os.path.join(HERE, '..', '..', '..', 'packaging', 'icons', 'hicolor')
+APP_ID = 'org.trevasc.Trevasc'
+DESKTOP_SIZES = (16, 32, 48, 64, 128, 256)
+
+
+def write_desktop_icons():
+    for n in DESKTOP_SIZES:
+        folder = os.path.join(DESKTOP_ICONS, '%dx%d' % (n, n), 'apps')
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, APP_ID + '.png'), 'wb') as f:
+            f.write(png_bytes(render(program_shapes(n), n)))
+    folder = os.path.join(DESKTOP_ICONS, 'scalable', 'apps')
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, APP_ID + '.svg'), 'w') as f:
+        f.write(svg_text(program_shapes(256), 256))
 
 
 def write_xpm(name, canvas):
@@ -430,6 +635,7 @@ def main():
         for name in files:
             f.write('    <file>%s</file>\n' % name)
         f.write('  </qresource>\n</RCC>\n')
+    write_desktop_icons()
 
 
 if __name__ == '__main__':
