@@ -1,11 +1,14 @@
 #include "MAIN.h"
 
 #include "CHILDWIN.h"
+#include "FileDrop.h"
 #include "Guard.h"
 #include "Icons.h"
 #include "IniFile.h"
 #include "Overwrite.h"
+#include "RecentFiles.h"
 #include "Settings.h"
+#include "SettingsLocation.h"
 #include "ZLT_Files.h"
 #include "about.h"
 
@@ -14,6 +17,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -115,13 +119,16 @@ const std::array<std::array<const char16_t*, 2>, 2> FolderPrompts{{
 // Messages of the main window: English, German.
 enum MessageTextId
 {
-    SettingsUnreadableText // %1: why the file could not be read
+    SettingsUnreadableText, // %1: why the file could not be read
+    RecentFileMissingText   // %1: the file
 };
-constexpr std::array<TTextRow, 1> MessageTexts{{
+constexpr std::array<TTextRow, 2> MessageTexts{{
     {u"The settings could not be read, so Trevasc used its default settings and left the settings file "
      u"as it was.\n\n%1",
      u"Die Einstellungen konnten nicht gelesen werden. Trevasc hat daher die Standardeinstellungen "
      u"benutzt und die Einstellungsdatei unverändert gelassen.\n\n%1"},
+    {u"The file %1 no longer exists. It has been removed from the list of recent files.",
+     u"Die Datei %1 existiert nicht mehr. Sie wurde aus der Liste der zuletzt benutzten Dateien entfernt."},
 }};
 
 // A title with a path separator or a drive designator names a chosen file.
@@ -146,6 +153,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
 
+    RecentFiles = new TRecentFiles(this);
+    new TFileDrop(this);
     CreateActions();
     CreateMenusAndToolBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateWindowActions(); });
@@ -244,6 +253,8 @@ void TMainForm::CreateMenusAndToolBar()
     File1->addActions({FileImportPicDir1, FileExportPics1});
     File1->addSeparator();
     File1->addAction(FileExit1);
+    RecentFiles->ShowInMenu(
+        File1, FileExit1, [this](const QString& fileName) { RunCommand([&] { OpenRecentFile(fileName); }); });
 
     Edit1 = bar->addMenu(QString());
     Edit1->setObjectName(QStringLiteral("Edit1"));
@@ -367,6 +378,7 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource 
         }
         child->Modified = false;
         child->RepaintGrid();
+        RecentFiles->Add(fileName);
     }
     UpdateFileActions();
     return child;
@@ -551,6 +563,7 @@ bool TMainForm::SaveCatalog(TMDIChild* child)
         return SaveCatalogAs(child);
     child->Cat.SaveToFile(fileName);
     child->Modified = false;
+    RecentFiles->Add(fileName);
     return true;
 }
 
@@ -579,6 +592,17 @@ void TMainForm::FileSave1Execute()
 void TMainForm::FileSaveAs1Execute()
 {
     SaveCatalogAs(ActiveMDIChild());
+}
+
+void TMainForm::OpenRecentFile(const QString& fileName)
+{
+    if (!ZLT_Files::FileExists(fileName)) {
+        RecentFiles->Remove(fileName);
+        Dialogs::ShowMessage(this, QStringLiteral("Trevasc"),
+                             Tr(MessageTexts[RecentFileMissingText]).arg(QDir::toNativeSeparators(fileName)));
+        return;
+    }
+    OpenCatalogWindow(fileName);
 }
 
 void TMainForm::FileExit1Execute()
@@ -652,7 +676,7 @@ void TMainForm::FileImportPicDir1Execute()
 
 QString TMainForm::IniFileName()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/Trevasc.ini");
+    return SettingsLocation::IniFileName();
 }
 
 void TMainForm::LoadIniSettings()
@@ -663,6 +687,7 @@ void TMainForm::LoadIniSettings()
     FIniReadError = ini.ReadError();
     Language = ini.ReadInteger(IniSection, QStringLiteral("Language"), 0);
     PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
+    RecentFiles->Load(ini);
 }
 
 void TMainForm::SaveIniSettings()
@@ -672,9 +697,12 @@ void TMainForm::SaveIniSettings()
                              Tr(MessageTexts[SettingsUnreadableText]).arg(FIniReadError));
         return;
     }
-    TIniFile ini(IniFileName());
+    const QString fileName = IniFileName();
+    SettingsLocation::CreateFolderFor(fileName);
+    TIniFile ini(fileName);
     ini.WriteInteger(IniSection, QStringLiteral("Language"), Language);
     ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
+    RecentFiles->Save(ini);
     ini.UpdateFile();
 }
 
