@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -63,7 +64,7 @@ FileKind KindOf(const QString& fileName)
 }
 
 // A device or pipe never ends (or blocks on open): only regular files are read.
-QByteArray ReadFile(const QString& fileName, FileKind kind)
+QByteArray ReadFile(const QString& fileName, FileKind kind, const ProgressFunction& progress = {})
 {
     if (kind == FileKind::Other)
         throw EZLT_File(QStringLiteral("Cannot read file '%1': it is not a regular file").arg(fileName));
@@ -82,9 +83,13 @@ QByteArray ReadFile(const QString& fileName, FileKind kind)
     }
     QByteArray data;
     data.resize(size);
+    // Pieces small enough for a progress dialog to answer Cancel soon.
+    const qint64 piece = progress ? qint64(4) << 20 : size;
     qint64 done = 0;
     while (done < size) {
-        const qint64 n = file.read(data.data() + done, size - done);
+        if (progress && !progress(done, size))
+            throw EZLT_Aborted();
+        const qint64 n = file.read(data.data() + done, std::min(piece, size - done));
         if (n < 0)
             throw EZLT_File(QStringLiteral("Cannot read file '%1': %2").arg(fileName, file.errorString()));
         if (n == 0)
@@ -104,12 +109,12 @@ QByteArray ReadWholeFile(const QString& fileName)
                     kind == FileKind::Regular || kind == FileKind::Other ? kind : FileKind::Regular);
 }
 
-QByteArray ReadFrameFile(const QString& fileName)
+QByteArray ReadFrameFile(const QString& fileName, const ProgressFunction& progress)
 {
     const FileKind kind = KindOf(fileName);
     if (kind == FileKind::Missing || kind == FileKind::Directory)
         throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
-    return ReadFile(fileName, kind);
+    return ReadFile(fileName, kind, progress);
 }
 
 void WriteFileInPlace(const QString& fileName, QByteArrayView bytes)

@@ -17,9 +17,15 @@ bool FileExists(const QString& fileName);
 // the reason when it cannot be opened or read, or is not a regular file.
 QByteArray ReadWholeFile(const QString& fileName);
 
+// Reports bytes done out of a total during a long job; returning false
+// cancels the job, which then raises EZLT_Aborted.
+using ProgressFunction = std::function<bool(qint64 done, qint64 total)>;
+
 // ReadWholeFile for the frame loaders: a missing file or a directory raises
-// EZLT_Cat_Load "File does not exist: '%s'" before anything is read.
-QByteArray ReadFrameFile(const QString& fileName);
+// EZLT_Cat_Load "File does not exist: '%s'" before anything is read. With a
+// progress function the file is read in pieces of a few MiB, reporting the
+// bytes read out of the file's size after each.
+QByteArray ReadFrameFile(const QString& fileName, const ProgressFunction& progress = {});
 
 // Writes the bytes straight into the file, without the temporary copy and
 // sync of WriteFileAtomically: for bulk exports of thousands of small
