@@ -96,9 +96,11 @@ inline int SquaredDistance(TRgb a, TRgb b)
 
 // Maps file colours into the target palette: the nearest of its 64 colours
 // in squared red-green-blue distance, the lowest index on a tie, with the
-// blanking bit added for black. Answers are cached, so a point costs a
-// table look-up, and a colour not seen before only the few palette entries
-// that can be nearest anywhere in its cell of the colour cube.
+// blanking bit added for black. The colour cube is cut into cells of 8 x 8 x
+// 8 colours, each knowing the few entries that can be nearest anywhere in
+// it; most cells lie wholly in one entry's reach and answer at once, and the
+// answers for colours of the other cells are cached, so no point costs a
+// search through the palette.
 class TColourMapper
 {
 public:
@@ -107,22 +109,25 @@ public:
         for (int i = 0; i < TZLT_Pal::EntryCount; ++i) {
             const TZLT_PalEntry& e = palette.ColorOf(uint8_t(i));
             FTarget[size_t(i)] = Rgb(e.Red, e.Green, e.Blue);
+            // A later entry of the same colour never wins a tie.
+            if (std::find(FTarget.begin(), FTarget.begin() + i, FTarget[size_t(i)]) == FTarget.begin() + i)
+                FDistinct[size_t(FDistinctCount++)] = uint8_t(i);
         }
         FCacheKey.fill(0);
-        FCells.fill(0);
+        FCoarse.fill(0);
+        FFine.fill(0);
+        FAnswer.fill(Unknown);
         ResetFilePalette();
     }
 
     // Colour index (with the blanking bit for black) of a true colour.
-    uint8_t MapColour(TRgb rgb)
+    [[gnu::always_inline]] uint8_t MapColour(TRgb rgb)
     {
-        const size_t slot = (rgb * 2654435761u) >> (32 - CacheBits);
-        if (FCacheKey[slot] == (rgb | CacheValid))
-            return FCacheValue[slot];
-        const uint8_t mapped = uint8_t(Nearest(rgb) | (rgb == 0 ? BlankBit : 0));
-        FCacheKey[slot] = rgb | CacheValid;
-        FCacheValue[slot] = mapped;
-        return mapped;
+        const uint32_t cell = ((rgb >> 9) & 0x7C00) | ((rgb >> 6) & 0x3E0) | ((rgb >> 3) & 0x1F);
+        const uint8_t answer = FAnswer[cell];
+        if (answer < TZLT_Pal::EntryCount)
+            return uint8_t(answer | (rgb == 0 ? BlankBit : 0));
+        return MapColourSlowly(rgb, cell);
     }
 
     // Colour index (with the blanking bit for black) of an indexed point.
@@ -155,10 +160,11 @@ public:
 private:
     static constexpr int CacheBits = 12;
     static constexpr TRgb CacheValid = 1u << 24;
-    // The colour cube in cells of 16 x 16 x 16 colours.
-    static constexpr int CellBits = 4;
-    static constexpr int CellSide = 1 << CellBits;
-    static constexpr int CellsPerAxis = 256 / CellSide;
+    // A cell's word: 0 until it is built; Single and the one answer; or the
+    // offset of its candidates in FPool << 7 and their count.
+    static constexpr uint32_t Single = 1u << 31;
+    static constexpr uint8_t Unknown = 0xFF;
+    static constexpr int FewCandidates = 4;
 
     void ResetFilePalette()
     {
@@ -167,64 +173,135 @@ private:
         FIndexMap.fill(-1);
     }
 
-    int Nearest(TRgb rgb)
+    [[gnu::noinline]] uint8_t MapColourSlowly(TRgb rgb, uint32_t cell)
     {
-        const int r = int(rgb >> 16), g = int((rgb >> 8) & 0xFF), b = int(rgb & 0xFF);
-        const size_t cell =
-            size_t((((r >> CellBits) * CellsPerAxis) + (g >> CellBits)) * CellsPerAxis + (b >> CellBits));
-        if (FCells[cell] == 0)
-            BuildCell(cell);
-        const uint32_t start = FCells[cell] >> 7;
-        const uint32_t end = start + (FCells[cell] & 0x7F);
-        int best = FCandidates[start];
-        int bestDistance = SquaredDistance(rgb, FTarget[size_t(best)]);
-        // Candidates are in index order: only a strictly nearer one wins.
-        for (uint32_t k = start + 1; k < end; ++k) {
-            const int d = SquaredDistance(rgb, FTarget[FCandidates[k]]);
+        if (FFine[cell] == 0) {
+            BuildFine(cell);
+            if (FFine[cell] & Single) {
+                FAnswer[cell] = uint8_t(FFine[cell]);
+                return uint8_t(FAnswer[cell] | (rgb == 0 ? BlankBit : 0));
+            }
+        }
+        const uint32_t word = FFine[cell];
+        const uint8_t* candidates = FPool.data() + (word >> 7);
+        const int count = int(word & 0x7F);
+        const uint8_t black = rgb == 0 ? BlankBit : 0;
+        // A few candidates are compared sooner than a cache is asked.
+        if (count <= FewCandidates)
+            return uint8_t(Nearest(rgb, candidates, count) | black);
+        const size_t slot = (rgb * 2654435761u) >> (32 - CacheBits);
+        if (FCacheKey[slot] != (rgb | CacheValid)) {
+            FCacheKey[slot] = rgb | CacheValid;
+            FCacheValue[slot] = uint8_t(Nearest(rgb, candidates, count) | black);
+        }
+        return FCacheValue[slot];
+    }
+
+    // Candidates are in index order: only a strictly nearer one wins.
+    int Nearest(TRgb rgb, const uint8_t* candidates, int count) const
+    {
+        int best = candidates[0];
+        int bestDistance = SquaredDistance(rgb, FTarget[best]);
+        for (int k = 1; k < count; ++k) {
+            const int d = SquaredDistance(rgb, FTarget[candidates[k]]);
             if (d < bestDistance) {
                 bestDistance = d;
-                best = FCandidates[k];
+                best = candidates[k];
             }
         }
         return best;
     }
 
-    // Lists, in index order, every entry that is the nearest (tie included)
-    // to some colour of the cell: those whose smallest distance to the cell
-    // is within the smallest largest distance of any entry.
-    void BuildCell(size_t cell)
+    // A fine cell takes its candidates from those of its coarse cell of 32 x
+    // 32 x 32 colours, which takes them from all distinct entries.
+    void BuildFine(uint32_t cell)
     {
-        const int lo[3] = {int(cell / (CellsPerAxis * CellsPerAxis)) * CellSide,
-                           int(cell / CellsPerAxis % CellsPerAxis) * CellSide,
-                           int(cell % CellsPerAxis) * CellSide};
-        std::array<int, TZLT_Pal::EntryCount> closest{};
+        const int r = int(cell >> 10), g = int((cell >> 5) & 31), b = int(cell & 31);
+        const uint32_t coarse = uint32_t(((r >> 2) << 6) | ((g >> 2) << 3) | (b >> 2));
+        if (FCoarse[coarse] == 0)
+            FCoarse[coarse] =
+                Candidates(r >> 2 << 5, g >> 2 << 5, b >> 2 << 5, 32, FDistinct.data(), FDistinctCount);
+        std::array<uint8_t, TZLT_Pal::EntryCount> from;
+        const uint32_t word = FCoarse[coarse];
+        int count = 1;
+        if (word & Single) {
+            from[0] = uint8_t(word);
+        } else {
+            count = int(word & 0x7F);
+            std::copy_n(FPool.begin() + (word >> 7), count, from.begin());
+        }
+        FFine[cell] = Candidates(r << 3, g << 3, b << 3, 8, from.data(), count);
+    }
+
+    static int Channel(TRgb c, int k) { return int((c >> (16 - 8 * k)) & 0xFF); }
+
+    // The word of the cell [lo, lo + side)^3: in index order, the entries of
+    // from that can be the answer for some colour of the cell. First those
+    // whose smallest distance to the cell is within the smallest largest
+    // distance of any entry; of those, the ones no other beats everywhere.
+    uint32_t Candidates(int red, int green, int blue, int side, const uint8_t* from, int count)
+    {
+        const int lo[3] = {red, green, blue};
+        std::array<uint8_t, TZLT_Pal::EntryCount> near;
+        std::array<int, TZLT_Pal::EntryCount> closest;
         int bound = INT32_MAX;
-        for (size_t i = 0; i < FTarget.size(); ++i) {
-            const int c[3] = {int(FTarget[i] >> 16), int((FTarget[i] >> 8) & 0xFF), int(FTarget[i] & 0xFF)};
+        for (int i = 0; i < count; ++i) {
             int dmin = 0, dmax = 0;
             for (int k = 0; k < 3; ++k) {
-                const int hi = lo[k] + CellSide - 1;
-                const int below = c[k] < lo[k] ? lo[k] - c[k] : c[k] > hi ? c[k] - hi : 0;
-                const int far = std::max(std::abs(c[k] - lo[k]), std::abs(c[k] - hi));
+                const int v = Channel(FTarget[from[i]], k), hi = lo[k] + side - 1;
+                const int below = v < lo[k] ? lo[k] - v : v > hi ? v - hi : 0;
+                const int far = std::max(std::abs(v - lo[k]), std::abs(v - hi));
                 dmin += below * below;
                 dmax += far * far;
             }
-            closest[i] = dmin;
+            closest[size_t(i)] = dmin;
             bound = std::min(bound, dmax);
         }
-        const uint32_t start = uint32_t(FCandidates.size());
-        for (size_t i = 0; i < FTarget.size(); ++i)
-            if (closest[i] <= bound)
-                FCandidates.push_back(uint8_t(i));
-        FCells[cell] = (start << 7) | (uint32_t(FCandidates.size()) - start);
+        int nearCount = 0;
+        for (int i = 0; i < count; ++i)
+            if (closest[size_t(i)] <= bound)
+                near[size_t(nearCount++)] = from[i];
+        const uint32_t start = uint32_t(FPool.size());
+        for (int i = 0; i < nearCount; ++i)
+            if (std::none_of(near.begin(), near.begin() + nearCount, [&](uint8_t e) {
+                    return e != near[size_t(i)] && Beats(e, near[size_t(i)], lo, side);
+                }))
+                FPool.push_back(near[size_t(i)]);
+        const uint32_t found = uint32_t(FPool.size()) - start;
+        if (found == 1) {
+            const uint8_t only = FPool.back();
+            FPool.pop_back();
+            return Single | only;
+        }
+        return (start << 7) | found;
+    }
+
+    // True when entry e is the answer rather than f for every colour of the
+    // cell: nearer, or as near with the lower index. The difference of the
+    // squared distances is linear in the colour, so a corner holds its largest
+    // value.
+    bool Beats(int e, int f, const int lo[3], int side) const
+    {
+        int largest = 0;
+        for (int k = 0; k < 3; ++k) {
+            const int ev = Channel(FTarget[size_t(e)], k), fv = Channel(FTarget[size_t(f)], k);
+            const int x = fv > ev ? lo[k] + side - 1 : lo[k];
+            largest += 2 * x * (fv - ev) + ev * ev - fv * fv;
+        }
+        return largest < 0 || (largest == 0 && e < f);
     }
 
     std::array<TRgb, TZLT_Pal::EntryCount> FTarget;
+    std::array<uint8_t, TZLT_Pal::EntryCount> FDistinct;
+    int FDistinctCount = 0;
     std::array<TRgb, 1 << CacheBits> FCacheKey;
     std::array<uint8_t, 1 << CacheBits> FCacheValue{};
-    // Per cell: offset of its candidates << 7 | their count; 0 = not built yet.
-    std::array<uint32_t, CellsPerAxis * CellsPerAxis * CellsPerAxis> FCells;
-    std::vector<uint8_t> FCandidates;
+    std::array<uint32_t, 8 * 8 * 8> FCoarse;
+    std::array<uint32_t, 32 * 32 * 32> FFine;
+    // The answers of single cells, Unknown for the others: a table that
+    // stays in the processor's nearest cache.
+    std::array<uint8_t, 32 * 32 * 32> FAnswer;
+    std::vector<uint8_t> FPool;
     std::array<TRgb, 256> FFilePalette;
     std::array<int16_t, 256> FIndexMap;
 };
@@ -423,6 +500,20 @@ void PutHeader(uint8_t* h, int format, const char* name, int records, int number
     WriteBE16(h + 28, uint16_t(total));
 }
 
+using TTail = std::array<uint8_t, 4>;
+using TTails = std::array<TTail, 128>;
+
+template<int Size>
+void EncodeRecords(const TZLT_Point* p, int n, uint8_t* out, const TTails& tails)
+{
+    for (int k = 0; k < n; ++k, out += Size) {
+        WriteBE16(out, uint16_t(p[k].X()));
+        WriteBE16(out + 2, uint16_t(~p[k].Y()));
+        WriteBE16(out + 4, uint16_t(p[k].Z()));
+        std::memcpy(out + 6, tails[p[k].Status() & 0x7F].data(), Size - 6);
+    }
+}
+
 // Encodes the file into buffer, handing it to flush(used) whenever the next
 // section does not fit and once at the end; capacity holds any section.
 template<typename Flush>
@@ -452,6 +543,18 @@ void Encode(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& 
         }
         used += HeaderSize + 3 * TZLT_Pal::EntryCount;
     }
+    // What follows the coordinates in a record, for each status (bit 7
+    // aside): status, blue, green, red in true colour (black when blanked),
+    // status and colour index in indexed records.
+    TTails tails;
+    for (int status = 0; status < 128; ++status) {
+        const uint8_t blank = status & BlankBit;
+        const TZLT_PalEntry& e = palette.ColorOf(uint8_t(status));
+        if (format == TFormat::TrueColor3D)
+            tails[size_t(status)] = blank ? TTail{blank, 0, 0, 0} : TTail{0, e.Blue, e.Green, e.Red};
+        else
+            tails[size_t(status)] = {blank, uint8_t(status & TZLT_Point::ColorMask), 0, 0};
+    }
     const qint64 recordSize = RecordSize(code);
     int number = 0;
     char name[12]; // room for any int; a header keeps the first 8
@@ -466,32 +569,11 @@ void Encode(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& 
         std::snprintf(name, sizeof name, "%05d", i);
         PutHeader(out, code, name, n, number++, plan.Frames);
         out += HeaderSize;
-        const TZLT_Point* p = points.data();
-        if (format == TFormat::TrueColor3D) {
-            for (int k = 0; k < n; ++k, out += 10) {
-                WriteBE16(out, uint16_t(p[k].X()));
-                WriteBE16(out + 2, uint16_t(~p[k].Y()));
-                WriteBE16(out + 4, uint16_t(p[k].Z()));
-                if (p[k].Blanked()) {
-                    out[6] = BlankBit;
-                    out[7] = out[8] = out[9] = 0;
-                } else {
-                    const TZLT_PalEntry& e = palette.ColorOf(p[k].ColorIndex());
-                    out[6] = 0;
-                    out[7] = e.Blue;
-                    out[8] = e.Green;
-                    out[9] = e.Red;
-                }
-            }
-        } else {
-            for (int k = 0; k < n; ++k, out += 8) {
-                WriteBE16(out, uint16_t(p[k].X()));
-                WriteBE16(out + 2, uint16_t(~p[k].Y()));
-                WriteBE16(out + 4, uint16_t(p[k].Z()));
-                out[6] = uint8_t(p[k].Status() & BlankBit);
-                out[7] = p[k].ColorIndex();
-            }
-        }
+        if (format == TFormat::TrueColor3D)
+            EncodeRecords<10>(points.data(), n, out, tails);
+        else
+            EncodeRecords<8>(points.data(), n, out, tails);
+        out += n * recordSize;
         out[6 - recordSize] |= LastPointBit; // the last record's status
         used += HeaderSize + n * recordSize;
     }
@@ -536,9 +618,10 @@ void WriteFile(const QString& fileName, const TZLT_FrameList& frames, int first,
     const TPlan plan = Plan(frames, first, count, format, [&](const QString& text) {
         return EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, text));
     });
-    // Sections are gathered into pieces of a few MiB: few write calls, and
-    // little memory beyond the frames' own.
-    constexpr qint64 PieceSize = 4 << 20;
+    // Sections are gathered into pieces of 1 MiB, which hold the longest
+    // section: few write calls, and little memory beyond the frames' own.
+    constexpr qint64 PieceSize = 1 << 20;
+    static_assert(PieceSize >= HeaderSize + qint64(TZLT_Frame::MaxPoints) * 10);
     std::vector<uint8_t> piece(size_t(std::min(plan.Bytes, PieceSize)));
     struct TDeviceFailed
     {

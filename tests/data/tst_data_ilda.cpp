@@ -283,7 +283,8 @@ void TestIlda::nearestOfAll_data()
         lattice.replace(9 * i, 3,
                         QByteArray(1, char(edges[i % 8])) + char(edges[i / 8]) + char(edges[(i * 3) % 8]));
     // Two colours, alternating, as far from (31, 31, 31) as each other: the
-    // one that is far from every colour of its 16-wide cube must still win.
+    // lower index wins there, though the other is nearer to the rest of
+    // that corner's neighbourhood.
     for (int i = 0; i < 64; ++i)
         few.replace(9 * i, 3, QByteArray(3, char(i % 2 ? 8 : 54)));
     QTest::newRow("random") << randomPal;
