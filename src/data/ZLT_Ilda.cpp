@@ -430,9 +430,7 @@ TReadResult Read(QByteArrayView data, const TZLT_Pal& palette, const QString& fi
     if (beyond > 0)
         result.Warning = QStringLiteral("Reading stopped after the first %1 frames of '%2', as many as a "
                                         "catalog holds; the file holds %3 more.")
-                             .arg(TZLT_Cat::SlotCount)
-                             .arg(fileName)
-                             .arg(beyond);
+                             .arg(QString::number(TZLT_Cat::SlotCount), fileName, QString::number(beyond));
     else if (!damage.isEmpty())
         result.Warning = QStringLiteral("Reading stopped at section %1 of '%2' because %3.")
                              .arg(section)

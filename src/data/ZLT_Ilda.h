@@ -41,18 +41,23 @@ using TProgressFn = std::function<bool(qint64 done, qint64 total)>;
 // Reads the frames of ILDA data, mapped into palette's 64 colours: Y becomes
 // -1 - Y, and a point's colour index is the nearest colour of palette to the
 // file's colour (an indexed point keeps its index where palette has exactly
-// its colour there); a black point is blanked. Damage stops reading and is
-// reported in Warning; data with no frame raises EZLT_Ilda_Load naming
-// fileName, which only names the data in messages.
+// its colour there); a black point is blanked. An indexed point's colour
+// comes from the last palette section before it; an index past that
+// palette's end takes the standard default palette's colour, and one past
+// that too (64 and up) is black. Damage stops reading and is reported in
+// Warning, as is a file of more frames than a catalog's 32767 slots; data
+// with no frame raises EZLT_Ilda_Load naming fileName, which only names the
+// data in messages.
 TReadResult ReadBytes(QByteArrayView data, const TZLT_Pal& palette, const QString& fileName,
                       const TProgressFn& progress = {});
 // ReadBytes of a file; a missing file or a directory raises EZLT_Cat_Load.
 TReadResult ReadFile(const QString& fileName, const TZLT_Pal& palette, const TProgressFn& progress = {});
 
 // Writes the used frames among frames[first .. first+count-1], in order, one
-// section each, in the colours of palette. A range outside frames raises
-// EZLT_Index; a frame of more than 65535 points, or more than 65535 used
-// frames, raises EZLT_Error.
+// section each, in the colours of palette; a frame's section is named by
+// its place in frames (its slot in a catalog) in five digits, "00042". A
+// range outside frames raises EZLT_Index; a frame of more than 65535 points,
+// or more than 65535 used frames, raises EZLT_Error.
 QByteArray WriteBytes(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& palette,
                       TFormat format, const TProgressFn& progress = {});
 // WriteBytes into a file, replacing it only once every byte is written and
