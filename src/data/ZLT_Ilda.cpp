@@ -115,7 +115,6 @@ public:
         }
         FCacheKey.fill(0);
         FCoarse.fill(0);
-        FFine.fill(0);
         FAnswer.fill(Unknown);
         ResetFilePalette();
     }
@@ -124,7 +123,7 @@ public:
     [[gnu::always_inline]] uint8_t MapColour(TRgb rgb)
     {
         const uint32_t cell = ((rgb >> 9) & 0x7C00) | ((rgb >> 6) & 0x3E0) | ((rgb >> 3) & 0x1F);
-        const uint8_t answer = FAnswer[cell];
+        const uint16_t answer = FAnswer[cell];
         if (answer < TZLT_Pal::EntryCount)
             return uint8_t(answer | (rgb == 0 ? BlankBit : 0));
         return MapColourSlowly(rgb, cell);
@@ -158,12 +157,12 @@ public:
     }
 
 private:
-    static constexpr int CacheBits = 12;
+    static constexpr int CacheBits = 10;
     static constexpr TRgb CacheValid = 1u << 24;
     // A cell's word: 0 until it is built; Single and the one answer; or the
     // offset of its candidates in FPool << 7 and their count.
     static constexpr uint32_t Single = 1u << 31;
-    static constexpr uint8_t Unknown = 0xFF;
+    static constexpr uint16_t Unknown = 0xFFFF;
     static constexpr int FewCandidates = 4;
 
     void ResetFilePalette()
@@ -175,14 +174,16 @@ private:
 
     [[gnu::noinline]] uint8_t MapColourSlowly(TRgb rgb, uint32_t cell)
     {
-        if (FFine[cell] == 0) {
-            BuildFine(cell);
-            if (FFine[cell] & Single) {
-                FAnswer[cell] = uint8_t(FFine[cell]);
+        if (FAnswer[cell] == Unknown) {
+            const uint32_t built = BuildFine(cell);
+            if (built & Single) {
+                FAnswer[cell] = uint16_t(built & TZLT_Point::ColorMask);
                 return uint8_t(FAnswer[cell] | (rgb == 0 ? BlankBit : 0));
             }
+            FAnswer[cell] = uint16_t(TZLT_Pal::EntryCount + FMulti.size());
+            FMulti.push_back(built);
         }
-        const uint32_t word = FFine[cell];
+        const uint32_t word = FMulti[FAnswer[cell] - TZLT_Pal::EntryCount];
         const uint8_t* candidates = FPool.data() + (word >> 7);
         const int count = int(word & 0x7F);
         const uint8_t black = rgb == 0 ? BlankBit : 0;
@@ -214,7 +215,7 @@ private:
 
     // A fine cell takes its candidates from those of its coarse cell of 32 x
     // 32 x 32 colours, which takes them from all distinct entries.
-    void BuildFine(uint32_t cell)
+    uint32_t BuildFine(uint32_t cell)
     {
         const int r = int(cell >> 10), g = int((cell >> 5) & 31), b = int(cell & 31);
         const uint32_t coarse = uint32_t(((r >> 2) << 6) | ((g >> 2) << 3) | (b >> 2));
@@ -230,7 +231,7 @@ private:
             count = int(word & 0x7F);
             std::copy_n(FPool.begin() + (word >> 7), count, from.begin());
         }
-        FFine[cell] = Candidates(r << 3, g << 3, b << 3, 8, from.data(), count);
+        return Candidates(r << 3, g << 3, b << 3, 8, from.data(), count);
     }
 
     static int Channel(TRgb c, int k) { return int((c >> (16 - 8 * k)) & 0xFF); }
@@ -297,10 +298,10 @@ private:
     std::array<TRgb, 1 << CacheBits> FCacheKey;
     std::array<uint8_t, 1 << CacheBits> FCacheValue{};
     std::array<uint32_t, 8 * 8 * 8> FCoarse;
-    std::array<uint32_t, 32 * 32 * 32> FFine;
-    // The answers of single cells, Unknown for the others: a table that
-    // stays in the processor's nearest cache.
-    std::array<uint8_t, 32 * 32 * 32> FAnswer;
+    // Per fine cell: Unknown until it is built, the answer of a single
+    // cell, else 64 + the place of its word in FMulti.
+    std::array<uint16_t, 32 * 32 * 32> FAnswer;
+    std::vector<uint32_t> FMulti;
     std::vector<uint8_t> FPool;
     std::array<TRgb, 256> FFilePalette;
     std::array<int16_t, 256> FIndexMap;
