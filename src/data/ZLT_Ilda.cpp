@@ -205,10 +205,9 @@ private:
         int bestDistance = SquaredDistance(rgb, FTarget[best]);
         for (int k = 1; k < count; ++k) {
             const int d = SquaredDistance(rgb, FTarget[candidates[k]]);
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = candidates[k];
-            }
+            const bool nearer = d < bestDistance; // without a branch: the winner is unforeseeable
+            bestDistance = nearer ? d : bestDistance;
+            best = nearer ? candidates[k] : best;
         }
         return best;
     }
