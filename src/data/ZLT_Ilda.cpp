@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -318,8 +319,19 @@ void DecodeRecords(const uint8_t* in, int n, TZLT_Point* out, TColourMapper& col
         const uint8_t* s = in + StatusAt;
         // Blue, green, red in the true-colour formats.
         const uint8_t colour = Indexed ? colours.MapIndex(s[1]) : colours.MapColour(Rgb(s[3], s[2], s[1]));
-        out[i] = TZLT_Point(int16_t(ReadBE16(in)), int16_t(~ReadBE16(in + 2)),
-                            HasZ ? int16_t(ReadBE16(in + 4)) : 0, uint8_t(colour | (s[0] & BlankBit)), 0);
+        const uint8_t status = uint8_t(colour | (s[0] & BlankBit));
+        if constexpr (HasZ && std::endian::native == std::endian::little) {
+            // X, Y, Z at once into the point's layout: swap the bytes of
+            // each, invert Y, then status and Aux 0 in the last two bytes.
+            uint64_t v;
+            std::memcpy(&v, in, 8);
+            v = ((v & 0x00FF00FF00FF00FFu) << 8 | ((v >> 8) & 0x00FF00FF00FF00FFu)) ^ 0xFFFF0000u;
+            v = (v & 0xFFFFFFFFFFFFu) | uint64_t(status) << 48;
+            std::memcpy(static_cast<void*>(&out[i]), &v, 8);
+        } else {
+            out[i] = TZLT_Point(int16_t(ReadBE16(in)), int16_t(~ReadBE16(in + 2)),
+                                HasZ ? int16_t(ReadBE16(in + 4)) : 0, status, 0);
+        }
     }
 }
 
@@ -505,9 +517,18 @@ template<int Size>
 void EncodeRecords(const TZLT_Point* p, int n, uint8_t* out, const TTails& tails)
 {
     for (int k = 0; k < n; ++k, out += Size) {
-        WriteBE16(out, uint16_t(p[k].X()));
-        WriteBE16(out + 2, uint16_t(~p[k].Y()));
-        WriteBE16(out + 4, uint16_t(p[k].Z()));
+        if constexpr (std::endian::native == std::endian::little) {
+            // X, Y, Z at once: swap the bytes of each, invert Y; the two
+            // bytes past Z are overwritten by the tail.
+            uint64_t v;
+            std::memcpy(&v, &p[k], 8);
+            v = ((v & 0x00FF00FF00FF00FFu) << 8 | ((v >> 8) & 0x00FF00FF00FF00FFu)) ^ 0xFFFF0000u;
+            std::memcpy(out, &v, 8);
+        } else {
+            WriteBE16(out, uint16_t(p[k].X()));
+            WriteBE16(out + 2, uint16_t(~p[k].Y()));
+            WriteBE16(out + 4, uint16_t(p[k].Z()));
+        }
         std::memcpy(out + 6, tails[p[k].Status() & 0x7F].data(), Size - 6);
     }
 }
