@@ -23,8 +23,8 @@ using ProgressFunction = std::function<bool(qint64 done, qint64 total)>;
 
 // ReadWholeFile for the frame loaders: a missing file or a directory raises
 // EZLT_Cat_Load "File does not exist: '%s'" before anything is read. With a
-// progress function the file is read in pieces of a few MiB, reporting the
-// bytes read out of the file's size after each.
+// progress function the file is read in pieces of 4 MiB, reporting before
+// each the bytes read so far out of the file's size.
 QByteArray ReadFrameFile(const QString& fileName, const ProgressFunction& progress = {});
 
 // Writes the bytes straight into the file, without the temporary copy and
