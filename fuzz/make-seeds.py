@@ -19,6 +19,24 @@ def pic(count, records):
     return bytes.fromhex("0005 00000000") + struct.pack(">H", count) + bytes.fromhex("0001 00000000") + records
 
 
+def ilda_header(fmt, records, magic=b"ILDA"):
+    return magic + bytes(3) + bytes([fmt]) + bytes(16) + struct.pack(">H", records) + bytes(6)
+
+
+def ilda_point(fmt, x, y, z, status, c0, c1=0, c2=0):
+    """One ILDA point record; for formats 4 and 5, c0, c1, c2 are blue, green, red."""
+    out = struct.pack(">hh", x, y) + (struct.pack(">h", z) if fmt in (0, 4) else b"")
+    return out + bytes([status, c0]) + (bytes([c1, c2]) if fmt >= 4 else b"")
+
+
+def ilda_section(fmt, records):
+    return ilda_header(fmt, len(records)) + b"".join(records)
+
+
+def ilda_palette(colours):
+    return ilda_header(2, len(colours)) + b"".join(bytes(c) for c in colours)
+
+
 def write(target, name, data):
     folder = SEEDS / target
     folder.mkdir(parents=True, exist_ok=True)
@@ -53,6 +71,35 @@ write("fuzz_picture", "count-beyond-data",
 write("fuzz_picture", "status-chain",
       pic(4, bytes.fromhex("0046000000000000 0086000000000000 00FF000000000000 0080000000000000")))
 write("fuzz_picture", "header-cut", bytes.fromhex("00050000000000"))
+
+# ILDA files
+ILDA_END = ilda_header(0, 0)
+p0 = ilda_section(0, [ilda_point(0, 100, 200, -300, 0x40, 24), ilda_point(0, -32768, -32768, 32767, 0xBF, 40)])
+p1 = ilda_section(1, [ilda_point(1, 100, 200, 0, 0xC0, 24), ilda_point(1, -32768, -32768, 0, 0x3F, 40)])
+p4 = ilda_section(4, [ilda_point(4, 100, 200, -300, 0x40, 0, 255, 0), ilda_point(4, -1, -1, -1, 0x80, 255, 0, 0)])
+p5 = ilda_section(5, [ilda_point(5, 1, 2, 0, 0, 0, 0, 0), ilda_point(5, 3, 4, 0, 0x80, 30, 20, 10)])
+pal2 = ilda_palette([(10, 20, 30), (200, 100, 50), (0, 0, 0)])
+write("fuzz_ilda", "format-0", p0 + ILDA_END)
+write("fuzz_ilda", "format-1", p1 + ILDA_END)
+write("fuzz_ilda", "format-4", p4 + ILDA_END)
+write("fuzz_ilda", "format-5-no-end", p5)
+write("fuzz_ilda", "palettes", p1 + pal2 + ilda_section(0, [ilda_point(0, 0, 0, 0, 0, i) for i in range(4)]) +
+      ilda_palette([(9, 9, 9)]) + ilda_section(1, [ilda_point(1, 0, 0, 0, 0, i) for i in (0, 1, 63, 64, 255)]) +
+      ILDA_END)
+write("fuzz_ilda", "default-palette", ilda_section(1, [ilda_point(1, i, -i, 0, 0, i) for i in range(0, 256, 3)]))
+write("fuzz_ilda", "wide-palette", ilda_palette([(i, 255 - i, 7) for i in range(256)]) +
+      ilda_section(0, [ilda_point(0, i, i, i, 0, 255 - i) for i in range(0, 256, 5)]) + ILDA_END)
+write("fuzz_ilda", "black-and-ties", ilda_section(5, [ilda_point(5, 0, 0, 0, s, b, g, r) for s, b, g, r in
+                                                     [(0, 0, 0, 0), (0x40, 0, 0, 0), (0, 1, 0, 0), (0, 100, 100, 100),
+                                                      (0, 128, 128, 128), (0x40, 255, 255, 255)]]))
+write("fuzz_ilda", "cut-records", p4 + p1[:-3])
+write("fuzz_ilda", "cut-header", p0 + p1[:20])
+write("fuzz_ilda", "bad-magic-second", p1 + b"ILDB" + p1[4:])
+write("fuzz_ilda", "unknown-format", p1 + pal2 + ilda_header(3, 1) + b"abc")
+write("fuzz_ilda", "only-palette", pal2 + ILDA_END)
+write("fuzz_ilda", "after-end", p5 + ILDA_END + p4 + b"junk")
+write("fuzz_ilda", "many-frames", b"".join(ilda_section(5, [ilda_point(5, f, f, 0, 0, f % 256, 0, 0)])
+                                          for f in range(300)))
 
 # Palettes
 default = bytes.fromhex(

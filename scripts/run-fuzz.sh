@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds="${FUZZ_SECONDS:-30}"
-targets=(${FUZZ_TARGETS:-fuzz_catalog fuzz_picture fuzz_palette})
+targets=(${FUZZ_TARGETS:-fuzz_catalog fuzz_picture fuzz_palette fuzz_ilda})
 build=build-fuzz
 
 if [[ ! -f "$build/build.ninja" ]]; then

@@ -47,3 +47,19 @@ class EZLT_Pal_Load : public EZLT_Error
 public:
     using EZLT_Error::EZLT_Error;
 };
+
+// An ILDA file that holds nothing usable: it does not start with "ILDA",
+// or not one frame could be read from it.
+class EZLT_Ilda_Load : public EZLT_Error
+{
+public:
+    using EZLT_Error::EZLT_Error;
+};
+
+// The user cancelled a long job through its progress callback. Nothing is
+// left half done, so the error guard shows nothing for it.
+class EZLT_Aborted : public EZLT_Error
+{
+public:
+    EZLT_Aborted() : EZLT_Error(QStringLiteral("Cancelled")) {}
+};

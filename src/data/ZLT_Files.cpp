@@ -81,7 +81,7 @@ private:
 // Opens without blocking (a pipe would wait for a writer) and checks on the
 // open descriptor, not the name, that it is a regular file; reads at most
 // limit bytes (all of it for a negative limit).
-QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut)
+QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut, const ProgressFunction& progress = {})
 {
     const QByteArray path = QFile::encodeName(fileName);
     const TFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -113,7 +113,14 @@ QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut)
                 grown = std::min(grown, limit);
             data.resize(qsizetype(grown));
         }
-        const ssize_t n = ::read(fd.Get(), data.data() + done, size_t(data.size() - done));
+        // Pieces small enough for a progress dialog to answer Cancel soon.
+        qint64 piece = data.size() - done;
+        if (progress) {
+            if (!progress(done, size))
+                throw EZLT_Aborted();
+            piece = std::min<qint64>(piece, qint64(4) << 20);
+        }
+        const ssize_t n = ::read(fd.Get(), data.data() + done, size_t(piece));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -149,12 +156,12 @@ QByteArray ReadFileHead(const QString& fileName, qint64 limit, bool* cut)
     return ReadRegular(fileName, std::max<qint64>(limit, 0), cut);
 }
 
-QByteArray ReadFrameFile(const QString& fileName, qint64 limit)
+QByteArray ReadFrameFile(const QString& fileName, qint64 limit, const ProgressFunction& progress)
 {
     // One stat per file, so a bulk import stays cheap.
     if (IsMissingOrFolder(fileName))
         throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
-    return ReadRegular(fileName, limit, nullptr);
+    return ReadRegular(fileName, limit, nullptr, progress);
 }
 
 namespace {

@@ -22,10 +22,16 @@ QByteArray ReadWholeFile(const QString& fileName);
 // tells whether the file holds more. Errors as ReadWholeFile.
 QByteArray ReadFileHead(const QString& fileName, qint64 limit, bool* cut = nullptr);
 
+// Reports bytes done out of a total during a long job; returning false
+// cancels the job, which then raises EZLT_Aborted.
+using ProgressFunction = std::function<bool(qint64 done, qint64 total)>;
+
 // ReadWholeFile (or ReadFileHead with a limit of 0 or more) for the frame
 // loaders: a missing file or a directory raises EZLT_Cat_Load "File does
-// not exist: '%s'" before anything is read.
-QByteArray ReadFrameFile(const QString& fileName, qint64 limit = -1);
+// not exist: '%s'" before anything is read. With a progress function the
+// file is read in pieces of 4 MiB, reporting before each the bytes read so
+// far out of the file's size.
+QByteArray ReadFrameFile(const QString& fileName, qint64 limit = -1, const ProgressFunction& progress = {});
 
 // Writes the bytes under a temporary name in the file's folder and renames
 // that over the file once it is complete, so the file is always either its

@@ -60,7 +60,7 @@ struct TActionText
     TTextRow Caption;
     TTextRow Hint; // "short|long"; none when null
 };
-const std::array<TActionText, 5> ActionTexts{{
+const std::array<TActionText, 7> ActionTexts{{
     {&TMDIChild::DeleteAction, {u"&Delete frame(s)", u"Lösche &Frame(s)"}, {nullptr, nullptr}},
     {&TMDIChild::NextUsedFrameAction,
      {u"Goto &next used frame", u"Gehe zum &nächsten benutzen Frame"},
@@ -76,6 +76,14 @@ const std::array<TActionText, 5> ActionTexts{{
      {u"Import from PIC file...", u"Importiere von PIC Datei..."},
      {u"Import from PIC file|Imports one frame from a PIC file",
       u"Importiere von PIC Datei|Importiert einen Frame aus einer PIC Datei"}},
+    {&TMDIChild::SaveIldaAction,
+     {u"Save as ILDA file...", u"Speichere als ILDA Datei..."},
+     {u"Save as ILDA file|Saves the selected frames as an ILDA file",
+      u"Speichere als ILDA Datei|Speichert die selektierten Frames als ILDA Datei"}},
+    {&TMDIChild::LoadIldaAction,
+     {u"Import from ILDA file...", u"Importiere von ILDA Datei..."},
+     {u"Import from ILDA file|Imports the frames of an ILDA file at the selected slot",
+      u"Importiere von ILDA Datei|Importiert die Frames einer ILDA Datei am selektierten Platz"}},
 }};
 
 // A cheap fingerprint of what drawing reads from a frame: its point count
@@ -284,6 +292,8 @@ void TMDIChild::CreateActions()
     LastUsedFrameAction = make(&TMDIChild::LastUsedFrameActionExecute);
     SavePicAction = make(&TMDIChild::SavePicActionExecute);
     LoadPicAction = make(&TMDIChild::LoadPicActionExecute);
+    SaveIldaAction = make(&TMDIChild::SaveIldaActionExecute);
+    LoadIldaAction = make(&TMDIChild::LoadIldaActionExecute);
 
     PopupMenu = new QMenu(this);
     PopupMenu->setStyle(new TImagelessMenuStyle(PopupMenu));
@@ -299,6 +309,8 @@ void TMDIChild::CreateActions()
     PopupMenu->addSeparator();
     PopupMenu->addAction(SavePicAction);
     PopupMenu->addAction(LoadPicAction);
+    PopupMenu->addAction(SaveIldaAction);
+    PopupMenu->addAction(LoadIldaAction);
 }
 
 // The palette directory setting joined directly with "*.pal": a setting

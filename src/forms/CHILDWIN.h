@@ -47,6 +47,8 @@ public:
     QAction* LastUsedFrameAction = nullptr;
     QAction* SavePicAction = nullptr;
     QAction* LoadPicAction = nullptr;
+    QAction* SaveIldaAction = nullptr;
+    QAction* LoadIldaAction = nullptr;
 
     // The selected slots: from SelStart() to SelEnd(), always at least one.
     int SelStart() const;
@@ -78,6 +80,8 @@ public:
     void LastUsedFrameActionExecute();
     void SavePicActionExecute();
     void LoadPicActionExecute();
+    void SaveIldaActionExecute();
+    void LoadIldaActionExecute();
     void ComboBoxPalChange(int index);
     void SpinEditChange(const QString& text);
 

@@ -4,6 +4,7 @@
 
 #include "CHILDWIN.h"
 
+#include "IldaCommands.h"
 #include "Language.h"
 #include "MAIN.h"
 #include "Overwrite.h"
@@ -224,6 +225,16 @@ void TMDIChild::LoadPicActionExecute()
     TZLT_FrameList loaded;
     loaded.Add(std::move(frame));
     PasteFrames(&loaded, slot);
+}
+
+void TMDIChild::SaveIldaActionExecute()
+{
+    IldaCommands::SaveSelection(*this);
+}
+
+void TMDIChild::LoadIldaActionExecute()
+{
+    IldaCommands::ImportAtSelection(*this);
 }
 
 void TMDIChild::ExportPics(const QString& directory)

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 // "Desc (*.x)|*.x|Other|*.y;*.z" -> "Desc (*.x);;Other (*.y *.z)"
 QStringList QtFilters(const QString& filter)
@@ -74,7 +76,10 @@ bool TFileDialog::Execute(QWidget* parent)
     dialog.setAcceptMode(FKind == Kind::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     // Open: one existing file. Save: the dialog asks before overwriting.
     dialog.setFileMode(FKind == Kind::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog.setNameFilters(QtFilters(Filter));
+    const QStringList filters = QtFilters(Filter);
+    dialog.setNameFilters(filters);
+    if (FilterIndex > 0 && FilterIndex < filters.size())
+        dialog.selectNameFilter(filters[FilterIndex]);
     dialog.setDefaultSuffix(DefaultExt);
     dialog.setSizeGripEnabled(true);
     if (!FileName.isEmpty()) {
@@ -89,6 +94,7 @@ bool TFileDialog::Execute(QWidget* parent)
     if (files.isEmpty())
         return false;
     FileName = files.first();
+    FilterIndex = std::max<int>(0, int(filters.indexOf(dialog.selectedNameFilter())));
     return true;
 }
 

@@ -19,9 +19,10 @@ public:
     explicit TFileDialog(Kind kind) : FKind(kind) {}
 
     Kind DialogKind() const { return FKind; }
-    QString Filter;     // "Description (*.ext)|*.ext"
-    QString DefaultExt; // without dot
-    QString FileName;   // proposed name; the chosen full path after Execute
+    QString Filter;      // "Description (*.ext)|*.ext"
+    QString DefaultExt;  // without dot
+    QString FileName;    // proposed name; the chosen full path after Execute
+    int FilterIndex = 0; // the filter offered first; the one chosen after Execute
 
     // Shows the dialog modally; true when the user chose a file.
     bool Execute(QWidget* parent);

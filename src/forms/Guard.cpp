@@ -51,6 +51,12 @@ namespace {
 void ReportCurrentException() noexcept
 {
     try {
+        throw;
+    } catch (const EZLT_Aborted&) {
+        return; // the user cancelled: nothing to report
+    } catch (...) {
+    }
+    try {
         ReportError(CurrentMessage());
     } catch (...) {
     }

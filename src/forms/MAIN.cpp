@@ -4,6 +4,7 @@
 #include "FileDrop.h"
 #include "Guard.h"
 #include "Icons.h"
+#include "IldaCommands.h"
 #include "IniFile.h"
 #include "Overwrite.h"
 #include "RecentFiles.h"
@@ -49,7 +50,7 @@ struct ActionTexts
     std::array<const char16_t*, 2> Hint; // "short|long"
 };
 
-const std::array<ActionTexts, 18> ActionTable{{
+const std::array<ActionTexts, 20> ActionTable{{
     {&TMainForm::FileNew1, {u"&New", u"&Neu"}, {u"New|Create a new file", u"Neu|Neue Datei erstellen"}},
     {&TMainForm::FileOpen1, {u"&Open", u"Ö&ffnen"}, {u"Open|Open a file", u"Öffnen|Datei öffnen"}},
     {&TMainForm::FileClose1,
@@ -70,6 +71,14 @@ const std::array<ActionTexts, 18> ActionTable{{
      {u"Export &PIC files...", u"&PIC Dateien exportieren..."},
      {u"Export PIC files|Saves all used frames as PIC files",
       u"PIC Dateien exportieren|Speichert alle benutzten Frames als PIC Dateien"}},
+    {&TMainForm::FileImportIlda1,
+     {u"Import I&LDA file...", u"I&LDA Datei importieren..."},
+     {u"Import ILDA file|Imports the frames of an ILDA file into a new catalog",
+      u"ILDA Datei importieren|Importiert die Frames einer ILDA Datei in einen neuen Katalog"}},
+    {&TMainForm::FileExportIlda1,
+     {u"Export IL&DA file...", u"IL&DA Datei exportieren..."},
+     {u"Export ILDA file|Saves all used frames as an ILDA file",
+      u"ILDA Datei exportieren|Speichert alle benutzten Frames als ILDA Datei"}},
     {&TMainForm::FileExit1, {u"E&xit", u"&Beenden"}, {u"Exit|Exit application", u"Beenden|Programm beenden"}},
     {&TMainForm::EditCut1,
      {u"Cut", u"&Ausschneiden"},
@@ -222,6 +231,10 @@ void TMainForm::CreateActions()
          &TMainForm::FileExportPics1Execute},
         {&TMainForm::FileImportPicDir1, "FileImportPicDir1", "File", nullptr, -1, true,
          &TMainForm::FileImportPicDir1Execute},
+        {&TMainForm::FileImportIlda1, "FileImportIlda1", "File", nullptr, -1, true,
+         &TMainForm::FileImportIlda1Execute},
+        {&TMainForm::FileExportIlda1, "FileExportIlda1", "File", nullptr, -1, false,
+         &TMainForm::FileExportIlda1Execute},
     };
     for (const ActionRow& row : rows) {
         auto* action = new QAction(this);
@@ -250,7 +263,7 @@ void TMainForm::CreateMenusAndToolBar()
     File1->setObjectName(QStringLiteral("File1"));
     File1->addActions({FileNew1, FileOpen1, FileClose1, FileSave1, FileSaveAs1});
     File1->addSeparator();
-    File1->addActions({FileImportPicDir1, FileExportPics1});
+    File1->addActions({FileImportPicDir1, FileExportPics1, FileImportIlda1, FileExportIlda1});
     File1->addSeparator();
     File1->addAction(FileExit1);
     RecentFiles->ShowInMenu(
@@ -293,6 +306,7 @@ void TMainForm::FormCreate()
     FileSave1->setEnabled(false);
     FileSaveAs1->setEnabled(false);
     FileExportPics1->setEnabled(false);
+    FileExportIlda1->setEnabled(false);
     FileImportPicDir1->setEnabled(true);
     Language = 0;
     LoadIniSettings();
@@ -390,6 +404,7 @@ void TMainForm::UpdateFileActions()
     FileSave1->setEnabled(any);
     FileSaveAs1->setEnabled(any);
     FileExportPics1->setEnabled(any);
+    FileExportIlda1->setEnabled(any);
 }
 
 void TMainForm::CloseMDI()
@@ -398,6 +413,7 @@ void TMainForm::CloseMDI()
         FileSave1->setEnabled(false);
         FileSaveAs1->setEnabled(false);
         FileExportPics1->setEnabled(false);
+        FileExportIlda1->setEnabled(false);
     }
 }
 
@@ -670,6 +686,24 @@ void TMainForm::FileImportPicDir1Execute()
         return;
     TMDIChild* child = OpenCatalogWindow(NewCatalogName(), TCatalogSource::New);
     child->ImportPics(directory);
+}
+
+// --- ILDA files -----------------------------------------------------------
+
+TMDIChild* TMainForm::ImportIldaFile(const QString& fileName)
+{
+    return IldaCommands::ImportIntoNewWindow(fileName);
+}
+
+void TMainForm::FileImportIlda1Execute()
+{
+    IldaCommands::ImportFile();
+}
+
+void TMainForm::FileExportIlda1Execute()
+{
+    if (TMDIChild* child = ActiveMDIChild())
+        IldaCommands::ExportCatalog(*child);
 }
 
 // --- settings -------------------------------------------------------------

@@ -95,6 +95,8 @@ public:
     QAction* EditSettingsAction1 = nullptr;
     QAction* FileExportPics1 = nullptr;
     QAction* FileImportPicDir1 = nullptr;
+    QAction* FileImportIlda1 = nullptr;
+    QAction* FileExportIlda1 = nullptr;
 
     // Command handlers.
     void FileNew1Execute();
@@ -109,6 +111,12 @@ public:
     void HelpAbout1Execute();
     void FileExportPics1Execute();
     void FileImportPicDir1Execute();
+    void FileImportIlda1Execute();
+    void FileExportIlda1Execute();
+
+    // Imports an ILDA file into a new catalog window, as File › Import ILDA
+    // does after its dialog; returns the window (none after Cancel).
+    TMDIChild* ImportIldaFile(const QString& fileName);
 
 protected:
     void closeEvent(QCloseEvent* event) override; // shut-down: FormCloseQuery of every child, then FormClose
@@ -120,7 +128,7 @@ private:
     void CreateMenusAndToolBar();
     void UpdateWindowMenu();
     void UpdateWindowActions();
-    // Save, Save As and Export follow whether a catalog window is open.
+    // Save, Save As and the exports follow whether a catalog window is open.
     void UpdateFileActions();
 
     // The catalog windows in the frame's order.

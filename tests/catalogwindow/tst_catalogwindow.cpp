@@ -681,7 +681,7 @@ void TestCatalogWindow::popupMenu()
 {
     TMDIChild* child = NewWindow();
     const QList<QAction*> actions = child->PopupMenu->actions();
-    QCOMPARE(actions.size(), 10);
+    QCOMPARE(actions.size(), 12);
     QCOMPARE(actions[0], MainForm->EditCut1);
     QCOMPARE(actions[1], MainForm->EditCopy1);
     QCOMPARE(actions[2], MainForm->EditPaste1);
@@ -692,9 +692,12 @@ void TestCatalogWindow::popupMenu()
     QVERIFY(actions[7]->isSeparator());
     QCOMPARE(actions[8], child->SavePicAction);
     QCOMPARE(actions[9], child->LoadPicAction);
+    QCOMPARE(actions[10], child->SaveIldaAction);
+    QCOMPARE(actions[11], child->LoadIldaAction);
     QCOMPARE(child->DeleteAction->shortcut(), QKeySequence(Qt::Key_Delete));
-    for (QAction* action : {child->DeleteAction, child->NextUsedFrameAction, child->LastUsedFrameAction,
-                            child->SavePicAction, child->LoadPicAction})
+    for (QAction* action :
+         {child->DeleteAction, child->NextUsedFrameAction, child->LastUsedFrameAction, child->SavePicAction,
+          child->LoadPicAction, child->SaveIldaAction, child->LoadIldaAction})
         QVERIFY(action->isEnabled());
 
     // A right click on the grid opens it.
@@ -765,6 +768,8 @@ void TestCatalogWindow::language()
     QCOMPARE(child->SavePicAction->toolTip(), QStringLiteral("Save as PIC file"));
     QCOMPARE(child->SavePicAction->statusTip(), QStringLiteral("Saves selected frame as PIC file"));
     QCOMPARE(child->LoadPicAction->statusTip(), QStringLiteral("Imports one frame from a PIC file"));
+    QCOMPARE(child->SaveIldaAction->text(), QStringLiteral("Save as ILDA file..."));
+    QCOMPARE(child->LoadIldaAction->text(), QStringLiteral("Import from ILDA file..."));
     QCOMPARE(child->DeleteAction->statusTip(), QString());
     const int englishWidth = child->Label1->width();
     // Where the text fits, the labels keep the layout's right edges.
@@ -787,6 +792,8 @@ void TestCatalogWindow::language()
     QCOMPARE(child->SavePicAction->toolTip(), QStringLiteral("Speichere als PIC Datei"));
     QCOMPARE(child->SavePicAction->statusTip(), QStringLiteral("Speichert slektierten Frame als PIC Datei"));
     QCOMPARE(child->LoadPicAction->statusTip(), QStringLiteral("Importiert einen Frame aus einer PIC Datei"));
+    QCOMPARE(child->SaveIldaAction->text(), QStringLiteral("Speichere als ILDA Datei..."));
+    QCOMPARE(child->LoadIldaAction->text(), QStringLiteral("Importiere von ILDA Datei..."));
     // The longer text grows to the left, shows whole and still ends next to the field.
     QVERIFY(child->Label1->width() > englishWidth);
     QVERIFY(child->Label1->x() >= 0);

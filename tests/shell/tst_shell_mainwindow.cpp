@@ -98,7 +98,9 @@ void TestMainWindow::startsWithoutSettingsFile()
     QVERIFY(!MainForm->FileSave1->isEnabled());
     QVERIFY(!MainForm->FileSaveAs1->isEnabled());
     QVERIFY(!MainForm->FileExportPics1->isEnabled());
+    QVERIFY(!MainForm->FileExportIlda1->isEnabled());
     QVERIFY(MainForm->FileImportPicDir1->isEnabled());
+    QVERIFY(MainForm->FileImportIlda1->isEnabled());
     QVERIFY(MainForm->EditPaste1->isEnabled());
     QVERIFY(!MainForm->FileClose1->isEnabled());
     for (QAction* action :
@@ -123,7 +125,10 @@ void TestMainWindow::startsWithoutSettingsFile()
     for (QAction* entry : MainForm->menuBar()->actions().at(0)->menu()->actions())
         file << (entry->isSeparator() ? QStringLiteral("-") : entry->objectName());
     QCOMPARE(file, QStringList({"FileNew1", "FileOpen1", "FileClose1", "FileSave1", "FileSaveAs1", "-",
-                                "FileImportPicDir1", "FileExportPics1", "-", "FileExit1"}));
+                                "FileImportPicDir1", "FileExportPics1", "FileImportIlda1", "FileExportIlda1",
+                                "-", "FileExit1"}));
+    QCOMPARE(MainForm->FileImportIlda1->text(), QStringLiteral("Import I&LDA file..."));
+    QCOMPARE(MainForm->FileExportIlda1->text(), QStringLiteral("Export IL&DA file..."));
 }
 
 void TestMainWindow::actionsCarryShortcutsAndImages_data()
@@ -290,6 +295,7 @@ void TestMainWindow::commandsFollowTheOpenWindows()
     QVERIFY(MainForm->FileSave1->isEnabled());
     QVERIFY(MainForm->FileSaveAs1->isEnabled());
     QVERIFY(MainForm->FileExportPics1->isEnabled());
+    QVERIFY(MainForm->FileExportIlda1->isEnabled());
     QVERIFY(MainForm->FileClose1->isEnabled());
     QCOMPARE(windowCommands(), on);
     NewWindow();
@@ -306,6 +312,7 @@ void TestMainWindow::commandsFollowTheOpenWindows()
     QVERIFY(MainForm->FileSave1->isEnabled());
     QVERIFY(MainForm->FileSaveAs1->isEnabled());
     QVERIFY(MainForm->FileExportPics1->isEnabled());
+    QVERIFY(MainForm->FileExportIlda1->isEnabled());
     QTRY_COMPARE(MainForm->ActiveMDIChild(), first);
     QVERIFY(MainForm->FileClose1->isEnabled());
 
@@ -314,6 +321,7 @@ void TestMainWindow::commandsFollowTheOpenWindows()
     QVERIFY(!MainForm->FileSave1->isEnabled());
     QVERIFY(!MainForm->FileSaveAs1->isEnabled());
     QVERIFY(!MainForm->FileExportPics1->isEnabled());
+    QVERIFY(!MainForm->FileExportIlda1->isEnabled());
     QVERIFY(MainForm->FileImportPicDir1->isEnabled());
     QTRY_VERIFY(!MainForm->FileClose1->isEnabled());
     QTRY_COMPARE(windowCommands(), off);

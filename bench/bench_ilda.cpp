@@ -1,0 +1,248 @@
+// Speed and memory of ILDA files: about 70 MiB of true-colour frames (7000
+// frames of about 1000 points, every point a colour of its own) are read
+// and written, next to baselines measured in the same run: a plain
+// whole-file read plus one copy into fresh memory, and a plain write of the
+// same bytes with a sync to disk. Prints one "name value" line per figure.
+
+#include "ZLT_Ilda.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(const std::function<void()>& f)
+{
+    const auto start = Clock::now();
+    f();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Heap in use: small blocks plus blocks of their own mapping.
+size_t HeapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+void Fail(const char* what)
+{
+    std::fprintf(stderr, "bench_ilda: %s\n", what);
+    std::exit(1);
+}
+
+// Drops the file's pages from the page cache, so the next read comes from
+// the disk. False when that is not supported here.
+bool DropFromCache(const QString& fileName)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    ::fdatasync(fd);
+    const bool ok = ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Reads the whole file into fresh memory and copies it once into more fresh
+// memory, which it keeps as a read keeps its points.
+char* PlainReadAndCopy(const QString& fileName, size_t& size)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
+    if (fd < 0)
+        Fail("cannot open the file");
+    size = size_t(::lseek(fd, 0, SEEK_END));
+    ::lseek(fd, 0, SEEK_SET);
+    char* buffer = static_cast<char*>(std::malloc(size));
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n <= 0)
+            Fail("cannot read the file");
+        done += size_t(n);
+    }
+    ::close(fd);
+    char* copy = static_cast<char*>(std::malloc(size));
+    std::memcpy(copy, buffer, size);
+    std::free(buffer);
+    return copy;
+}
+
+void PlainWriteAndSync(const QString& fileName, const QByteArray& bytes)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        Fail("cannot create the plain file");
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            Fail("cannot write the plain file");
+        done += n;
+    }
+    if (::fsync(fd) != 0)
+        Fail("cannot sync the plain file");
+    ::close(fd);
+}
+
+void Put16(QByteArray& out, int v)
+{
+    out.append(char(v >> 8));
+    out.append(char(v));
+}
+
+// Format-4 sections with random coordinates and colours; every eighth point
+// is blanked and black, as blanked points usually are.
+QByteArray MakeFile(int frames, qint64& points)
+{
+    QRandomGenerator random(2024);
+    QByteArray file;
+    file.reserve(qsizetype(frames) * (32 + 1088 * 10) + 32);
+    points = 0;
+    for (int f = 0; f < frames; ++f) {
+        const int n = 960 + int(random.bounded(129));
+        file.append("ILDA\0\0\0\4", 8);
+        file.append(QByteArray("Bench").leftJustified(16, '\0'));
+        Put16(file, n);
+        Put16(file, f);
+        Put16(file, frames);
+        file.append(2, '\0');
+        for (int i = 0; i < n; ++i) {
+            const quint32 xy = random.generate();
+            const quint32 colour = random.generate();
+            const bool blanked = i % 8 == 0;
+            Put16(file, int(xy >> 16));
+            Put16(file, int(xy & 0xFFFF));
+            Put16(file, i);
+            file.append(char((blanked ? 0x40 : 0) | (i + 1 == n ? 0x80 : 0)));
+            for (int k = 0; k < 3; ++k)
+                file.append(blanked ? '\0' : char(colour >> (8 * k)));
+        }
+        points += n;
+    }
+    file.append("ILDA\0\0\0\4", 8);
+    file.append(24, '\0');
+    return file;
+}
+
+void Print(const char* name, double value)
+{
+    std::printf("%s %.3f\n", name, value);
+}
+
+} // namespace
+
+int main()
+{
+    constexpr int Rounds = 5;
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        Fail("no temporary folder");
+    const QString inFile = dir.filePath(QStringLiteral("big.ild"));
+    const QString savedFile = dir.filePath(QStringLiteral("saved.ild"));
+    const QString plainFile = dir.filePath(QStringLiteral("plain.ild"));
+    const TZLT_Pal palette;
+
+    qint64 points = 0;
+    {
+        const QByteArray file = MakeFile(7000, points);
+        QFile out(inFile);
+        if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
+            Fail("cannot write the ILDA file");
+        Print("ilda_mib", double(file.size()) / (1 << 20));
+        Print("ilda_points", double(points));
+    }
+    malloc_trim(0);
+    const qint64 fileBytes = QFileInfo(inFile).size();
+    const ZLT_Ilda::TProgressFn progress = [](qint64, qint64) { return true; };
+
+    // Reading, cold from the disk where the cache can be dropped, and warm;
+    // with a progress function, as the windows read.
+    const bool cold = DropFromCache(inFile);
+    Print("page_cache_dropped", cold ? 1 : 0);
+    double readCold = 1e300, plainCold = 1e300, readWarm = 1e300, plainWarm = 1e300;
+    for (int round = 0; round < Rounds; ++round) {
+        for (bool dropped : {true, false}) {
+            if (dropped && !cold)
+                continue;
+            {
+                if (dropped)
+                    DropFromCache(inFile);
+                ZLT_Ilda::TReadResult result;
+                const double ms =
+                    Milliseconds([&] { result = ZLT_Ilda::ReadFile(inFile, palette, progress); });
+                (dropped ? readCold : readWarm) = std::min(dropped ? readCold : readWarm, ms);
+                if (result.Frames.Count() != 7000 || !result.Warning.isEmpty())
+                    Fail("the file did not read back whole");
+            }
+            malloc_trim(0); // the next round starts from fresh memory as well
+            {
+                if (dropped)
+                    DropFromCache(inFile);
+                size_t size = 0;
+                char* copy = nullptr;
+                const double ms = Milliseconds([&] { copy = PlainReadAndCopy(inFile, size); });
+                (dropped ? plainCold : plainWarm) = std::min(dropped ? plainCold : plainWarm, ms);
+                if (size != size_t(fileBytes))
+                    Fail("short plain read");
+                std::free(copy);
+            }
+            malloc_trim(0);
+        }
+    }
+
+    // Heap of what was read: everything, frame objects included, per point.
+    malloc_trim(0);
+    const size_t heapBefore = HeapInUse();
+    ZLT_Ilda::TReadResult read = ZLT_Ilda::ReadFile(inFile, palette);
+    const size_t heapRead = HeapInUse();
+
+    // Writing next to a plain write with sync of the same bytes.
+    const QByteArray bytes =
+        ZLT_Ilda::WriteBytes(read.Frames, 0, read.Frames.Count(), palette, ZLT_Ilda::TFormat::TrueColor3D);
+    double write = 1e300, plainWrite = 1e300;
+    for (int round = 0; round < Rounds; ++round) {
+        QFile::remove(savedFile);
+        QFile::remove(plainFile);
+        ::sync();
+        write = std::min(write, Milliseconds([&] {
+                             ZLT_Ilda::WriteFile(savedFile, read.Frames, 0, read.Frames.Count(), palette,
+                                                 ZLT_Ilda::TFormat::TrueColor3D, progress);
+                         }));
+        ::sync();
+        plainWrite = std::min(plainWrite, Milliseconds([&] { PlainWriteAndSync(plainFile, bytes); }));
+    }
+    QFile saved(savedFile);
+    if (!saved.open(QIODevice::ReadOnly) || saved.readAll() != bytes)
+        Fail("the written file differs from WriteBytes");
+
+    Print("read_ms", cold ? readCold : readWarm);
+    Print("plain_read_copy_ms", cold ? plainCold : plainWarm);
+    Print("read_ratio", cold ? readCold / plainCold : readWarm / plainWarm);
+    Print("read_warm_ms", readWarm);
+    Print("plain_read_copy_warm_ms", plainWarm);
+    Print("read_warm_ratio", readWarm / plainWarm);
+    Print("write_ms", write);
+    Print("plain_write_sync_ms", plainWrite);
+    Print("write_ratio", write / plainWrite);
+    Print("heap_bytes_per_point", double(heapRead - heapBefore) / double(points));
+    Print("heap_bytes_per_frame_beyond_points",
+          (double(heapRead - heapBefore) - 8.0 * double(points)) / read.Frames.Count());
+    return 0;
+}

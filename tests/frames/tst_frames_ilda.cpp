@@ -1,0 +1,308 @@
+// ILDA files as a user meets them: File › Import ILDA into a new catalog,
+// File › Export ILDA of a whole catalog in either format, and the grid's
+// context menu saving its selection and importing at it through the paste
+// path; warnings, errors and Cancel.
+
+#include "FramesTestKit.h"
+#include "Progress.h"
+#include "ZLT_Ilda.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Kit;
+
+namespace {
+
+// A frame whose every point the indexed format keeps exactly: Aux 0 and
+// status bit 7 clear; colours of the default palette, which has no black.
+std::unique_ptr<TZLT_Frame> IldaFrame(int id, int points = 4)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    frame->Add(TZLT_Point(int16_t(id), int16_t(-id), 9, 3, 0));
+    for (int i = 1; i < points; ++i)
+        frame->Add(TZLT_Point(int16_t(i * 101), int16_t(-i * 77), int16_t(-i),
+                              uint8_t((i % 64) | (i % 3 == 0 ? 64 : 0)), 0));
+    return frame;
+}
+
+QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// ILDA bytes of frames with the given ids (0: an empty slot, written as nothing).
+QByteArray IldaBytes(const std::vector<int>& ids, ZLT_Ilda::TFormat format = ZLT_Ilda::TFormat::Indexed3D)
+{
+    TZLT_FrameList frames;
+    for (int id : ids)
+        frames.Add(id == 0 ? std::make_unique<TZLT_Frame>() : IldaFrame(id));
+    return ZLT_Ilda::WriteBytes(frames, 0, frames.Count(), TZLT_Pal(), format);
+}
+
+// Answers the shared file dialogs with a file name and a filter.
+struct TDialogAnswer
+{
+    TDialogAnswer(const QString& answer, int filter = 0)
+    {
+        TFileDialog::TestHook = [this, answer, filter](TFileDialog& dialog) {
+            Proposed = dialog.FileName;
+            Filter = dialog.Filter;
+            if (answer.isEmpty())
+                return false;
+            dialog.FileName = answer;
+            dialog.FilterIndex = filter;
+            return true;
+        };
+    }
+    ~TDialogAnswer() { TFileDialog::TestHook = nullptr; }
+    QString Proposed, Filter;
+};
+
+const QString SaveFilter = QStringLiteral("ILDA true colour, formats 4 (*.ild)|*.ild|"
+                                          "ILDA indexed with palette, formats 2 and 0 (*.ild)|*.ild");
+
+} // namespace
+
+class TestFramesIlda : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { EnsureMainWindow(); }
+    void cleanup()
+    {
+        CloseAllWindows();
+        TFileDialog::TestHook = nullptr;
+        ProgressHook = nullptr;
+        ProgressDelayMs = 500;
+    }
+
+    void importOpensANewCatalog_data();
+    void importOpensANewCatalog();
+    void exportWritesTheChosenFormat_data();
+    void exportWritesTheChosenFormat();
+    void contextMenuSavesAndImportsAtTheSelection_data();
+    void contextMenuSavesAndImportsAtTheSelection();
+    void cancelLeavesNothingHalfDone_data();
+    void cancelLeavesNothingHalfDone();
+};
+
+void TestFramesIlda::importOpensANewCatalog_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // null: no such file
+    QTest::addColumn<QString>("frames");   // the new window's first slots; null: no window
+    QTest::addColumn<bool>("warned");
+    const QByteArray three = IldaBytes({'A', 'B', 'C'});
+    QTest::newRow("three frames") << three << "ABC" << false;
+    QTest::newRow("cut inside the third") << three.left(three.size() - 40) << "AB" << true;
+    QTest::newRow("not an ILDA file")
+        << QByteArray("ILDB and more bytes of no frame at all") << QString() << false;
+    QTest::newRow("only a palette") << IldaBytes({}) << QString() << false;
+    QTest::newRow("missing file") << QByteArray() << QString() << false;
+}
+
+void TestFramesIlda::importOpensANewCatalog()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, frames);
+    QFETCH(bool, warned);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("show.ild"));
+    if (!bytes.isNull())
+        WriteBytes(path, bytes);
+    NewWindow(); // the import names its window after those open
+    TErrors errors;
+    QString shownWith; // the new window's frames when the warning came
+    Dialogs::MessageHook = [&](const QString& title, const QString& text) {
+        QCOMPARE(title, QStringLiteral("Trevasc"));
+        errors.Messages << text;
+        shownWith = TextOf(Ids(MainForm->ActiveMDIChild()->Cat.Frames, 0, 4));
+    };
+    TDialogAnswer answer(path);
+    MainForm->FileImportIlda1->trigger();
+
+    if (frames.isNull()) {
+        QCOMPARE(MainForm->MDIChildCount(), 1);
+        QCOMPARE(errors.Messages.size(), 1);
+        QVERIFY2(errors.Messages[0].contains(path), qPrintable(errors.Messages[0]));
+        return;
+    }
+    QCOMPARE(MainForm->MDIChildCount(), 2);
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    QCOMPARE(child->windowTitle(), QStringLiteral("noname2.cat"));
+    QVERIFY(child->Modified);
+    QCOMPARE(child->ComboBoxPal->currentText(), QStringLiteral("Standard"));
+    QCOMPARE(TextOf(Ids(child->Cat.Frames, 0, 4)), frames + QString(4 - frames.size(), QLatin1Char('.')));
+    // The indexed format keeps these frames whole.
+    for (int i = 0; i < frames.size(); ++i)
+        QCOMPARE(child->Cat.Frames.GetFrame(i), *IldaFrame(frames[i].unicode()));
+    QCOMPARE(errors.Messages.size(), warned ? 1 : 0);
+    if (warned) {
+        QVERIFY2(errors.Messages[0].contains(path), qPrintable(errors.Messages[0]));
+        QCOMPARE(shownWith, TextOf(Ids(child->Cat.Frames, 0, 4))); // the frames were in first
+    }
+}
+
+void TestFramesIlda::exportWritesTheChosenFormat_data()
+{
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<char>("firstFormat"); // format code of the file's first section
+    QTest::newRow("true colour") << 0 << char(4);
+    QTest::newRow("indexed with palette") << 1 << char(2);
+}
+
+void TestFramesIlda::exportWritesTheChosenFormat()
+{
+    QFETCH(int, filter);
+    QFETCH(char, firstFormat);
+    QTemporaryDir dir;
+    QVERIFY(!MainForm->FileExportIlda1->isEnabled());
+    TMDIChild* child = NewWindow();
+    QVERIFY(MainForm->FileExportIlda1->isEnabled());
+    child->setWindowTitle(dir.filePath(QStringLiteral("my.show.cat")));
+    child->Modified = false;
+    for (const auto& [slot, id] : {std::pair{2, 'A'}, {7, 'B'}, {32766, 'C'}})
+        child->Cat.Frames.SetFrame(slot, IldaFrame(id));
+    const QString path = dir.filePath(QStringLiteral("out.ild"));
+    {
+        TDialogAnswer answer(path, filter);
+        MainForm->FileExportIlda1->trigger();
+        QCOMPARE(answer.Proposed, dir.filePath(QStringLiteral("my.show.ild")));
+        QCOMPARE(answer.Filter, SaveFilter);
+    }
+    QVERIFY(!child->Modified);
+    const QByteArray bytes = ReadBytes(path);
+    QVERIFY(bytes.startsWith("ILDA"));
+    QCOMPARE(bytes.at(7), firstFormat);
+
+    // What the export wrote imports back in slot order, the gaps closed.
+    TDialogAnswer again(path);
+    MainForm->FileImportIlda1->trigger();
+    TMDIChild* imported = MainForm->ActiveMDIChild();
+    QVERIFY(imported != child);
+    QCOMPARE(TextOf(Ids(imported->Cat.Frames, 0, 4)), QStringLiteral("ABC."));
+    for (int i = 0; i < 3; ++i) {
+        const TZLT_Frame& frame = imported->Cat.Frames.GetFrame(i);
+        const auto original = IldaFrame("ABC"[i]);
+        QCOMPARE(frame.Count(), original->Count());
+        for (int k = 0; k < frame.Count(); ++k) {
+            QCOMPARE(frame.GetPoint(k).X(), original->GetPoint(k).X());
+            QCOMPARE(frame.GetPoint(k).Y(), original->GetPoint(k).Y());
+            QCOMPARE(frame.GetPoint(k).Blanked(), original->GetPoint(k).Blanked());
+        }
+    }
+}
+
+void TestFramesIlda::contextMenuSavesAndImportsAtTheSelection_data()
+{
+    QTest::addColumn<QString>("answer"); // to the overwrite-or-insert question
+    QTest::addColumn<QString>("after");  // slots 10 to 14 afterwards
+    QTest::newRow("cancel") << "c"
+                            << "AXY..";
+    QTest::newRow("overwrite") << "o"
+                               << "ACY..";
+    QTest::newRow("insert") << "i"
+                            << "ACXY.";
+}
+
+void TestFramesIlda::contextMenuSavesAndImportsAtTheSelection()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, after);
+    QTemporaryDir dir;
+    TMDIChild* source = NewWindow();
+    SetIds(source->Cat.Frames, 3, IdsOf(QStringLiteral("A.C")));
+    source->SelectSlots(3, 5);
+    const QString path = dir.filePath(QStringLiteral("selection.ild"));
+    {
+        TDialogAnswer save(path, 1);
+        QVERIFY(source->PopupMenu->actions().contains(source->SaveIldaAction));
+        source->SaveIldaAction->trigger();
+        QCOMPARE(save.Proposed, QStringLiteral("00003.ild"));
+    }
+
+    // The two used frames go in at slot 10: the second lands on a used slot.
+    TMDIChild* target = NewWindow();
+    SetIds(target->Cat.Frames, 11, IdsOf(QStringLiteral("XY")));
+    target->SelectSlots(10, 12);
+    target->Modified = false;
+    TAnswerer answerer(answer);
+    TDialogAnswer load(path);
+    QVERIFY(target->PopupMenu->actions().contains(target->LoadIldaAction));
+    target->LoadIldaAction->trigger();
+    QCOMPARE(answerer.Questions, 1);
+    QCOMPARE(answerer.Unexpected, 0);
+    QCOMPARE(TextOf(Ids(target->Cat.Frames, 10, 5)), after);
+    QVERIFY(target->Modified);
+}
+
+void TestFramesIlda::cancelLeavesNothingHalfDone_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("File › Import ILDA") << "import";
+    QTest::newRow("File › Export ILDA") << "export";
+    QTest::newRow("Import from ILDA file") << "import at selection";
+}
+
+void TestFramesIlda::cancelLeavesNothingHalfDone()
+{
+    QFETCH(QString, command);
+    QTemporaryDir dir;
+    TMDIChild* child = NewWindow();
+    // Some MiB of frames, so the job reports its progress many times.
+    for (int slot = 0; slot < 2000; ++slot)
+        child->Cat.Frames.SetFrame(slot, IldaFrame(slot + 1, 500));
+    child->Modified = false;
+    const QString path = dir.filePath(QStringLiteral("big.ild"));
+    const QByteArray old = "old bytes, not an ILDA file";
+    if (command == QLatin1String("export"))
+        WriteBytes(path, old);
+    else
+        WriteBytes(path, ZLT_Ilda::WriteBytes(child->Cat.Frames, 0, 2000, child->Pal,
+                                              ZLT_Ilda::TFormat::TrueColor3D));
+    const QByteArray before = ReadBytes(path);
+    child->SelectSlots(5000, 5000);
+
+    ProgressDelayMs = 0;
+    bool cancelled = false;
+    ProgressHook = [&](QProgressDialog& dialog, qint64) {
+        if (cancelled || !dialog.isVisible())
+            return;
+        cancelled = true;
+        QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+    };
+    TErrors errors;
+    TDialogAnswer answer(path);
+    if (command == QLatin1String("import"))
+        MainForm->FileImportIlda1->trigger();
+    else if (command == QLatin1String("export"))
+        MainForm->FileExportIlda1->trigger();
+    else
+        child->LoadIldaAction->trigger();
+
+    QVERIFY(cancelled);
+    QCOMPARE(errors.Messages, QStringList()); // Cancel is no error
+    QCOMPARE(MainForm->MDIChildCount(), 1);
+    QCOMPARE(ReadBytes(path), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    QVERIFY(!child->Cat.Frames.GetFrame(5000).Used());
+    QVERIFY(!child->Modified);
+}
+
+QTEST_MAIN(TestFramesIlda)
+#include "tst_frames_ilda.moc"
