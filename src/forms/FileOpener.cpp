@@ -27,10 +27,9 @@ enum TextId
     ManyFailedText, // %1: the files and the reasons
     FolderText,
     PaletteText,
-    UnknownKindText,
-    IldaMissingText
+    UnknownKindText
 };
-constexpr std::array<TTextRow, 6> Texts{{
+constexpr std::array<TTextRow, 5> Texts{{
     {u"Trevasc could not open this file:\n\n%1", u"Trevasc konnte diese Datei nicht öffnen:\n\n%1"},
     {u"Trevasc could not open these files:\n\n%1", u"Trevasc konnte diese Dateien nicht öffnen:\n\n%1"},
     {u"This is a folder, not a file.", u"Das ist ein Ordner, keine Datei."},
@@ -40,8 +39,6 @@ constexpr std::array<TTextRow, 6> Texts{{
      u"Einstellungen) und wählen Sie sie in einem Katalogfenster."},
     {u"Trevasc opens catalog files (.cat), PIC files (.pic) and ILDA files (.ild).",
      u"Trevasc öffnet Katalogdateien (.cat), PIC Dateien (.pic) und ILDA Dateien (.ild)."},
-    {u"This version of Trevasc cannot import ILDA files yet.",
-     u"Diese Version von Trevasc kann noch keine ILDA Dateien importieren."},
 }};
 
 struct TFailure
@@ -97,7 +94,8 @@ void OpenOne(const QString& fileName)
     }
     case FileOpener::TFileKind::Ilda:
         CheckIsFile(fileName);
-        throw EZLT_Error(Tr(Texts[IldaMissingText]));
+        MainForm->ImportIldaFile(fileName); // its reader's warning shows once the frames are in
+        return;
     case FileOpener::TFileKind::Palette:
         throw EZLT_Error(Tr(Texts[PaletteText]));
     case FileOpener::TFileKind::Unknown:

@@ -23,7 +23,8 @@ TFileKind KindOf(const QString& fileName);
 
 // Opens each file by its kind, in the order given: a catalog in a window of
 // its own, as File Open does; a PIC file as a new catalog holding its frame
-// in slot 0; an ILDA file imported into a new window. The files that cannot
+// in slot 0; an ILDA file imported into a new window, as File › Import
+// ILDA does. The files that cannot
 // be opened are listed with the reason in one message, and the others still
 // open. Returns the files that failed.
 QStringList OpenFiles(const QStringList& fileNames);

@@ -8,6 +8,7 @@
 #include "FrameGrid.h"
 #include "Progress.h"
 #include "ShellTestKit.h"
+#include "ZLT_Ilda.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -135,10 +136,15 @@ QString TestOpenFiles::Make(const QString& name)
         } else if (suffix == QLatin1String("pic")) {
             FrameFor(name)->SaveToPicFile(path);
         } else {
-            QFile file(path);
-            file.open(QIODevice::WriteOnly);
-            file.write("ILDA\0\0\0\0", 8);
+            TZLT_FrameList frames;
+            frames.Add(FrameFor(name));
+            frames.Add(FrameFor(name + name));
+            ZLT_Ilda::WriteFile(path, frames, 0, 2, TZLT_Pal(), ZLT_Ilda::TFormat::TrueColor3D);
         }
+    } else if (base.startsWith(QLatin1String("bad")) && name.endsWith(QLatin1String(".ild"))) {
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write("ILDA"); // no frame in it
     } else if (base.startsWith(QLatin1String("bad")) && name.endsWith(QLatin1String(".cat"))) {
         // Catalogs of any length load; a pipe is refused before anything is read.
         ::mkfifo(QFile::encodeName(path).constData(), 0600);
@@ -218,8 +224,11 @@ void TestOpenFiles::openFiles_data()
                                  << QStringList{"File does not exist"};
     QTest::newRow("folder") << QStringList{"folder.cat"} << none << QStringList{"folder.cat"}
                             << QStringList{"folder"};
-    QTest::newRow("ILDA") << QStringList{"good.ild", "good.cat"} << QStringList{"*/good.cat"}
-                          << QStringList{"good.ild"} << QStringList{"ILDA"};
+    QTest::newRow("ILDA") << QStringList{"good.ild", "good.cat"} << QStringList{"noname1.cat", "*/good.cat"}
+                          << none << none;
+    QTest::newRow("ILDA by its start, bad ILDA")
+        << QStringList{"good.dat", "bad.ILD"} << QStringList{"noname1.cat"} << QStringList{"bad.ILD"}
+        << QStringList{"bad.ILD"};
     QTest::newRow("palette") << QStringList{"missing.pal"} << none << QStringList{"missing.pal"}
                              << QStringList{"palette"};
     QTest::newRow("other kind") << QStringList{"bad.txt", "good.cat"} << QStringList{"*/good.cat"}
@@ -243,15 +252,32 @@ void TestOpenFiles::openFiles()
     for (const QString& title : titles)
         expectedTitles << QString(title).replace(QLatin1String("*"), FDir.path());
     QCOMPARE(Titles(), expectedTitles);
-    // Catalogs open as File Open opens them, pictures as a new catalog.
-    for (int i = 0; i < MainForm->MDIChildCount(); ++i) {
-        TMDIChild* child = MainForm->MDIChildren(i);
-        const bool picture = !child->windowTitle().contains(QLatin1Char('/'));
-        const int slot = picture ? 0 : 7;
-        QCOMPARE(child->Modified, picture);
-        QVERIFY(child->Cat.Frames.GetFrame(slot).Used());
-        for (int other : {1, 2, 6, 8})
-            QVERIFY(!child->Cat.Frames.GetFrame(other).Used());
+    // One window per file opened, in order: a catalog as File Open opens
+    // it, a picture as a new catalog holding it in slot 0, an ILDA file's
+    // two frames in slots 0 and 1.
+    QStringList opened = files;
+    for (const QString& name : failed)
+        opened.removeOne(name);
+    QCOMPARE(MainForm->MDIChildCount(), opened.size());
+    for (int i = 0; i < opened.size(); ++i) {
+        const TMDIChild* child = MainForm->MDIChildren(i);
+        const TZLT_FrameList& frames = child->Cat.Frames;
+        const QString kind = QFileInfo(opened[i]).suffix().toLower();
+        QCOMPARE(child->Modified, kind != QLatin1String("cat"));
+        QStringList used;
+        for (int slot = 0; slot < 10; ++slot)
+            if (frames.GetFrame(slot).Used())
+                used << QString::number(slot);
+        if (kind == QLatin1String("cat")) {
+            QCOMPARE(used, QStringList{"7"});
+            QCOMPARE(frames.GetFrame(7), *FrameFor(opened[i]));
+        } else if (kind == QLatin1String("pic")) {
+            QCOMPARE(used, QStringList{"0"});
+            QCOMPARE(frames.GetFrame(0), *Loaded(FDir.filePath(opened[i])));
+        } else {
+            QCOMPARE(used, (QStringList{"0", "1"}));
+            QCOMPARE(frames.GetFrame(0).Count(), opened[i].size());
+        }
     }
 
     QStringList failedPaths;
