@@ -98,6 +98,17 @@ quint64 FrameSignature(const TZLT_Frame& frame)
     return hash;
 }
 
+// The main window's Undo or Redo when the key means it, else none.
+QAction* UndoRedoCommand(const QKeyEvent& key)
+{
+    const QKeySequence pressed(key.keyCombination());
+    if (key.matches(QKeySequence::Undo) || MainForm->EditUndo1->shortcuts().contains(pressed))
+        return MainForm->EditUndo1;
+    if (key.matches(QKeySequence::Redo) || MainForm->EditRedo1->shortcuts().contains(pressed))
+        return MainForm->EditRedo1;
+    return nullptr;
+}
+
 // Characters that the wildcard syntax would read as a character class.
 QString EscapeWildcardBrackets(const QString& text)
 {
@@ -350,12 +361,19 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
             }
             return true;
         }
+        // Undo and Redo undo frame changes, never the field's text: the field
+        // takes their keys, so they reach it and run the commands below.
+        QAction* history = MainForm ? UndoRedoCommand(*key) : nullptr;
+        if (history && event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
         // Cut, Copy and Paste that reach the field run the frame commands.
         if (event->type() == QEvent::KeyPress && MainForm) {
             QAction* command = key->matches(QKeySequence::Cut)     ? MainForm->EditCut1
                                : key->matches(QKeySequence::Copy)  ? MainForm->EditCopy1
                                : key->matches(QKeySequence::Paste) ? MainForm->EditPaste1
-                                                                   : nullptr;
+                                                                   : history;
             if (command) {
                 command->trigger();
                 return true;
