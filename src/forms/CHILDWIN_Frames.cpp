@@ -188,12 +188,12 @@ void TMDIChild::RedoStep()
         ShowChangedSlots(History.Redo());
 }
 
-// Selects the slots and scrolls them into view unless they are in view.
+// Selects the slots; unless all were in view, the first becomes leftmost.
 void TMDIChild::ShowChangedSlots(TSlotRange range)
 {
-    SelectSlots(range.First, range.Last);
-    const int leftmost = LeftmostSlot();
+    const int leftmost = LeftmostSlot(); // before the selection scrolls
     const int visible = std::max(1, Grid->viewport()->width() / (CellSize() + 1));
+    SelectSlots(range.First, range.Last);
     if (range.First < leftmost || range.Last >= leftmost + visible)
         SetLeftmostSlot(range.First);
     CatalogChanged();
