@@ -361,8 +361,9 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
             }
             return true;
         }
-        // Undo and Redo undo frame changes, never the field's text: the field
-        // takes their keys, so they reach it and run the commands below.
+        // Undo and Redo act on the frames, never on the field's text: the
+        // field claims their keys, which reach it as presses and run the
+        // frame commands below (nothing when those are disabled).
         QAction* history = MainForm ? UndoRedoCommand(*key) : nullptr;
         if (history && event->type() == QEvent::ShortcutOverride) {
             event->accept();

@@ -65,9 +65,13 @@ public:
 
     // Repaints every visible cell after the catalog changed.
     void RepaintGrid();
+    // RepaintGrid, then SlotsChanged: after every change of the slots.
+    void CatalogChanged();
 
     // Frame operations. A null list stands for "no list yet". Each change
-    // of the slots is one step of History, named by step.
+    // of the slots is one step of History, named by step; an operation
+    // added later that changes slots must make its change through
+    // ChangeSlots too, so that Undo can revert it.
     void CopySelection(std::unique_ptr<TZLT_FrameList>& list) const;
     void PasteFrames(const TZLT_FrameList* list, int slot, const TTextRow& step = StepNames::Paste);
     void DropFrames(const TZLT_FrameList* list, int x, int y);
@@ -108,10 +112,6 @@ public:
 signals:
     // After every change of the slots: each step, undo and redo, a load.
     void SlotsChanged();
-
-public:
-    // Repaints the grid and tells SlotsChanged.
-    void CatalogChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;   // FormCloseQuery, then FormClose
