@@ -6,6 +6,7 @@
 // every slot keeps, history included, beyond the empty frames it puts in.
 // Prints one "name value" line per figure (times in milliseconds).
 
+#include "BenchSupport.h"
 #include "CHILDWIN.h"
 #include "Guard.h"
 #include "HeapCounting.h"
@@ -31,27 +32,17 @@ constexpr int Slots = TZLT_Cat::SlotCount;
 constexpr int Points = 100;
 constexpr int Runs = 5;
 
-std::unique_ptr<TZLT_Frame> MakeFrame(int id)
-{
-    auto frame = std::make_unique<TZLT_Frame>();
-    for (int i = 0; i < Points; ++i)
-        frame->Add(
-            TZLT_Point(int16_t(id + i), int16_t(-id - 3 * i), int16_t(i), uint8_t(i % 128), uint8_t(i)));
-    return frame;
-}
-
-void Fail(const char* what)
-{
-    std::fprintf(stderr, "bench_undo: %s\n", what);
-    std::exit(1);
-}
+using Bench::Fail;
+using Bench::Print;
 
 double TimeMs(const std::function<void()>& work)
 {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
+    return Bench::Milliseconds(work);
+}
+
+std::unique_ptr<TZLT_Frame> MakeFrame(int id)
+{
+    return Bench::MakeFrame(id, Points);
 }
 
 // A command as the user runs it: the command, then the repaint it asked for.
@@ -61,12 +52,6 @@ double CommandMs(void (TMainForm::*command)())
         (MainForm->*command)();
         QCoreApplication::processEvents();
     });
-}
-
-void Print(const char* name, double value)
-{
-    std::printf("%s %.2f\n", name, value);
-    std::fflush(stdout);
 }
 
 // A new catalog window with every slot used, as the active window.
