@@ -6,8 +6,8 @@
 // milliseconds of alternating runs). Runs without a display: the programs
 // are started with QT_QPA_PLATFORM=offscreen.
 
+#include "BenchSupport.h"
 #include "SingleInstance.h"
-#include "ZLT_Catalog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,12 +22,6 @@
 namespace {
 
 constexpr int Runs = 15;
-
-void Print(const char* name, double value)
-{
-    std::printf("%s %.3f\n", name, value);
-    std::fflush(stdout);
-}
 
 double Median(std::vector<double> values)
 {
@@ -79,10 +73,8 @@ double TimeToShown(const QString& program, const QStringList& arguments, const Q
     const bool shown = WaitForLine(process, "shown", seen);
     const double ms = timer.nsecsElapsed() / 1e6;
     Stop(process);
-    if (!shown) {
-        std::fprintf(stderr, "%s showed no window\n", qPrintable(program));
-        std::exit(1);
-    }
+    if (!shown)
+        Bench::Fail("a program showed no window");
     return ms;
 }
 
@@ -96,10 +88,8 @@ double TimeToExit(const QString& program, const QStringList& arguments, const QS
     process.start(program, arguments);
     process.waitForFinished(30000);
     const double ms = timer.nsecsElapsed() / 1e6;
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed\n", qPrintable(program));
-        std::exit(1);
-    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        Bench::Fail("a program failed");
     return ms;
 }
 
@@ -123,9 +113,9 @@ int main(int argc, char* argv[])
         QLocalServer::removeServer(SingleInstance::ServerName()); // left by the ended program
         startBase.push_back(TimeToShown(baseline, {QStringLiteral("show")}, instance));
     }
-    Print("start_to_shown_ms", Median(start));
-    Print("start_to_shown_baseline_qt_window_ms", Median(startBase));
-    Print("start_to_shown_ratio", Median(start) / Median(startBase));
+    Bench::Print("start_to_shown_ms", Median(start));
+    Bench::Print("start_to_shown_baseline_qt_window_ms", Median(startBase));
+    Bench::Print("start_to_shown_ratio", Median(start) / Median(startBase));
 
     // A second start handing a catalog to the running program.
     const QString instance = Instance(Runs);
@@ -134,10 +124,8 @@ int main(int argc, char* argv[])
     running.setProcessEnvironment(Environment(instance));
     running.start(trevasc, {});
     QByteArray seen;
-    if (!WaitForLine(running, "shown", seen)) {
-        std::fprintf(stderr, "the running program showed no window\n");
-        return 1;
-    }
+    if (!WaitForLine(running, "shown", seen))
+        Bench::Fail("the running program showed no window");
     while (SingleInstance::HandOver(SingleInstance::ServerName(), {}) !=
            SingleInstance::THandOver::Accepted) {
     }
@@ -148,18 +136,16 @@ int main(int argc, char* argv[])
         QElapsedTimer timer;
         timer.start();
         exits.push_back(TimeToExit(trevasc, {catalog}, instance));
-        if (!WaitForLine(running, "opened 1", seen)) {
-            std::fprintf(stderr, "the running program opened nothing\n");
-            return 1;
-        }
+        if (!WaitForLine(running, "opened 1", seen))
+            Bench::Fail("the running program opened nothing");
         opened.push_back(timer.nsecsElapsed() / 1e6);
         handBase.push_back(TimeToExit(baseline, {QStringLiteral("quit")}, instance));
     }
     Stop(running);
     QLocalServer::removeServer(SingleInstance::ServerName());
-    Print("handover_until_second_start_ends_ms", Median(exits));
-    Print("handover_until_file_opened_ms", Median(opened));
-    Print("handover_baseline_qt_start_and_end_ms", Median(handBase));
-    Print("handover_ratio", Median(opened) / Median(handBase));
+    Bench::Print("handover_until_second_start_ends_ms", Median(exits));
+    Bench::Print("handover_until_file_opened_ms", Median(opened));
+    Bench::Print("handover_baseline_qt_start_and_end_ms", Median(handBase));
+    Bench::Print("handover_ratio", Median(opened) / Median(handBase));
     return 0;
 }

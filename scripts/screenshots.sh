@@ -154,5 +154,37 @@ ilda() {
 }
 ilda
 
+# Undo: three slots deleted, the Edit menu naming the step, then Ctrl+Z in
+# the goto field bringing the frames back.
+undo_shots() { # language number, picture name, key of the Edit menu
+  printf '[Application]\r\nLanguage=%s\r\nPathToPalettes=C:\\laser\\\r\n' "$1" >"$ini"
+  build/bin/trevasc &
+  app=$!
+  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
+  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
+  sleep 1
+  open_catalog "$work/dances.cat"
+  xdotool mousemove "$(cell_x 2)" 165 click 1
+  sleep 0.3
+  xdotool keydown shift mousemove "$(cell_x 4)" 165 click 1 keyup shift
+  sleep 0.3
+  xdotool key Delete
+  sleep 0.5
+  xdotool key "$3"
+  sleep 1
+  import -window root "$out/$2-menu.png"
+  xdotool key Escape
+  sleep 0.3
+  xdotool key Tab # from the grid to the goto field
+  sleep 0.3
+  xdotool key ctrl+z
+  sleep 1
+  import -window root "$out/$2-done.png"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+undo_shots 0 undo-english alt+e
+undo_shots 1 undo-german alt+b
+
 if [[ -f "$work/ini.backup" ]]; then cp "$work/ini.backup" "$ini"; else rm -f "$ini"; fi
 echo "Screenshots in $out"

@@ -108,6 +108,17 @@ quint64 FrameSignature(const TZLT_Frame& frame)
     return hash;
 }
 
+// The main window's Undo or Redo when the key means it, else none.
+QAction* UndoRedoCommand(const QKeyEvent& key)
+{
+    const QKeySequence pressed(key.keyCombination());
+    if (key.matches(QKeySequence::Undo) || MainForm->EditUndo1->shortcuts().contains(pressed))
+        return MainForm->EditUndo1;
+    if (key.matches(QKeySequence::Redo) || MainForm->EditRedo1->shortcuts().contains(pressed))
+        return MainForm->EditRedo1;
+    return nullptr;
+}
+
 // Characters that the wildcard syntax would read as a character class.
 QString EscapeWildcardBrackets(const QString& text)
 {
@@ -413,12 +424,20 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
             }
             return true;
         }
+        // Undo and Redo act on the frames, never on the field's text: the
+        // field claims their keys, which reach it as presses and run the
+        // frame commands below (nothing when those are disabled).
+        QAction* history = MainForm ? UndoRedoCommand(*key) : nullptr;
+        if (history && event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
         // Cut, Copy and Paste that reach the field run the frame commands.
         if (event->type() == QEvent::KeyPress && MainForm) {
             QAction* command = key->matches(QKeySequence::Cut)     ? MainForm->EditCut1
                                : key->matches(QKeySequence::Copy)  ? MainForm->EditCopy1
                                : key->matches(QKeySequence::Paste) ? MainForm->EditPaste1
-                                                                   : nullptr;
+                                                                   : history;
             if (command) {
                 command->trigger();
                 return true;

@@ -50,7 +50,17 @@ struct ActionTexts
     std::array<const char16_t*, 2> Hint; // "short|long"
 };
 
-const std::array<ActionTexts, 20> ActionTable{{
+// Undo and Redo, plain and with the step's name (%1).
+constexpr TTextRow UndoCaption{u"&Undo", u"&Rückgängig"};
+constexpr TTextRow RedoCaption{u"&Redo", u"&Wiederherstellen"};
+constexpr TTextRow UndoStepCaption{u"&Undo %1", u"&Rückgängig: %1"};
+constexpr TTextRow RedoStepCaption{u"&Redo %1", u"&Wiederherstellen: %1"};
+constexpr TTextRow UndoHint{u"Undo|Undoes the last change of the catalog",
+                            u"Rückgängig|Macht die letzte Änderung des Katalogs rückgängig"};
+constexpr TTextRow RedoHint{u"Redo|Makes the last undone change again",
+                            u"Wiederherstellen|Stellt die zuletzt rückgängig gemachte Änderung wieder her"};
+
+const std::array<ActionTexts, 22> ActionTable{{
     {&TMainForm::FileNew1, {u"&New", u"&Neu"}, {u"New|Create a new file", u"Neu|Neue Datei erstellen"}},
     {&TMainForm::FileOpen1, {u"&Open", u"Ö&ffnen"}, {u"Open|Open a file", u"Öffnen|Datei öffnen"}},
     {&TMainForm::FileClose1,
@@ -91,6 +101,8 @@ const std::array<ActionTexts, 20> ActionTable{{
     {&TMainForm::EditPaste1,
      {u"&Paste", u"&Einfügen"},
      {u"Paste|Inserts Clipboard contents", u"Einfügen|Inhalt der Zwischenablage einfügen"}},
+    {&TMainForm::EditUndo1, UndoCaption, UndoHint},
+    {&TMainForm::EditRedo1, RedoCaption, RedoHint},
     {&TMainForm::EditSettingsAction1,
      {u"&Settings...", u"E&instellungen..."},
      {u"Settings|Set various options", u"Einstellungen|Verschiedene Optionen ändern"}},
@@ -166,7 +178,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     new TFileDrop(this);
     CreateActions();
     CreateMenusAndToolBar();
-    connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateWindowActions(); });
+    connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] {
+        UpdateWindowActions();
+        UpdateUndoActions();
+    });
 
     // The windowing system's usual size for a new main window.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -214,6 +229,10 @@ void TMainForm::CreateActions()
          &TMainForm::EditCopy1Execute},
         {&TMainForm::EditPaste1, "EditPaste1", "Edit", "Ctrl+V", Icons::Paste, true,
          &TMainForm::EditPaste1Execute},
+        {&TMainForm::EditUndo1, "EditUndo1", "Edit", "Ctrl+Z", Icons::Undo, false,
+         &TMainForm::EditUndo1Execute},
+        {&TMainForm::EditRedo1, "EditRedo1", "Edit", "Ctrl+Shift+Z; Ctrl+Y", Icons::Redo, false,
+         &TMainForm::EditRedo1Execute},
         {&TMainForm::WindowCascade1, "WindowCascade1", "Window", nullptr, Icons::Cascade, false,
          &TMainForm::CascadeChildren},
         {&TMainForm::WindowTileHorizontal1, "WindowTileHorizontal1", "Window", nullptr, Icons::TileHorizontal,
@@ -241,7 +260,8 @@ void TMainForm::CreateActions()
         action->setObjectName(QString::fromLatin1(row.Name));
         action->setProperty("category", QString::fromLatin1(row.Category));
         if (row.Shortcut)
-            action->setShortcut(QKeySequence(QString::fromLatin1(row.Shortcut), QKeySequence::PortableText));
+            action->setShortcuts(
+                QKeySequence::listFromString(QString::fromLatin1(row.Shortcut), QKeySequence::PortableText));
         if (row.Image >= 0)
             action->setIcon(Icons::ListImage(row.Image));
         action->setEnabled(row.Enabled);
@@ -271,7 +291,7 @@ void TMainForm::CreateMenusAndToolBar()
 
     Edit1 = bar->addMenu(QString());
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->addActions({EditCut1, EditCopy1, EditPaste1});
+    Edit1->addActions({EditCut1, EditCopy1, EditPaste1, EditUndo1, EditRedo1});
     Edit1->addSeparator();
     Edit1->addAction(EditSettingsAction1);
 
@@ -293,8 +313,8 @@ void TMainForm::CreateMenusAndToolBar()
     ToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     ToolBar->addActions({FileNew1, FileOpen1, FileSave1});
     ToolBar->addSeparator()->setObjectName(QStringLiteral("ToolButton3"));
-    ToolBar->addActions({EditCut1, EditCopy1, EditPaste1});
-    // A hidden separator takes no room, so Cascade follows Paste directly.
+    ToolBar->addActions({EditCut1, EditCopy1, EditPaste1, EditUndo1, EditRedo1});
+    // A hidden separator takes no room, so Cascade follows Redo directly.
     QAction* hidden = ToolBar->addSeparator();
     hidden->setObjectName(QStringLiteral("ToolButton7"));
     hidden->setVisible(false);
@@ -333,6 +353,7 @@ void TMainForm::ApplyLanguage()
         menus[i]->menuAction()->setStatusTip(hint);
         menus[i]->menuAction()->setToolTip(hint);
     }
+    UpdateUndoActions(); // their captions name the step
 }
 
 // --- catalog windows ------------------------------------------------------
@@ -371,6 +392,8 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource 
     MdiArea->addSubWindow(child);
     // Destruction comes after the window has left the frame's list.
     connect(child, &QObject::destroyed, this, &TMainForm::UpdateWindowActions, Qt::QueuedConnection);
+    connect(child, &QObject::destroyed, this, &TMainForm::UpdateUndoActions, Qt::QueuedConnection);
+    connect(child, &TMDIChild::SlotsChanged, this, &TMainForm::UpdateUndoActions);
     child->show();
     child->setGeometry(0, child->y(), MdiArea->viewport()->width(), child->height());
     MdiArea->setActiveSubWindow(child);
@@ -391,7 +414,7 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource 
             throw;
         }
         child->Modified = false;
-        child->RepaintGrid();
+        child->CatalogChanged();
         RecentFiles->Add(fileName);
     }
     UpdateFileActions();
@@ -415,6 +438,29 @@ void TMainForm::CloseMDI()
         FileExportPics1->setEnabled(false);
         FileExportIlda1->setEnabled(false);
     }
+}
+
+void TMainForm::UpdateUndoActions()
+{
+    const TMDIChild* child = ActiveMDIChild();
+    const THistory* history = child ? &child->History : nullptr;
+    const auto show = [](QAction* action, bool can, const TTextRow& caption, const TTextRow& stepCaption,
+                         const TTextRow& step, const TTextRow& hint) {
+        action->setEnabled(can);
+        SetHint(action, Tr(hint));
+        if (!can) {
+            action->setText(Tr(caption));
+            return;
+        }
+        action->setText(Tr(stepCaption).replace(QStringLiteral("%1"), Tr(step)));
+        action->setToolTip(action->text().remove(QLatin1Char('&')));
+    };
+    const bool canUndo = history && history->CanUndo();
+    const bool canRedo = history && history->CanRedo();
+    show(EditUndo1, canUndo, UndoCaption, UndoStepCaption, canUndo ? history->UndoName() : TTextRow{},
+         UndoHint);
+    show(EditRedo1, canRedo, RedoCaption, RedoStepCaption, canRedo ? history->RedoName() : TTextRow{},
+         RedoHint);
 }
 
 void TMainForm::UpdateWindowActions()
@@ -642,16 +688,25 @@ void TMainForm::EditCut1Execute()
         return;
     child->CopySelection(ClipboardFrames);
     EditPaste1->setEnabled(true);
-    for (int slot = child->SelStart(); slot <= child->SelEnd(); ++slot)
-        child->Cat.Frames.GetFrame(slot).Clear();
-    child->Modified = true;
-    child->RepaintGrid();
+    child->EmptySelectedSlots(StepNames::Cut);
 }
 
 void TMainForm::EditPaste1Execute()
 {
     if (TMDIChild* child = ActiveMDIChild())
         child->PasteFrames(ClipboardFrames.get(), child->SelStart());
+}
+
+void TMainForm::EditUndo1Execute()
+{
+    if (TMDIChild* child = ActiveMDIChild())
+        child->UndoStep();
+}
+
+void TMainForm::EditRedo1Execute()
+{
+    if (TMDIChild* child = ActiveMDIChild())
+        child->RedoStep();
 }
 
 // --- picture folders ------------------------------------------------------
