@@ -54,13 +54,7 @@ constexpr std::array<TTextRow, 4> Texts{{
     {u"File %1 not saved, save ?", u"Datei %1 nicht gespeichert, speichern ?"},
 }};
 
-struct TActionText
-{
-    QAction* TMDIChild::*Action;
-    TTextRow Caption;
-    TTextRow Hint; // "short|long"; none when null
-};
-const std::array<TActionText, 7> ActionTexts{{
+const std::array<TActionText<TMDIChild>, 7> ActionTexts{{
     {&TMDIChild::DeleteAction, {u"&Delete frame(s)", u"Lösche &Frame(s)"}, {nullptr, nullptr}},
     {&TMDIChild::NextUsedFrameAction,
      {u"Goto &next used frame", u"Gehe zum &nächsten benutzen Frame"},
@@ -348,11 +342,7 @@ void TMDIChild::ApplyLanguage()
 {
     Label1->setText(Tr(Texts[GotoText]));
     Label2->setText(Tr(Texts[PaletteText]));
-    for (const TActionText& row : ActionTexts) {
-        QAction* action = this->*row.Action;
-        action->setText(Tr(row.Caption));
-        SetHint(action, row.Hint[0] ? Tr(row.Hint) : QString());
-    }
+    ApplyActionTexts(*this, ActionTexts);
     PlaceLabels();
 }
 

@@ -43,12 +43,6 @@ const QString IniSection = QStringLiteral("Application");
 const QString DefaultPalettePath = QStringLiteral("C:\\laser\\");
 
 // The main window's texts: English, German.
-struct ActionTexts
-{
-    QAction* TMainForm::*Action;
-    std::array<const char16_t*, 2> Caption;
-    std::array<const char16_t*, 2> Hint; // "short|long"
-};
 
 // Undo and Redo, plain and with the step's name (%1).
 constexpr TTextRow UndoCaption{u"&Undo", u"&Rückgängig"};
@@ -60,7 +54,7 @@ constexpr TTextRow UndoHint{u"Undo|Undoes the last change of the catalog",
 constexpr TTextRow RedoHint{u"Redo|Makes the last undone change again",
                             u"Wiederherstellen|Stellt die zuletzt rückgängig gemachte Änderung wieder her"};
 
-const std::array<ActionTexts, 22> ActionTable{{
+const std::array<TActionText<TMainForm>, 22> ActionTable{{
     {&TMainForm::FileNew1, {u"&New", u"&Neu"}, {u"New|Create a new file", u"Neu|Neue Datei erstellen"}},
     {&TMainForm::FileOpen1, {u"&Open", u"Ö&ffnen"}, {u"Open|Open a file", u"Öffnen|Datei öffnen"}},
     {&TMainForm::FileClose1,
@@ -341,11 +335,7 @@ void TMainForm::FormClose()
 void TMainForm::ApplyLanguage()
 {
     const int column = TextColumn();
-    for (const ActionTexts& row : ActionTable) {
-        QAction* action = this->*row.Action;
-        action->setText(QString::fromUtf16(row.Caption[column]));
-        SetHint(action, QString::fromUtf16(row.Hint[column]));
-    }
+    ApplyActionTexts(*this, ActionTable);
     const std::array<QMenu*, 4> menus{File1, Edit1, Window1, Help1};
     for (size_t i = 0; i < menus.size(); ++i) {
         menus[i]->setTitle(QString::fromUtf16(MenuTable[i][0][column]));
