@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTimer>
 
 #include <array>
@@ -135,22 +136,19 @@ QStringList& PendingFiles()
     return files;
 }
 
-bool OpeningScheduled = false;
-
-void OpenPendingWhenFree()
+// Retries while the commands are held back; it belongs to the main window,
+// so files waiting for a window that is gone go with it.
+QTimer* RetryTimer()
 {
-    OpeningScheduled = false;
-    if (!MainForm) {
+    static QPointer<QTimer> timer;
+    if (!timer && MainForm) {
         PendingFiles().clear();
-        return;
+        timer = new QTimer(MainForm);
+        timer->setSingleShot(true);
+        timer->setInterval(200);
+        QObject::connect(timer, &QTimer::timeout, [] { FileOpener::OpenFilesWhenFree({}); });
     }
-    if (CommandsBlocked()) {
-        OpeningScheduled = true;
-        QTimer::singleShot(200, MainForm, &OpenPendingWhenFree);
-        return;
-    }
-    const QStringList files = std::exchange(PendingFiles(), QStringList());
-    RunGuarded([&] { FileOpener::OpenFiles(files); });
+    return timer;
 }
 
 } // namespace
@@ -216,9 +214,18 @@ QStringList DropFiles(TMDIChild* child, int slot, const QStringList& fileNames)
 
 void OpenFilesWhenFree(const QStringList& fileNames)
 {
+    QTimer* retry = RetryTimer();
+    if (!retry)
+        return;
     PendingFiles() += fileNames;
-    if (!OpeningScheduled)
-        OpenPendingWhenFree();
+    if (CommandsBlocked()) {
+        retry->start();
+        return;
+    }
+    retry->stop();
+    const QStringList files = std::exchange(PendingFiles(), QStringList());
+    if (!files.isEmpty())
+        RunGuarded([&] { OpenFiles(files); });
 }
 
 void FilesHandedOver(const QStringList& fileNames)
