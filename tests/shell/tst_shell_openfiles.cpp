@@ -33,8 +33,6 @@ private slots:
     void init();
     void cleanup();
 
-    void kindByName_data();
-    void kindByName();
     void openFiles_data();
     void openFiles();
     void handedOverFilesWaitForTheJob();
@@ -174,30 +172,6 @@ void TestOpenFiles::cleanup()
 {
     EndProgram();
     QFile::remove(IniPath());
-}
-
-void TestOpenFiles::kindByName_data()
-{
-    using K = FileOpener::TFileKind;
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("kind");
-    QTest::newRow("catalog") << "good.cat" << int(K::Catalog);
-    QTest::newRow("catalog, capitals") << "good.CAT" << int(K::Catalog);
-    QTest::newRow("picture, mixed case") << "good.Pic" << int(K::Picture);
-    QTest::newRow("ILDA") << "good.ild" << int(K::Ilda);
-    QTest::newRow("ILDA, capitals, missing") << "missing.ILD" << int(K::Ilda);
-    QTest::newRow("ILDA by its start") << "good.dat" << int(K::Ilda);
-    QTest::newRow("palette") << "missing.pal" << int(K::Palette);
-    QTest::newRow("other") << "bad.txt" << int(K::Unknown);
-    QTest::newRow("no extension") << "missing" << int(K::Unknown);
-    QTest::newRow("dot file") << "bad.cat.bak" << int(K::Unknown);
-}
-
-void TestOpenFiles::kindByName()
-{
-    QFETCH(QString, name);
-    QFETCH(int, kind);
-    QCOMPARE(int(FileOpener::KindOf(Make(name))), kind);
 }
 
 void TestOpenFiles::openFiles_data()
