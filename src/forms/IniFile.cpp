@@ -187,6 +187,30 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     }
 }
 
+void TIniFile::EraseSection(const QString& section)
+{
+    int first = -1;
+    int end = int(FLines.size());
+    for (int i = 0; i < FLines.size(); ++i) {
+        QString name;
+        if (!IsSectionLine(FLines[i], &name))
+            continue;
+        if (first >= 0) {
+            end = i;
+            break;
+        }
+        if (SameName(name, section))
+            first = i;
+    }
+    if (first < 0)
+        return;
+    const bool last = end == FLines.size();
+    FLines.remove(first, end - first);
+    // The blank line that separated a last section from the one before it.
+    while (last && first > 0 && FLines[first - 1].trimmed().isEmpty())
+        FLines.removeAt(--first);
+}
+
 QByteArray TIniFile::Text() const
 {
     QString text;

@@ -35,6 +35,9 @@ public:
     void WriteInteger(const QString& section, const QString& key, int32_t value);
     void WriteString(const QString& section, const QString& key, const QString& value);
 
+    // Removes a section with its lines and the blank lines before it.
+    void EraseSection(const QString& section);
+
     // Writes the whole file at once (replaced only when complete); raises
     // EZLT_File naming the file and the reason on failure.
     void UpdateFile() const;

@@ -1,12 +1,15 @@
 #include "MAIN.h"
 
 #include "CHILDWIN.h"
+#include "FileDrop.h"
 #include "Guard.h"
 #include "Icons.h"
 #include "IldaCommands.h"
 #include "IniFile.h"
 #include "Overwrite.h"
+#include "RecentFiles.h"
 #include "Settings.h"
+#include "SettingsLocation.h"
 #include "ZLT_Files.h"
 #include "about.h"
 
@@ -15,6 +18,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -130,13 +134,16 @@ const std::array<std::array<const char16_t*, 2>, 2> FolderPrompts{{
 // Messages of the main window: English, German.
 enum MessageTextId
 {
-    SettingsUnreadableText // %1: why the file could not be read
+    SettingsUnreadableText, // %1: why the file could not be read
+    RecentFileMissingText   // %1: the file
 };
-constexpr std::array<TTextRow, 1> MessageTexts{{
+constexpr std::array<TTextRow, 2> MessageTexts{{
     {u"The settings could not be read, so Trevasc used its default settings and left the settings file "
      u"as it was.\n\n%1",
      u"Die Einstellungen konnten nicht gelesen werden. Trevasc hat daher die Standardeinstellungen "
      u"benutzt und die Einstellungsdatei unverändert gelassen.\n\n%1"},
+    {u"The file %1 no longer exists. It has been removed from the list of recent files.",
+     u"Die Datei %1 existiert nicht mehr. Sie wurde aus der Liste der zuletzt benutzten Dateien entfernt."},
 }};
 
 // A title with a path separator or a drive designator names a chosen file.
@@ -161,6 +168,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
 
+    RecentFiles = new TRecentFiles(this);
+    new TFileDrop(this);
     CreateActions();
     CreateMenusAndToolBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] {
@@ -271,6 +280,8 @@ void TMainForm::CreateMenusAndToolBar()
     File1->addActions({FileImportPicDir1, FileExportPics1, FileImportIlda1, FileExportIlda1});
     File1->addSeparator();
     File1->addAction(FileExit1);
+    RecentFiles->ShowInMenu(
+        File1, FileExit1, [this](const QString& fileName) { RunCommand([&] { OpenRecentFile(fileName); }); });
 
     Edit1 = bar->addMenu(QString());
     Edit1->setObjectName(QStringLiteral("Edit1"));
@@ -394,6 +405,7 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource 
         }
         child->Modified = false;
         child->CatalogChanged();
+        RecentFiles->Add(fileName);
     }
     UpdateFileActions();
     return child;
@@ -603,6 +615,7 @@ bool TMainForm::SaveCatalog(TMDIChild* child)
         return SaveCatalogAs(child);
     child->Cat.SaveToFile(fileName);
     child->Modified = false;
+    RecentFiles->Add(fileName);
     return true;
 }
 
@@ -631,6 +644,17 @@ void TMainForm::FileSave1Execute()
 void TMainForm::FileSaveAs1Execute()
 {
     SaveCatalogAs(ActiveMDIChild());
+}
+
+void TMainForm::OpenRecentFile(const QString& fileName)
+{
+    if (!ZLT_Files::FileExists(fileName)) {
+        RecentFiles->Remove(fileName);
+        Dialogs::ShowMessage(this, QStringLiteral("Trevasc"),
+                             Tr(MessageTexts[RecentFileMissingText]).arg(QDir::toNativeSeparators(fileName)));
+        return;
+    }
+    OpenCatalogWindow(fileName);
 }
 
 void TMainForm::FileExit1Execute()
@@ -731,7 +755,7 @@ void TMainForm::FileExportIlda1Execute()
 
 QString TMainForm::IniFileName()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/Trevasc.ini");
+    return SettingsLocation::IniFileName();
 }
 
 void TMainForm::LoadIniSettings()
@@ -742,6 +766,7 @@ void TMainForm::LoadIniSettings()
     FIniReadError = ini.ReadError();
     Language = ini.ReadInteger(IniSection, QStringLiteral("Language"), 0);
     PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
+    RecentFiles->Load(ini);
 }
 
 void TMainForm::SaveIniSettings()
@@ -751,9 +776,12 @@ void TMainForm::SaveIniSettings()
                              Tr(MessageTexts[SettingsUnreadableText]).arg(FIniReadError));
         return;
     }
-    TIniFile ini(IniFileName());
+    const QString fileName = IniFileName();
+    SettingsLocation::CreateFolderFor(fileName);
+    TIniFile ini(fileName);
     ini.WriteInteger(IniSection, QStringLiteral("Language"), Language);
     ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
+    RecentFiles->Save(ini);
     ini.UpdateFile();
 }
 

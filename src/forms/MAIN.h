@@ -17,6 +17,7 @@ class QMdiArea;
 class QMenu;
 class QToolBar;
 class TMDIChild;
+class TRecentFiles;
 
 // The main window: the multiple-document frame, its commands, and what all
 // windows share (frame clipboard, drag buffer, palette directory, language).
@@ -67,7 +68,13 @@ public:
     void ApplyLanguage();
     void LoadIniSettings();
     void SaveIniSettings();
-    static QString IniFileName(); // "Trevasc.ini" beside the executable
+    static QString IniFileName(); // see SettingsLocation
+
+    // The catalogs opened or saved most recently, listed in the File menu.
+    TRecentFiles* RecentFiles = nullptr;
+    // Opens an entry of the list; one that no longer exists leaves the list
+    // with a message.
+    void OpenRecentFile(const QString& fileName);
 
     // Actions, named as the program's commands.
     QAction* FileNew1 = nullptr;

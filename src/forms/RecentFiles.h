@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class TIniFile;
+
+// The catalogs opened or saved most recently, newest first, at most
+// MaxCount. They are kept in the settings file's own section (File1 to
+// File8) and shown as numbered entries in the File menu.
+class TRecentFiles : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxCount = 8;
+    static const QString Section;
+
+    using QObject::QObject;
+
+    const QStringList& Files() const { return FFiles; }
+
+    // Puts the file at the top as an absolute path; an entry for the same
+    // file moves there, and the oldest entry beyond MaxCount goes. A name
+    // the settings file could not give back as it is (a line break, spaces
+    // at either end) is not remembered.
+    void Add(const QString& fileName);
+    // Removes every entry for the same file.
+    void Remove(const QString& fileName);
+
+    // Load reads the section (entries it could not have written are
+    // skipped); Save replaces it, and leaves none for an empty list.
+    void Load(const TIniFile& ini);
+    void Save(TIniFile& ini) const;
+
+    // The same file: the same absolute path once "." and ".." are resolved,
+    // or the same file reached through symbolic links.
+    static bool SameFile(const QString& a, const QString& b);
+
+    // Shows the entries in menu before the entry before, followed by a
+    // separator (nothing at all for an empty list); picking one calls open
+    // with its file name.
+    void ShowInMenu(QMenu* menu, QAction* before, std::function<void(const QString& fileName)> open);
+    // The entries as they stand in the menu, without the separator.
+    QList<QAction*> MenuEntries() const { return FEntries; }
+
+private:
+    void SetFiles(QStringList files);
+    void UpdateMenu();
+
+    QStringList FFiles;
+    QMenu* FMenu = nullptr;
+    QAction* FBefore = nullptr;
+    std::function<void(const QString&)> FOpen;
+    QList<QAction*> FEntries;
+    QAction* FSeparator = nullptr;
+};
