@@ -182,6 +182,7 @@ TMDIChild::~TMDIChild()
     // The grid and the fields call back into this window: they go first,
     // while Cat and Pal still exist.
     if (FGrid) {
+        FGrid->selectionModel()->disconnect(this);
         FGrid->DrawCell = nullptr;
         FGrid->PlainLeftPress = nullptr;
         FGrid->AcceptsDrag = nullptr;
@@ -213,6 +214,8 @@ void TMDIChild::FormCreate()
                                    const QPoint& pos) {
         RunGuarded([&] { GridMouseDown(button, modifiers, doubleClick, pos); });
     };
+    connect(FGrid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TMDIChild::SelectionChanged);
     FGrid->AcceptsDrag = [this](QObject* source) { return GridDragOver(source); };
     FGrid->Drop = [this](QObject* source, const QPoint& pos) {
         RunCommand([&] { GridDragDrop(source, pos); });
@@ -473,6 +476,12 @@ void TMDIChild::RepaintGrid()
     FGrid->viewport()->update();
 }
 
+void TMDIChild::CatalogChanged()
+{
+    RepaintGrid();
+    emit SlotsChanged();
+}
+
 int TMDIChild::CellSize() const
 {
     return FGrid->CellSize();
@@ -542,6 +551,7 @@ void TMDIChild::ComboBoxPalChange(int index)
     else
         Pal.LoadFromFile(ComboBoxPal->itemData(index).toString() + text); // keeps its colours on failure
     RepaintGrid();
+    emit PaletteChanged();
 }
 
 void TMDIChild::SpinEditChange(const QString& text)

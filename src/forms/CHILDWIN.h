@@ -64,6 +64,8 @@ public:
 
     // Repaints every visible cell after the catalog changed.
     void RepaintGrid();
+    // RepaintGrid, then SlotsChanged: after every change of the slots.
+    void CatalogChanged();
 
     // Frame operations. A null list stands for "no list yet".
     void CopySelection(std::unique_ptr<TZLT_FrameList>& list) const;
@@ -100,6 +102,14 @@ public:
 
     // The close question; true when the window may close.
     bool FormCloseQuery();
+
+signals:
+    // After every change of the slots: each step, undo and redo, a load.
+    void SlotsChanged();
+    // The selected slots changed.
+    void SelectionChanged();
+    // Pal holds other colours.
+    void PaletteChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;   // FormCloseQuery, then FormClose

@@ -138,10 +138,10 @@ void TMDIChild::PasteFrames(const TZLT_FrameList* list, int slot)
     try {
         PlaceFrames(Cat.Frames, *list, slot);
     } catch (...) {
-        RepaintGrid(); // show the frames placed before the error
+        CatalogChanged(); // show the frames placed before the error
         throw;
     }
-    RepaintGrid();
+    CatalogChanged();
 }
 
 void TMDIChild::DropFrames(const TZLT_FrameList* list, int x, int y)
@@ -154,7 +154,7 @@ void TMDIChild::DeleteActionExecute()
     const int last = SelEnd();
     for (int slot = SelStart(); slot <= last; ++slot)
         Cat.Frames.GetFrame(slot).Clear();
-    RepaintGrid();
+    CatalogChanged();
     Modified = true;
 }
 
@@ -302,8 +302,8 @@ void TMDIChild::ImportPics(const QString& directory)
                 break;
         }
     } catch (...) {
-        RepaintGrid(); // the slots loaded before the failure stay
+        CatalogChanged(); // the slots loaded before the failure stay
         throw;
     }
-    RepaintGrid();
+    CatalogChanged();
 }

@@ -121,7 +121,7 @@ TMDIChild* ImportIntoNewWindow(const QString& fileName)
         MainForm->OpenCatalogWindow(MainForm->NewCatalogName(), TMainForm::TCatalogSource::New);
     for (int slot = 0; slot < result.Frames.Count(); ++slot)
         std::swap(child->Cat.Frames.GetFrame(slot).AllPoints(), result.Frames.GetFrame(slot).AllPoints());
-    child->RepaintGrid();
+    child->CatalogChanged();
     ShowWarning(result.Warning);
     return child;
 }
