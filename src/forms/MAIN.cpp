@@ -1,6 +1,7 @@
 #include "MAIN.h"
 
 #include "CHILDWIN.h"
+#include "FramePreview.h"
 #include "Guard.h"
 #include "Icons.h"
 #include "IldaCommands.h"
@@ -156,8 +157,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     statusBar()->setSizeGripEnabled(true);
 
     CreateActions();
+    // The preview starts hidden at the right; the settings may show it elsewhere.
+    Preview = new TFramePreview(this);
+    addDockWidget(Qt::RightDockWidgetArea, Preview);
+    Preview->hide();
+    addAction(Preview->ToggleAction);
     CreateMenusAndToolBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateWindowActions(); });
+    connect(MdiArea, &QMdiArea::subWindowActivated, Preview,
+            [this] { RunGuarded([this] { Preview->SetWindow(ActiveMDIChild()); }); });
 
     // The windowing system's usual size for a new main window.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -300,6 +308,7 @@ void TMainForm::FormCreate()
     Language = 0;
     LoadIniSettings();
     ApplyLanguage();
+    Preview->ApplyLanguage();
 }
 
 void TMainForm::FormClose()
@@ -380,7 +389,7 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource 
             throw;
         }
         child->Modified = false;
-        child->RepaintGrid();
+        child->CatalogChanged();
     }
     UpdateFileActions();
     return child;
@@ -419,6 +428,8 @@ void TMainForm::UpdateWindowMenu()
     Window1->clear();
     Window1->addActions(
         {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1, WindowArrangeAll1});
+    Window1->addSeparator();
+    Window1->addAction(Preview->ToggleAction);
     const QList<TMDIChild*> children = Children();
     if (children.isEmpty())
         return;
@@ -621,7 +632,7 @@ void TMainForm::EditCut1Execute()
     for (int slot = child->SelStart(); slot <= child->SelEnd(); ++slot)
         child->Cat.Frames.GetFrame(slot).Clear();
     child->Modified = true;
-    child->RepaintGrid();
+    child->CatalogChanged();
 }
 
 void TMainForm::EditPaste1Execute()
@@ -697,6 +708,7 @@ void TMainForm::LoadIniSettings()
     FIniReadError = ini.ReadError();
     Language = ini.ReadInteger(IniSection, QStringLiteral("Language"), 0);
     PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
+    Preview->LoadSettings(ini);
 }
 
 void TMainForm::SaveIniSettings()
@@ -709,6 +721,7 @@ void TMainForm::SaveIniSettings()
     TIniFile ini(IniFileName());
     ini.WriteInteger(IniSection, QStringLiteral("Language"), Language);
     ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
+    Preview->SaveSettings(ini); // its own section, after this one
     ini.UpdateFile();
 }
 
@@ -723,6 +736,7 @@ void TMainForm::EditSettingsAction1Execute()
     PalettePath = SettingsBox->EditPalPath->text();
     Language = SettingsBox->ComboBoxLanguage->currentIndex();
     ApplyLanguage();
+    Preview->ApplyLanguage();
     if (OverwriteBox)
         OverwriteBox->ApplyLanguage();
     SettingsBox->ApplyLanguage();
