@@ -58,8 +58,7 @@ constexpr std::array<TTextRow, 15> Texts{{
     {u"Frame preview|Shows the selected frame large and plays frames as an animation",
      u"Frame-Vorschau|Zeigt den markierten Frame groß und spielt Frames als Animation ab"},
     {u"No frame", u"Kein Frame"},
-    {u"Frame %1: %2, %3 blanked, X %4 to %5, Y %6 to %7",
-     u"Frame %1: %2, %3 dunkel, X %4 bis %5, Y %6 bis %7"},
+    {u"Frame %1: %2, %3 blanked, X %4…%5, Y %6…%7", u"Frame %1: %2, %3 dunkel, X %4…%5, Y %6…%7"},
     {u"1 point", u"1 Punkt"},
     {u"%1 points", u"%1 Punkte"},
     {u"Frame %1: empty", u"Frame %1: leer"},
@@ -123,7 +122,7 @@ public:
         setMinimumSize(120, 120);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     }
-    QSize sizeHint() const override { return QSize(320, 320); }
+    QSize sizeHint() const override { return QSize(400, 400); }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -252,6 +251,7 @@ void TFramePreview::ApplyLanguage()
     PlayButton->setMinimumWidth(width);
     ShowPlayState();
     Refresh();
+    ShowFacts();
 }
 
 void TFramePreview::ShowPlayState()
@@ -385,7 +385,7 @@ void TFramePreview::Refresh()
     const qreal ratio = Picture->devicePixelRatioF();
     shown.Size = Picture->size() * ratio;
     shown.ShowBlanked = ShowBlankedCheck->isChecked();
-    shown.Language = TextColumn();
+    shown.Language = shown.Frame ? -1 : TextColumn(); // only "No frame" is written
     if (shown == FShown && !FImage.isNull())
         return;
     FShown = shown;
@@ -480,6 +480,12 @@ bool TFramePreview::eventFilter(QObject* watched, QEvent* event)
 void TFramePreview::showEvent(QShowEvent* event)
 {
     QDockWidget::showEvent(event);
+    if (FRestoreSize > 0 && !isFloating()) {
+        const Qt::DockWidgetArea area = FMainWindow->dockWidgetArea(this);
+        const bool across = area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea;
+        FMainWindow->resizeDocks({this}, {FRestoreSize}, across ? Qt::Horizontal : Qt::Vertical);
+    }
+    FRestoreSize = 0;
     RunGuarded([this] { Refresh(); });
 }
 
@@ -521,12 +527,8 @@ void TFramePreview::LoadSettings(const TIniFile& ini)
             area = known.Area;
     if (FMainWindow->dockWidgetArea(this) != area)
         FMainWindow->addDockWidget(area, this);
-    const int size = ini.ReadInteger(section, SizeKey, 0);
-    if (size > 0) {
-        const Qt::Orientation orientation =
-            area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea ? Qt::Horizontal : Qt::Vertical;
-        FMainWindow->resizeDocks({this}, {size}, orientation);
-    }
+    // The docked size applies once the main window has laid the pane out.
+    FRestoreSize = std::max(ini.ReadInteger(section, SizeKey, 0), 0);
     if (ini.ReadInteger(section, FloatingKey, 0) != 0) {
         setFloating(true);
         const QStringList parts = ini.ReadString(section, GeometryKey, QString()).split(QLatin1Char(','));
@@ -562,7 +564,7 @@ void TFramePreview::SaveSettings(TIniFile& ini) const
     for (const TAreaName& known : AreaNames)
         if (known.Area == area)
             ini.WriteString(section, AreaKey, QLatin1String(known.Name));
-    if (!floating) {
+    if (visible && !floating) {
         const bool across = area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea;
         ini.WriteInteger(section, SizeKey, across ? width() : height());
     }

@@ -121,4 +121,5 @@ private:
     QImage FImage;
     QString FFacts;
     int FDrawCount = 0;
+    int FRestoreSize = 0; // docked width or height from the settings
 };
