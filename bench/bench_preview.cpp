@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -192,18 +193,19 @@ void PlaybackFigures(const char* prefix, int points, int seconds)
     TShownWatch watch(pane, clock);
     pane->Picture->installEventFilter(&watch);
     QEventLoop loop;
-    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     clock.start();
     pane->PlayPause();
     loop.exec();
     pane->PlayPause();
+    const double played = clock.nsecsElapsed() / 1e9;
     pane->Picture->removeEventFilter(&watch);
 
     double worst = 0;
     for (size_t i = 1; i < watch.Times.size(); ++i)
         worst = std::max(worst, watch.Times[i] - watch.Times[i - 1]);
     const auto name = [prefix](const char* figure) { return QByteArray(prefix) + figure; };
-    Print(name("_due"), seconds * 60.0);
+    Print(name("_due"), std::floor(played * 60.0) + 1); // the first at once
     Print(name("_shown"), pane->Playback.ShownCount());
     Print(name("_skipped"), pane->Playback.SkippedCount());
     Print(name("_painted"), double(watch.Times.size()));
