@@ -122,7 +122,7 @@ public:
         setMinimumSize(120, 120);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     }
-    QSize sizeHint() const override { return QSize(400, 400); }
+    QSize sizeHint() const override { return QSize(440, 440); }
 
 protected:
     void paintEvent(QPaintEvent*) override
