@@ -106,8 +106,8 @@ void DrawingFigures()
         EvictCaches();
         QElapsedTimer timer;
         timer.start();
-        const QImage image =
-            TFramePreview::Render(frame.get(), palette, QSize(Side, Side), 1.0, blanked, QString(), font);
+        QImage image; // a new picture, as for a pane's first drawing
+        TFramePreview::Render(image, frame.get(), palette, QSize(Side, Side), 1.0, blanked, QString(), font);
         const double ms = Ms(timer);
         if (image.pixel(Side / 2, Side / 2) == 0x12345678u) // keeps the image alive
             std::printf("?\n");
@@ -119,6 +119,17 @@ void DrawingFigures()
     for (int run = 0; run < 21; ++run) {
         cold.push_back(render(false));
         blanked.push_back(render(true));
+    }
+    // Another frame into the picture a pane already has, as playback draws.
+    std::vector<double> again;
+    QImage kept;
+    TFramePreview::Render(kept, frame.get(), palette, QSize(Side, Side), 1.0, false, QString(), font);
+    for (int run = 0; run < 21; ++run) {
+        EvictCaches();
+        QElapsedTimer timer;
+        timer.start();
+        TFramePreview::Render(kept, frame.get(), palette, QSize(Side, Side), 1.0, false, QString(), font);
+        again.push_back(Ms(timer));
     }
     for (int run = 0; run < 5; ++run) {
         EvictCaches();
@@ -137,6 +148,7 @@ void DrawingFigures()
     Print("preview_draw_65535_cold_ms", Median(cold));
     Print("preview_draw_65535_cold_worst_ms", *std::max_element(cold.begin(), cold.end()));
     Print("preview_draw_65535_blanked_moves_ms", Median(blanked));
+    Print("preview_redraw_65535_same_picture_ms", Median(again));
     Print("preview_qpainter_drawline_ms", Median(painter));
     Print("preview_qpainter_over_canvas", Median(painter) / Median(cold));
 }

@@ -389,17 +389,19 @@ void TFramePreview::Refresh()
     if (shown == FShown && !FImage.isNull())
         return;
     FShown = shown;
-    FImage = Render(shown.Frame, FWindow ? FWindow->Pal : TZLT_Pal(), shown.Size, ratio, shown.ShowBlanked,
-                    Tr(Texts[NoFrameText]), Picture->font());
+    Render(FImage, shown.Frame, FWindow ? FWindow->Pal : TZLT_Pal(), shown.Size, ratio, shown.ShowBlanked,
+           Tr(Texts[NoFrameText]), Picture->font());
     ++FDrawCount;
     Picture->update();
     ShowFacts();
 }
 
-QImage TFramePreview::Render(const TZLT_Frame* frame, const TZLT_Pal& palette, QSize size, qreal pixelRatio,
-                             bool showBlanked, const QString& emptyText, const QFont& font)
+void TFramePreview::Render(QImage& image, const TZLT_Frame* frame, const TZLT_Pal& palette, QSize size,
+                           qreal pixelRatio, bool showBlanked, const QString& emptyText, const QFont& font)
 {
-    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    size = size.expandedTo(QSize(1, 1));
+    if (image.size() != size || image.format() != QImage::Format_RGB32)
+        image = QImage(size, QImage::Format_RGB32);
     image.fill(Black);
     const int side = std::min(image.width(), image.height());
     const int left = (image.width() - side) / 2;
@@ -419,7 +421,6 @@ QImage TFramePreview::Render(const TZLT_Frame* frame, const TZLT_Pal& palette, Q
         painter.drawText(QRectF(left / pixelRatio, top / pixelRatio, side / pixelRatio, side / pixelRatio),
                          Qt::AlignCenter, emptyText);
     }
-    return image;
 }
 
 void TFramePreview::ShowFacts()

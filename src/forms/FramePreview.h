@@ -73,10 +73,12 @@ public:
     const QString& Facts() const { return FFacts; }
     int DrawCount() const { return FDrawCount; }
 
-    // The picture for a frame (null or empty: the text instead) in an image
-    // of size device pixels: black, the frame in the largest centred square.
-    static QImage Render(const TZLT_Frame* frame, const TZLT_Pal& palette, QSize size, qreal pixelRatio,
-                         bool showBlanked, const QString& emptyText, const QFont& font);
+    // Draws the picture for a frame (null or empty: the text instead) into
+    // image, made size device pixels if it is not: black, the frame in the
+    // largest centred square. An image of the right size is drawn over in
+    // place, so playback does not allocate a picture per frame.
+    static void Render(QImage& image, const TZLT_Frame* frame, const TZLT_Pal& palette, QSize size,
+                       qreal pixelRatio, bool showBlanked, const QString& emptyText, const QFont& font);
 
     // The used slots to play for a selection: those of first..last, or
     // with one slot selected those from it to the end of the catalog.
