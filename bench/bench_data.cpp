@@ -4,6 +4,8 @@
 // memory, and a plain write of the same bytes with a sync to disk.
 // Prints one "name value" line per figure.
 
+#include "BenchSupport.h"
+#include "HeapCounting.h"
 #include "ZLT_Catalog.h"
 
 #include <QByteArray>
@@ -25,159 +27,16 @@
 #include <malloc.h>
 #include <unistd.h>
 
-// ---- Allocation counting: every malloc family call and operator new.
-
-extern "C" {
-void* __libc_malloc(size_t);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void* __libc_memalign(size_t, size_t);
-void __libc_free(void*);
-}
-
 namespace {
-std::atomic<bool> Counting{false};
-std::atomic<long> Allocations{0};
-inline void Count()
-{
-    if (Counting.load(std::memory_order_relaxed))
-        Allocations.fetch_add(1, std::memory_order_relaxed);
-}
-} // namespace
 
-extern "C" void* malloc(size_t n)
-{
-    Count();
-    return __libc_malloc(n);
-}
-extern "C" void* calloc(size_t n, size_t size)
-{
-    Count();
-    return __libc_calloc(n, size);
-}
-extern "C" void* realloc(void* p, size_t n)
-{
-    Count();
-    return __libc_realloc(p, n);
-}
-extern "C" void* aligned_alloc(size_t alignment, size_t n)
-{
-    Count();
-    return __libc_memalign(alignment, n);
-}
-extern "C" int posix_memalign(void** p, size_t alignment, size_t n)
-{
-    Count();
-    *p = __libc_memalign(alignment, n);
-    return *p ? 0 : ENOMEM;
-}
-
-void* operator new(size_t n)
-{
-    Count();
-    if (void* p = __libc_malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t n)
-{
-    return operator new(n);
-}
-void operator delete(void* p) noexcept
-{
-    __libc_free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    __libc_free(p);
-}
-void operator delete(void* p, size_t) noexcept
-{
-    __libc_free(p);
-}
-void operator delete[](void* p, size_t) noexcept
-{
-    __libc_free(p);
-}
-
-namespace {
+using Bench::DropFromCache;
+using Bench::Fail;
+using Bench::Milliseconds;
+using Bench::PlainReadAndCopy;
+using Bench::PlainWriteAndSync;
+using Bench::Print;
 
 using Clock = std::chrono::steady_clock;
-
-double Milliseconds(const std::function<void()>& f)
-{
-    const auto start = Clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// Heap in use: small blocks plus blocks of their own mapping.
-size_t HeapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
-}
-
-void Fail(const char* what)
-{
-    std::fprintf(stderr, "bench_data: %s\n", what);
-    std::exit(1);
-}
-
-// Drops the file's pages from the page cache, which any user may do for
-// clean pages; the next read comes from the disk. False when it is not
-// supported here.
-bool DropFromCache(const QString& fileName)
-{
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    ::fdatasync(fd);
-    const bool ok = ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// Reads the whole file into fresh memory and copies it once into more fresh
-// memory, which it keeps as a loaded catalog keeps its points.
-char* PlainReadAndCopy(const QString& fileName, size_t& size)
-{
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
-    if (fd < 0)
-        Fail("cannot open the catalog");
-    size = size_t(::lseek(fd, 0, SEEK_END));
-    ::lseek(fd, 0, SEEK_SET);
-    char* buffer = static_cast<char*>(__libc_malloc(size));
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n <= 0)
-            Fail("cannot read the catalog");
-        done += size_t(n);
-    }
-    ::close(fd);
-    char* copy = static_cast<char*>(__libc_malloc(size));
-    std::memcpy(copy, buffer, size);
-    __libc_free(buffer);
-    return copy;
-}
-
-void PlainWriteAndSync(const QString& fileName, const QByteArray& bytes)
-{
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        Fail("cannot create the plain file");
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0)
-            Fail("cannot write the plain file");
-        done += n;
-    }
-    if (::fsync(fd) != 0)
-        Fail("cannot sync the plain file");
-    ::close(fd);
-}
 
 // A canvas that records nothing; only the calls' cost remains.
 class NullCanvas : public TZLT_Canvas
@@ -190,11 +49,6 @@ public:
 };
 
 volatile long DrawSink = 0;
-
-void Print(const char* name, double value)
-{
-    std::printf("%s %.3f\n", name, value);
-}
 
 } // namespace
 
@@ -255,7 +109,7 @@ int main()
                 (dropped ? readCold : readWarm) = std::min(dropped ? readCold : readWarm, ms);
                 if (size != size_t(fileBytes))
                     Fail("short plain read");
-                __libc_free(copy);
+                std::free(copy);
             }
             malloc_trim(0);
         }

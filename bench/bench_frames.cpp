@@ -3,6 +3,7 @@
 // picture export and import, each beside a baseline measured in the same
 // run. Prints one "name value" line per figure (times in milliseconds).
 
+#include "BenchSupport.h"
 #include "CHILDWIN.h"
 #include "Guard.h"
 #include "MAIN.h"
@@ -30,13 +31,23 @@ constexpr int Slots = TZLT_Cat::SlotCount;
 constexpr int Points = 100;
 constexpr int Runs = 3;
 
+using Bench::Print;
+
 std::unique_ptr<TZLT_Frame> MakeFrame(int id)
 {
-    auto frame = std::make_unique<TZLT_Frame>();
-    for (int i = 0; i < Points; ++i)
-        frame->Add(
-            TZLT_Point(int16_t(id + i), int16_t(-id - 3 * i), int16_t(i), uint8_t(i % 128), uint8_t(i)));
-    return frame;
+    return Bench::MakeFrame(id, Points);
+}
+
+double TimeMs(const std::function<void()>& prepare, const std::function<void()>& work)
+{
+    prepare();
+    return Bench::Milliseconds(work);
+}
+
+// The best of a few runs; prepare runs untimed before each.
+double BestMs(const std::function<void()>& prepare, const std::function<void()>& work)
+{
+    return Bench::BestMs(Runs, prepare, work);
 }
 
 void FillCatalog(TZLT_FrameList& frames, int id)
@@ -45,33 +56,9 @@ void FillCatalog(TZLT_FrameList& frames, int id)
         frames.SetFrame(i, MakeFrame(id + i % 1000));
 }
 
-double TimeMs(const std::function<void()>& prepare, const std::function<void()>& work)
-{
-    prepare();
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e6;
-}
-
-// The best of a few runs; prepare runs untimed before each.
-double BestMs(const std::function<void()>& prepare, const std::function<void()>& work)
-{
-    double best = 1e300;
-    for (int run = 0; run < Runs; ++run)
-        best = std::min(best, TimeMs(prepare, work));
-    return best;
-}
-
 void FlushDisk()
 {
     ::sync();
-}
-
-void Print(const char* name, double value)
-{
-    std::printf("%s %.2f\n", name, value);
-    std::fflush(stdout);
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes)

@@ -4,6 +4,7 @@
 // run. Prints one "name value" line per figure (times in milliseconds).
 // Runs without a display: QT_QPA_PLATFORM=offscreen.
 
+#include "BenchSupport.h"
 #include "CHILDWIN.h"
 #include "Guard.h"
 #include "MAIN.h"
@@ -29,11 +30,7 @@
 
 namespace {
 
-void Print(const char* name, double value)
-{
-    std::printf("%s %.3f\n", name, value);
-    std::fflush(stdout);
-}
+using Bench::Print;
 
 double Median(std::vector<double> values)
 {

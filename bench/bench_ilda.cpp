@@ -4,6 +4,7 @@
 // whole-file read plus one copy into fresh memory, and a plain write of the
 // same bytes with a sync to disk. Prints one "name value" line per figure.
 
+#include "BenchSupport.h"
 #include "ZLT_Ilda.h"
 
 #include <QByteArray>
@@ -25,80 +26,20 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Bench::DropFromCache;
+using Bench::Fail;
+using Bench::Milliseconds;
+using Bench::PlainReadAndCopy;
+using Bench::PlainWriteAndSync;
+using Bench::Print;
 
-double Milliseconds(const std::function<void()>& f)
-{
-    const auto start = Clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using Clock = std::chrono::steady_clock;
 
 // Heap in use: small blocks plus blocks of their own mapping.
 size_t HeapInUse()
 {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
-}
-
-void Fail(const char* what)
-{
-    std::fprintf(stderr, "bench_ilda: %s\n", what);
-    std::exit(1);
-}
-
-// Drops the file's pages from the page cache, so the next read comes from
-// the disk. False when that is not supported here.
-bool DropFromCache(const QString& fileName)
-{
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    ::fdatasync(fd);
-    const bool ok = ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// Reads the whole file into fresh memory and copies it once into more fresh
-// memory, which it keeps as a read keeps its points.
-char* PlainReadAndCopy(const QString& fileName, size_t& size)
-{
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
-    if (fd < 0)
-        Fail("cannot open the file");
-    size = size_t(::lseek(fd, 0, SEEK_END));
-    ::lseek(fd, 0, SEEK_SET);
-    char* buffer = static_cast<char*>(std::malloc(size));
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n <= 0)
-            Fail("cannot read the file");
-        done += size_t(n);
-    }
-    ::close(fd);
-    char* copy = static_cast<char*>(std::malloc(size));
-    std::memcpy(copy, buffer, size);
-    std::free(buffer);
-    return copy;
-}
-
-void PlainWriteAndSync(const QString& fileName, const QByteArray& bytes)
-{
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        Fail("cannot create the plain file");
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0)
-            Fail("cannot write the plain file");
-        done += n;
-    }
-    if (::fsync(fd) != 0)
-        Fail("cannot sync the plain file");
-    ::close(fd);
 }
 
 void Put16(QByteArray& out, int v)
@@ -139,11 +80,6 @@ QByteArray MakeFile(int frames, qint64& points)
     file.append("ILDA\0\0\0\4", 8);
     file.append(24, '\0');
     return file;
-}
-
-void Print(const char* name, double value)
-{
-    std::printf("%s %.3f\n", name, value);
 }
 
 } // namespace

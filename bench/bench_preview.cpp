@@ -5,6 +5,7 @@
 // frames of two points. Prints one "name value" line per figure (times in
 // milliseconds). Runs without a display: QT_QPA_PLATFORM=offscreen.
 
+#include "BenchSupport.h"
 #include "CHILDWIN.h"
 #include "FramePreview.h"
 #include "Guard.h"
@@ -28,11 +29,7 @@
 
 namespace {
 
-void Print(const char* name, double value)
-{
-    std::printf("%s %.3f\n", name, value);
-    std::fflush(stdout);
-}
+using Bench::Print;
 
 double Median(std::vector<double> values)
 {

@@ -15,6 +15,7 @@ trap 'kill "${app:-0}" "${xvfb:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
 python3 scripts/make-demo-catalog.py "$work/dances.cat" a
 python3 scripts/make-demo-catalog.py "$work/shapes.cat" b
+python3 scripts/make-demo-ilda.py "$work/demo.ild"
 
 export DISPLAY=:77
 Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp &
@@ -120,6 +121,70 @@ menus() { # language number, suffix, File menu key, accelerator of Save As
 }
 menus 0 english alt+f a
 menus 1 german alt+d u
+
+# ILDA: import a file made as other programs write them, export it again
+# (true colour, the dialog's first filter) and import the export beside it.
+ilda() {
+  printf '[Application]\r\nLanguage=0\r\nPathToPalettes=C:\\laser\\\r\n' >"$ini"
+  build/bin/trevasc &
+  app=$!
+  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
+  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
+  sleep 1
+  menu_command() { # accelerator in the File menu, path to type
+    focus
+    xdotool key --clearmodifiers alt+f
+    sleep 0.5
+    xdotool key --clearmodifiers "$1"
+    sleep 1
+    xdotool key --clearmodifiers ctrl+a
+    xdotool type --delay 5 "$2"
+    xdotool key Return
+    sleep 1
+  }
+  menu_command l "$work/demo.ild"
+  import -window root "$out/ilda-imported.png"
+  menu_command d "$work/exported.ild"
+  menu_command l "$work/exported.ild"
+  xdotool key --clearmodifiers ctrl+F6 2>/dev/null || true
+  sleep 0.5
+  import -window root "$out/ilda-reimported.png"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+ilda
+
+# Undo: three slots deleted, the Edit menu naming the step, then Ctrl+Z in
+# the goto field bringing the frames back.
+undo_shots() { # language number, picture name, key of the Edit menu
+  printf '[Application]\r\nLanguage=%s\r\nPathToPalettes=C:\\laser\\\r\n' "$1" >"$ini"
+  build/bin/trevasc &
+  app=$!
+  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
+  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
+  sleep 1
+  open_catalog "$work/dances.cat"
+  xdotool mousemove "$(cell_x 2)" 165 click 1
+  sleep 0.3
+  xdotool keydown shift mousemove "$(cell_x 4)" 165 click 1 keyup shift
+  sleep 0.3
+  xdotool key Delete
+  sleep 0.5
+  xdotool key "$3"
+  sleep 1
+  import -window root "$out/$2-menu.png"
+  xdotool key Escape
+  sleep 0.3
+  xdotool key Tab # from the grid to the goto field
+  sleep 0.3
+  xdotool key ctrl+z
+  sleep 1
+  import -window root "$out/$2-done.png"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+undo_shots 0 undo-english alt+e
+undo_shots 1 undo-german alt+b
 
 # The frame preview beside the catalogs, in both languages: the dashed ring
 # of the first catalog (slot 16, reached by the goto field) selected, its

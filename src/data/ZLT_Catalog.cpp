@@ -320,6 +320,34 @@ void TZLT_FrameList::Truncate(int count) noexcept
         FFrames.erase(FFrames.begin() + count, FFrames.end());
 }
 
+void TZLT_FrameList::CheckBlock(int index, const std::vector<std::unique_ptr<TZLT_Frame>>& block) const
+{
+    const qsizetype room = qsizetype(Count()) - qsizetype(block.size());
+    if (room < 0)
+        throw EZLT_Error(
+            QStringLiteral("A list of %1 frames cannot exchange %2 frames").arg(Count()).arg(block.size()));
+    if (index < 0 || index > room)
+        throw EZLT_Index(index, room + 1);
+    for (const auto& frame : block)
+        CheckFrame(frame);
+}
+
+void TZLT_FrameList::InsertExchanging(int index, std::vector<std::unique_ptr<TZLT_Frame>>& block)
+{
+    CheckBlock(index, block);
+    const auto tail = FFrames.end() - std::ptrdiff_t(block.size());
+    std::swap_ranges(block.begin(), block.end(), tail);
+    std::rotate(FFrames.begin() + index, tail, FFrames.end());
+}
+
+void TZLT_FrameList::RemoveExchanging(int index, std::vector<std::unique_ptr<TZLT_Frame>>& block)
+{
+    CheckBlock(index, block);
+    const auto first = FFrames.begin() + index;
+    std::rotate(first, first + std::ptrdiff_t(block.size()), FFrames.end());
+    std::swap_ranges(block.begin(), block.end(), FFrames.end() - std::ptrdiff_t(block.size()));
+}
+
 void TZLT_FrameList::Clear() noexcept
 {
     while (!FFrames.empty())

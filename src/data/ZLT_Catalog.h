@@ -169,10 +169,19 @@ public:
     std::unique_ptr<TZLT_Frame> Delete(int index);
     // Frees every frame from index on.
     void Truncate(int count) noexcept;
+    // Inserts the frames of block before index and takes as many frames off
+    // the end in exchange: afterwards block holds those, in their order, and
+    // Count is unchanged. RemoveExchanging undoes it: it takes the
+    // block.size() frames from index on into block and appends the frames
+    // block held. Both only move pointers and allocate nothing; on an error
+    // neither the list nor block changes.
+    void InsertExchanging(int index, std::vector<std::unique_ptr<TZLT_Frame>>& block);
+    void RemoveExchanging(int index, std::vector<std::unique_ptr<TZLT_Frame>>& block);
     void Clear() noexcept;
 
 private:
     void Check(int index) const;
+    void CheckBlock(int index, const std::vector<std::unique_ptr<TZLT_Frame>>& block) const;
     std::vector<std::unique_ptr<TZLT_Frame>> FFrames;
 };
 

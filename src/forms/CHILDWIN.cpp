@@ -54,13 +54,7 @@ constexpr std::array<TTextRow, 4> Texts{{
     {u"File %1 not saved, save ?", u"Datei %1 nicht gespeichert, speichern ?"},
 }};
 
-struct TActionText
-{
-    QAction* TMDIChild::*Action;
-    TTextRow Caption;
-    TTextRow Hint; // "short|long"; none when null
-};
-const std::array<TActionText, 7> ActionTexts{{
+const std::array<TActionText<TMDIChild>, 7> ActionTexts{{
     {&TMDIChild::DeleteAction, {u"&Delete frame(s)", u"Lösche &Frame(s)"}, {nullptr, nullptr}},
     {&TMDIChild::NextUsedFrameAction,
      {u"Goto &next used frame", u"Gehe zum &nächsten benutzen Frame"},
@@ -106,6 +100,17 @@ quint64 FrameSignature(const TZLT_Frame& frame)
             quint64(i) << 40);
     }
     return hash;
+}
+
+// The main window's Undo or Redo when the key means it, else none.
+QAction* UndoRedoCommand(const QKeyEvent& key)
+{
+    const QKeySequence pressed(key.keyCombination());
+    if (key.matches(QKeySequence::Undo) || MainForm->EditUndo1->shortcuts().contains(pressed))
+        return MainForm->EditUndo1;
+    if (key.matches(QKeySequence::Redo) || MainForm->EditRedo1->shortcuts().contains(pressed))
+        return MainForm->EditRedo1;
+    return nullptr;
 }
 
 // Characters that the wildcard syntax would read as a character class.
@@ -340,11 +345,7 @@ void TMDIChild::ApplyLanguage()
 {
     Label1->setText(Tr(Texts[GotoText]));
     Label2->setText(Tr(Texts[PaletteText]));
-    for (const TActionText& row : ActionTexts) {
-        QAction* action = this->*row.Action;
-        action->setText(Tr(row.Caption));
-        SetHint(action, row.Hint[0] ? Tr(row.Hint) : QString());
-    }
+    ApplyActionTexts(*this, ActionTexts);
     PlaceLabels();
 }
 
@@ -416,12 +417,20 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
             }
             return true;
         }
+        // Undo and Redo act on the frames, never on the field's text: the
+        // field claims their keys, which reach it as presses and run the
+        // frame commands below (nothing when those are disabled).
+        QAction* history = MainForm ? UndoRedoCommand(*key) : nullptr;
+        if (history && event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
         // Cut, Copy and Paste that reach the field run the frame commands.
         if (event->type() == QEvent::KeyPress && MainForm) {
             QAction* command = key->matches(QKeySequence::Cut)     ? MainForm->EditCut1
                                : key->matches(QKeySequence::Copy)  ? MainForm->EditCopy1
                                : key->matches(QKeySequence::Paste) ? MainForm->EditPaste1
-                                                                   : nullptr;
+                                                                   : history;
             if (command) {
                 command->trigger();
                 return true;
@@ -474,12 +483,6 @@ void TMDIChild::RepaintGrid()
 {
     DropThumbnails();
     FGrid->viewport()->update();
-}
-
-void TMDIChild::CatalogChanged()
-{
-    RepaintGrid();
-    emit SlotsChanged();
 }
 
 int TMDIChild::CellSize() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "History.h"
 #include "ZLT_Catalog.h"
 #include "ZLT_Palette.h"
 
@@ -8,6 +9,7 @@
 #include <QMdiSubWindow>
 #include <QPoint>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -33,6 +35,7 @@ public:
     TZLT_Pal Pal;
     bool Modified = true;
     TZLT_Cat Cat;
+    THistory History{Cat.Frames, Modified}; // every change of Cat's slots, for Undo and Redo
 
     // Components.
     QTableView* Grid = nullptr;
@@ -67,10 +70,17 @@ public:
     // RepaintGrid, then SlotsChanged: after every change of the slots.
     void CatalogChanged();
 
-    // Frame operations. A null list stands for "no list yet".
+    // Frame operations. A null list stands for "no list yet". Each change
+    // of the slots is one step of History, named by step; an operation
+    // added later that changes slots must make its change through
+    // ChangeSlots too, so that Undo can revert it.
     void CopySelection(std::unique_ptr<TZLT_FrameList>& list) const;
-    void PasteFrames(const TZLT_FrameList* list, int slot);
+    void PasteFrames(const TZLT_FrameList* list, int slot, const TTextRow& step = StepNames::Paste);
     void DropFrames(const TZLT_FrameList* list, int x, int y);
+    void EmptySelectedSlots(const TTextRow& step); // Cut and Delete
+    // Undo and Redo of one step; the changed slots become the selection.
+    void UndoStep();
+    void RedoStep();
     void ExportPics(const QString& directory);
     void ImportPics(const QString& directory);
 
@@ -121,6 +131,8 @@ private:
     void FormClose();
 
     void CreateActions();
+    void ChangeSlots(const TTextRow& step, int slot, const std::function<void()>& change);
+    void ShowChangedSlots(TSlotRange range);
     void FillPaletteList();
     void PlaceLabels();
     void GridDrawCell(QPainter& painter, int column, const QRect& cell, bool selected);

@@ -63,12 +63,12 @@ QString JoinPath(const QString& dir, const QString& name)
     throw EZLT_Index(target, frames.Count());
 }
 
-// Places clones of source's frames into frames from slot first on, asking
+// Places clones of source's frames into the slots from first on, asking
 // before each used target until an All answer. Once Insert All is given,
 // the remaining frames land at consecutive slots, so they go in as one
 // block; only those that still fit are cloned, as the ones pushed past the
-// last slot would be freed at once.
-void PlaceFrames(TZLT_FrameList& frames, const TZLT_FrameList& source, int first)
+// last slot would leave at once. Every change goes through the history.
+void PlaceFrames(THistory& history, const TZLT_FrameList& frames, const TZLT_FrameList& source, int first)
 {
     const int count = source.Count();
     int answer = TOverwriteBox::Overwrite;
@@ -87,21 +87,21 @@ void PlaceFrames(TZLT_FrameList& frames, const TZLT_FrameList& source, int first
                 asking = false;
                 answer = TOverwriteBox::Overwrite;
             }
-            frames.SetFrame(t, source.GetFrame(i).Clone()); // the replaced frame is freed here
+            history.Overwrite(t, source.GetFrame(i).Clone());
         } else if (answer == TOverwriteBox::InsertAll) {
             const int fitting = std::min(count - i, SlotCount - t);
             std::vector<std::unique_ptr<TZLT_Frame>> block;
             block.reserve(fitting);
             for (int j = 0; j < fitting; ++j)
                 block.push_back(source.GetFrame(i + j).Clone());
-            frames.InsertRange(t, std::move(block));
-            frames.Truncate(SlotCount);
+            history.Insert(t, std::move(block));
             if (fitting < count - i)
                 FailTarget(frames, qint64(t) + fitting);
             return;
         } else if (answer == TOverwriteBox::Insert) {
-            frames.Insert(t, source.GetFrame(i).Clone());
-            frames.Truncate(SlotCount); // the frame pushed out of the last slot is freed
+            std::vector<std::unique_ptr<TZLT_Frame>> one;
+            one.push_back(source.GetFrame(i).Clone());
+            history.Insert(t, std::move(one));
         }
         // Any other answer is Cancel: this frame is skipped.
     }
@@ -130,32 +130,74 @@ void TMDIChild::CopySelection(std::unique_ptr<TZLT_FrameList>& list) const
     list = std::move(copy);
 }
 
-void TMDIChild::PasteFrames(const TZLT_FrameList* list, int slot)
+// Every operation that changes the slots makes its change here, through the
+// history, as one step that Undo reverts; any new one must do the same. A
+// change that fails part-way keeps what it did as its step.
+void TMDIChild::ChangeSlots(const TTextRow& step, int slot, const std::function<void()>& change)
+{
+    History.Begin(step, slot);
+    try {
+        change();
+    } catch (...) {
+        History.End();
+        CatalogChanged(); // show what was done before the error
+        throw;
+    }
+    History.End();
+    CatalogChanged();
+}
+
+void TMDIChild::CatalogChanged()
+{
+    RepaintGrid();
+    emit SlotsChanged();
+}
+
+void TMDIChild::PasteFrames(const TZLT_FrameList* list, int slot, const TTextRow& step)
 {
     if (list == nullptr || slot < 0)
         return;
-    Modified = true;
-    try {
-        PlaceFrames(Cat.Frames, *list, slot);
-    } catch (...) {
-        CatalogChanged(); // show the frames placed before the error
-        throw;
-    }
-    CatalogChanged();
+    ChangeSlots(step, slot, [&] { PlaceFrames(History, Cat.Frames, *list, slot); });
 }
 
 void TMDIChild::DropFrames(const TZLT_FrameList* list, int x, int y)
 {
-    PasteFrames(list, SlotAt(QPoint(x, y)));
+    PasteFrames(list, SlotAt(QPoint(x, y)), StepNames::Drop);
+}
+
+void TMDIChild::EmptySelectedSlots(const TTextRow& step)
+{
+    const int first = SelStart();
+    const int last = SelEnd();
+    ChangeSlots(step, first, [&] { History.Clear(first, last); });
 }
 
 void TMDIChild::DeleteActionExecute()
 {
-    const int last = SelEnd();
-    for (int slot = SelStart(); slot <= last; ++slot)
-        Cat.Frames.GetFrame(slot).Clear();
+    EmptySelectedSlots(StepNames::Delete);
+}
+
+void TMDIChild::UndoStep()
+{
+    if (History.CanUndo())
+        ShowChangedSlots(History.Undo());
+}
+
+void TMDIChild::RedoStep()
+{
+    if (History.CanRedo())
+        ShowChangedSlots(History.Redo());
+}
+
+// Selects the slots; unless all were in view, the first becomes leftmost.
+void TMDIChild::ShowChangedSlots(TSlotRange range)
+{
+    const int leftmost = LeftmostSlot(); // before the selection scrolls
+    const int visible = std::max(1, Grid->viewport()->width() / (CellSize() + 1));
+    SelectSlots(range.First, range.Last);
+    if (range.First < leftmost || range.Last >= leftmost + visible)
+        SetLeftmostSlot(range.First);
     CatalogChanged();
-    Modified = true;
 }
 
 void TMDIChild::NextUsedFrameActionExecute()
@@ -224,7 +266,7 @@ void TMDIChild::LoadPicActionExecute()
     frame->LoadFromPicFile(dialog.FileName); // a failure places nothing
     TZLT_FrameList loaded;
     loaded.Add(std::move(frame));
-    PasteFrames(&loaded, slot);
+    PasteFrames(&loaded, slot, StepNames::LoadPic);
 }
 
 void TMDIChild::SaveIldaActionExecute()
@@ -293,6 +335,8 @@ void TMDIChild::ImportPics(const QString& directory)
     });
     const int count = int(std::min<qsizetype>(names.size(), Cat.Frames.Count()));
 
+    // The import fills a new window: it is the window's starting state, not
+    // a step, and earlier steps would no longer lead back.
     TProgress progress(Tr(ProgressTexts[ImportingText]), count);
     try {
         for (int slot = 0; slot < count; ++slot) {
@@ -302,8 +346,10 @@ void TMDIChild::ImportPics(const QString& directory)
                 break;
         }
     } catch (...) {
+        History.Forget();
         CatalogChanged(); // the slots loaded before the failure stay
         throw;
     }
+    History.Forget();
     CatalogChanged();
 }

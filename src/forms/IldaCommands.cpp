@@ -119,6 +119,7 @@ TMDIChild* ImportIntoNewWindow(const QString& fileName)
     }
     TMDIChild* child =
         MainForm->OpenCatalogWindow(MainForm->NewCatalogName(), TMainForm::TCatalogSource::New);
+    // The file's frames are the new catalog's starting state, not a step to undo.
     for (int slot = 0; slot < result.Frames.Count(); ++slot)
         std::swap(child->Cat.Frames.GetFrame(slot).AllPoints(), result.Frames.GetFrame(slot).AllPoints());
     child->CatalogChanged();
@@ -165,7 +166,7 @@ void ImportAtSelection(TMDIChild& child)
         TIldaProgress progress(ReadingText);
         result = ZLT_Ilda::ReadFile(fileName, child.Pal, progress.Reporter());
     }
-    child.PasteFrames(&result.Frames, slot);
+    child.PasteFrames(&result.Frames, slot, StepNames::LoadIlda);
     ShowWarning(result.Warning);
 }
 

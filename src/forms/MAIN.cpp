@@ -40,14 +40,18 @@ const QString IniSection = QStringLiteral("Application");
 const QString DefaultPalettePath = QStringLiteral("C:\\laser\\");
 
 // The main window's texts: English, German.
-struct ActionTexts
-{
-    QAction* TMainForm::*Action;
-    std::array<const char16_t*, 2> Caption;
-    std::array<const char16_t*, 2> Hint; // "short|long"
-};
 
-const std::array<ActionTexts, 20> ActionTable{{
+// Undo and Redo, plain and with the step's name (%1).
+constexpr TTextRow UndoCaption{u"&Undo", u"&Rückgängig"};
+constexpr TTextRow RedoCaption{u"&Redo", u"&Wiederherstellen"};
+constexpr TTextRow UndoStepCaption{u"&Undo %1", u"&Rückgängig: %1"};
+constexpr TTextRow RedoStepCaption{u"&Redo %1", u"&Wiederherstellen: %1"};
+constexpr TTextRow UndoHint{u"Undo|Undoes the last change of the catalog",
+                            u"Rückgängig|Macht die letzte Änderung des Katalogs rückgängig"};
+constexpr TTextRow RedoHint{u"Redo|Makes the last undone change again",
+                            u"Wiederherstellen|Stellt die zuletzt rückgängig gemachte Änderung wieder her"};
+
+const std::array<TActionText<TMainForm>, 22> ActionTable{{
     {&TMainForm::FileNew1, {u"&New", u"&Neu"}, {u"New|Create a new file", u"Neu|Neue Datei erstellen"}},
     {&TMainForm::FileOpen1, {u"&Open", u"Ö&ffnen"}, {u"Open|Open a file", u"Öffnen|Datei öffnen"}},
     {&TMainForm::FileClose1,
@@ -88,6 +92,8 @@ const std::array<ActionTexts, 20> ActionTable{{
     {&TMainForm::EditPaste1,
      {u"&Paste", u"&Einfügen"},
      {u"Paste|Inserts Clipboard contents", u"Einfügen|Inhalt der Zwischenablage einfügen"}},
+    {&TMainForm::EditUndo1, UndoCaption, UndoHint},
+    {&TMainForm::EditRedo1, RedoCaption, RedoHint},
     {&TMainForm::EditSettingsAction1,
      {u"&Settings...", u"E&instellungen..."},
      {u"Settings|Set various options", u"Einstellungen|Verschiedene Optionen ändern"}},
@@ -163,7 +169,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     Preview->hide();
     addAction(Preview->ToggleAction);
     CreateMenusAndToolBar();
-    connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateWindowActions(); });
+    connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] {
+        UpdateWindowActions();
+        UpdateUndoActions();
+    });
     connect(MdiArea, &QMdiArea::subWindowActivated, Preview,
             [this] { RunGuarded([this] { Preview->SetWindow(ActiveMDIChild()); }); });
 
@@ -213,6 +222,10 @@ void TMainForm::CreateActions()
          &TMainForm::EditCopy1Execute},
         {&TMainForm::EditPaste1, "EditPaste1", "Edit", "Ctrl+V", Icons::Paste, true,
          &TMainForm::EditPaste1Execute},
+        {&TMainForm::EditUndo1, "EditUndo1", "Edit", "Ctrl+Z", Icons::Undo, false,
+         &TMainForm::EditUndo1Execute},
+        {&TMainForm::EditRedo1, "EditRedo1", "Edit", "Ctrl+Shift+Z; Ctrl+Y", Icons::Redo, false,
+         &TMainForm::EditRedo1Execute},
         {&TMainForm::WindowCascade1, "WindowCascade1", "Window", nullptr, Icons::Cascade, false,
          &TMainForm::CascadeChildren},
         {&TMainForm::WindowTileHorizontal1, "WindowTileHorizontal1", "Window", nullptr, Icons::TileHorizontal,
@@ -240,7 +253,8 @@ void TMainForm::CreateActions()
         action->setObjectName(QString::fromLatin1(row.Name));
         action->setProperty("category", QString::fromLatin1(row.Category));
         if (row.Shortcut)
-            action->setShortcut(QKeySequence(QString::fromLatin1(row.Shortcut), QKeySequence::PortableText));
+            action->setShortcuts(
+                QKeySequence::listFromString(QString::fromLatin1(row.Shortcut), QKeySequence::PortableText));
         if (row.Image >= 0)
             action->setIcon(Icons::ListImage(row.Image));
         action->setEnabled(row.Enabled);
@@ -268,7 +282,7 @@ void TMainForm::CreateMenusAndToolBar()
 
     Edit1 = bar->addMenu(QString());
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->addActions({EditCut1, EditCopy1, EditPaste1});
+    Edit1->addActions({EditCut1, EditCopy1, EditPaste1, EditUndo1, EditRedo1});
     Edit1->addSeparator();
     Edit1->addAction(EditSettingsAction1);
 
@@ -290,8 +304,8 @@ void TMainForm::CreateMenusAndToolBar()
     ToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     ToolBar->addActions({FileNew1, FileOpen1, FileSave1});
     ToolBar->addSeparator()->setObjectName(QStringLiteral("ToolButton3"));
-    ToolBar->addActions({EditCut1, EditCopy1, EditPaste1});
-    // A hidden separator takes no room, so Cascade follows Paste directly.
+    ToolBar->addActions({EditCut1, EditCopy1, EditPaste1, EditUndo1, EditRedo1});
+    // A hidden separator takes no room, so Cascade follows Redo directly.
     QAction* hidden = ToolBar->addSeparator();
     hidden->setObjectName(QStringLiteral("ToolButton7"));
     hidden->setVisible(false);
@@ -319,11 +333,7 @@ void TMainForm::FormClose()
 void TMainForm::ApplyLanguage()
 {
     const int column = TextColumn();
-    for (const ActionTexts& row : ActionTable) {
-        QAction* action = this->*row.Action;
-        action->setText(QString::fromUtf16(row.Caption[column]));
-        SetHint(action, QString::fromUtf16(row.Hint[column]));
-    }
+    ApplyActionTexts(*this, ActionTable);
     const std::array<QMenu*, 4> menus{File1, Edit1, Window1, Help1};
     for (size_t i = 0; i < menus.size(); ++i) {
         menus[i]->setTitle(QString::fromUtf16(MenuTable[i][0][column]));
@@ -331,6 +341,7 @@ void TMainForm::ApplyLanguage()
         menus[i]->menuAction()->setStatusTip(hint);
         menus[i]->menuAction()->setToolTip(hint);
     }
+    UpdateUndoActions(); // their captions name the step
 }
 
 // --- catalog windows ------------------------------------------------------
@@ -369,6 +380,8 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource 
     MdiArea->addSubWindow(child);
     // Destruction comes after the window has left the frame's list.
     connect(child, &QObject::destroyed, this, &TMainForm::UpdateWindowActions, Qt::QueuedConnection);
+    connect(child, &QObject::destroyed, this, &TMainForm::UpdateUndoActions, Qt::QueuedConnection);
+    connect(child, &TMDIChild::SlotsChanged, this, &TMainForm::UpdateUndoActions);
     child->show();
     child->setGeometry(0, child->y(), MdiArea->viewport()->width(), child->height());
     MdiArea->setActiveSubWindow(child);
@@ -412,6 +425,29 @@ void TMainForm::CloseMDI()
         FileExportPics1->setEnabled(false);
         FileExportIlda1->setEnabled(false);
     }
+}
+
+void TMainForm::UpdateUndoActions()
+{
+    const TMDIChild* child = ActiveMDIChild();
+    const THistory* history = child ? &child->History : nullptr;
+    const auto show = [](QAction* action, bool can, const TTextRow& caption, const TTextRow& stepCaption,
+                         const TTextRow& step, const TTextRow& hint) {
+        action->setEnabled(can);
+        SetHint(action, Tr(hint));
+        if (!can) {
+            action->setText(Tr(caption));
+            return;
+        }
+        action->setText(Tr(stepCaption).replace(QStringLiteral("%1"), Tr(step)));
+        action->setToolTip(action->text().remove(QLatin1Char('&')));
+    };
+    const bool canUndo = history && history->CanUndo();
+    const bool canRedo = history && history->CanRedo();
+    show(EditUndo1, canUndo, UndoCaption, UndoStepCaption, canUndo ? history->UndoName() : TTextRow{},
+         UndoHint);
+    show(EditRedo1, canRedo, RedoCaption, RedoStepCaption, canRedo ? history->RedoName() : TTextRow{},
+         RedoHint);
 }
 
 void TMainForm::UpdateWindowActions()
@@ -629,16 +665,25 @@ void TMainForm::EditCut1Execute()
         return;
     child->CopySelection(ClipboardFrames);
     EditPaste1->setEnabled(true);
-    for (int slot = child->SelStart(); slot <= child->SelEnd(); ++slot)
-        child->Cat.Frames.GetFrame(slot).Clear();
-    child->Modified = true;
-    child->CatalogChanged();
+    child->EmptySelectedSlots(StepNames::Cut);
 }
 
 void TMainForm::EditPaste1Execute()
 {
     if (TMDIChild* child = ActiveMDIChild())
         child->PasteFrames(ClipboardFrames.get(), child->SelStart());
+}
+
+void TMainForm::EditUndo1Execute()
+{
+    if (TMDIChild* child = ActiveMDIChild())
+        child->UndoStep();
+}
+
+void TMainForm::EditRedo1Execute()
+{
+    if (TMDIChild* child = ActiveMDIChild())
+        child->RedoStep();
 }
 
 // --- picture folders ------------------------------------------------------

@@ -82,6 +82,8 @@ public:
     QAction* EditCut1 = nullptr;
     QAction* EditCopy1 = nullptr;
     QAction* EditPaste1 = nullptr;
+    QAction* EditUndo1 = nullptr;
+    QAction* EditRedo1 = nullptr;
     QAction* WindowCascade1 = nullptr;
     QAction* WindowTileHorizontal1 = nullptr;
     QAction* WindowTileVertical1 = nullptr;
@@ -103,6 +105,8 @@ public:
     void EditCut1Execute();
     void EditCopy1Execute();
     void EditPaste1Execute();
+    void EditUndo1Execute();
+    void EditRedo1Execute();
     void EditSettingsAction1Execute();
     void HelpAbout1Execute();
     void FileExportPics1Execute();
@@ -126,6 +130,8 @@ private:
     void UpdateWindowActions();
     // Save, Save As and the exports follow whether a catalog window is open.
     void UpdateFileActions();
+    // Undo and Redo follow the active catalog window's history.
+    void UpdateUndoActions();
 
     // The catalog windows in the frame's order.
     QList<TMDIChild*> Children() const;

@@ -42,6 +42,8 @@ private slots:
     void listTruncate();
     void listClear();
     void listRefusesMissingFrames();
+    void listExchangesBlocks_data();
+    void listExchangesBlocks();
 };
 
 void TestFrames::pointKeepsItsFields()
@@ -346,6 +348,70 @@ void TestFrames::listRefusesMissingFrames()
     frames.push_back(nullptr);
     QVERIFY(!MessageOf<EZLT_Error>([&] { list.InsertRange(0, std::move(frames)); }).isEmpty());
     QCOMPARE(Tags(list), QList<int>({1}));
+}
+
+static std::vector<std::unique_ptr<TZLT_Frame>> TaggedBlock(const QList<int>& tags)
+{
+    std::vector<std::unique_ptr<TZLT_Frame>> block;
+    for (int tag : tags)
+        block.push_back(tag == 0 ? nullptr : Tagged(tag));
+    return block;
+}
+
+void TestFrames::listExchangesBlocks_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QList<int>>("block");    // 0: a missing frame
+    QTest::addColumn<QList<int>>("expected"); // the list afterwards; empty: an error
+    // The list holds 1 2 3 4 5.
+    QTest::newRow("one at the start") << 0 << QList<int>{9} << QList<int>{9, 1, 2, 3, 4};
+    QTest::newRow("two in the middle") << 2 << QList<int>{8, 9} << QList<int>{1, 2, 8, 9, 3};
+    QTest::newRow("before the last") << 4 << QList<int>{9} << QList<int>{1, 2, 3, 4, 9};
+    QTest::newRow("the whole list") << 0 << QList<int>{6, 7, 8, 9, 10} << QList<int>{6, 7, 8, 9, 10};
+    QTest::newRow("nothing at the end") << 5 << QList<int>{} << QList<int>{1, 2, 3, 4, 5};
+    QTest::newRow("past the room") << 4 << QList<int>{8, 9} << QList<int>{};
+    QTest::newRow("before the start") << -1 << QList<int>{9} << QList<int>{};
+    QTest::newRow("more than the list") << 0 << QList<int>{5, 6, 7, 8, 9, 10} << QList<int>{};
+    QTest::newRow("a missing frame") << 0 << QList<int>{8, 0} << QList<int>{};
+}
+
+// Insert and remove hand the very frames back and forth; an error changes
+// neither side.
+void TestFrames::listExchangesBlocks()
+{
+    QFETCH(int, index);
+    QFETCH(QList<int>, block);
+    QFETCH(QList<int>, expected);
+    TZLT_FrameList list;
+    for (int tag : {1, 2, 3, 4, 5})
+        list.Add(Tagged(tag));
+    std::vector<const TZLT_Frame*> before;
+    for (int i = 0; i < list.Count(); ++i)
+        before.push_back(&list.GetFrame(i));
+    std::vector<std::unique_ptr<TZLT_Frame>> frames = TaggedBlock(block);
+    std::vector<TZLT_Frame*> blockFrames;
+    for (const auto& frame : frames)
+        blockFrames.push_back(frame.get());
+
+    if (expected.isEmpty()) {
+        QVERIFY(!MessageOf<EZLT_Error>([&] { list.InsertExchanging(index, frames); }).isEmpty());
+        QVERIFY(!MessageOf<EZLT_Error>([&] { list.RemoveExchanging(index, frames); }).isEmpty());
+        QCOMPARE(Tags(list), QList<int>({1, 2, 3, 4, 5}));
+        for (size_t i = 0; i < frames.size(); ++i)
+            QCOMPARE(frames[i].get(), blockFrames[i]);
+        return;
+    }
+    list.InsertExchanging(index, frames);
+    QCOMPARE(Tags(list), expected);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        QCOMPARE(&list.GetFrame(index + int(i)), blockFrames[i]);
+        QCOMPARE(frames[i].get(), before[before.size() - frames.size() + i]); // pushed out, in order
+    }
+    list.RemoveExchanging(index, frames);
+    for (int i = 0; i < list.Count(); ++i)
+        QCOMPARE(&list.GetFrame(i), before[size_t(i)]);
+    for (size_t i = 0; i < frames.size(); ++i)
+        QCOMPARE(frames[i].get(), blockFrames[i]);
 }
 
 QTEST_GUILESS_MAIN(TestFrames)

@@ -85,6 +85,51 @@ inline QString TextOf(const std::vector<int>& ids)
     return text;
 }
 
+struct TModelResult
+{
+    std::vector<int> Slots;
+    int Questions = 0;
+    bool IndexError = false;
+};
+
+// A reference of what placing must do, on frame numbers (0 = empty slot):
+// each question takes the next scripted answer (Cancel once it runs out).
+inline TModelResult ModelPaste(std::vector<int> cat, const std::vector<int>& list, int first,
+                               const QString& script)
+{
+    TModelResult result;
+    char answer = 'o';
+    bool asking = true;
+    int next = 0;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const size_t t = size_t(first) + i;
+        if (t >= cat.size()) {
+            result.IndexError = true;
+            break;
+        }
+        if (asking && cat[t] != 0) {
+            ++result.Questions;
+            answer = next < script.size() ? script[next++].toLatin1() : 'c';
+        }
+        if (answer == 'o' || answer == 'O') {
+            cat[t] = list[i];
+            if (answer == 'O') {
+                asking = false;
+                answer = 'o';
+            }
+        } else if (answer == 'i' || answer == 'I') {
+            cat.insert(cat.begin() + std::ptrdiff_t(t), list[i]);
+            cat.pop_back();
+            if (answer == 'I') {
+                asking = false;
+                answer = 'i';
+            }
+        }
+    }
+    result.Slots = std::move(cat);
+    return result;
+}
+
 // Answers the overwrite-or-insert question as a user would, one scripted
 // answer per question: o/O Overwrite (All), i/I Insert (All), c the Cancel
 // button, e Escape, n Enter, x the close box. A question beyond the script

@@ -249,6 +249,12 @@ void TestFramesIlda::contextMenuSavesAndImportsAtTheSelection()
     QCOMPARE(answerer.Unexpected, 0);
     QCOMPARE(TextOf(Ids(target->Cat.Frames, 10, 5)), after);
     QVERIFY(target->Modified);
+
+    // One step, named for what it was, that Undo takes back whole.
+    QCOMPARE(MainForm->EditUndo1->text(), QStringLiteral("&Undo Import from ILDA file"));
+    MainForm->EditUndo1->trigger();
+    QCOMPARE(TextOf(Ids(target->Cat.Frames, 10, 5)), QStringLiteral(".XY.."));
+    QVERIFY(!target->Modified);
 }
 
 void TestFramesIlda::cancelLeavesNothingHalfDone_data()

@@ -200,6 +200,10 @@ void TestFramePreview::Run(const QString& steps)
             MainForm->EditPaste1->trigger();
         } else if (verb == QLatin1String("cut")) {
             MainForm->EditCut1->trigger();
+        } else if (verb == QLatin1String("undo")) {
+            MainForm->EditUndo1->trigger();
+        } else if (verb == QLatin1String("redo")) {
+            MainForm->EditRedo1->trigger();
         } else if (verb == QLatin1String("delete")) {
             child->DeleteAction->trigger();
         } else if (verb == QLatin1String("close")) {
@@ -244,6 +248,8 @@ void TestFramePreview::showsTheSelectedFrame_data()
     QTest::newRow("paste") << two + "select 5; copy; select 9; paste" << 0 << 9 << Colour(4);
     QTest::newRow("cut") << two + "select 5; cut" << 0 << 5 << 0u;
     QTest::newRow("delete") << two + "select 3 5; delete" << 0 << 3 << 0u;
+    QTest::newRow("undo") << two + "select 3 5; delete; select 7; undo" << 0 << 3 << Colour(1);
+    QTest::newRow("redo") << two + "select 5; delete; undo; select 9; redo" << 0 << 5 << 0u;
     QTest::newRow("changed in place") << two + "select 3; recolour 3 7" << 0 << 3 << Colour(7);
     QTest::newRow("no window") << QStringLiteral("show") << -1 << -1 << 0u;
     QTest::newRow("last window closed") << two + "select 3; close" << -1 << -1 << 0u;

@@ -149,6 +149,10 @@ void TestMainWindow::actionsCarryShortcutsAndImages_data()
                           << "Ctrl+C" << int(Icons::Copy);
     QTest::newRow("Paste") << "EditPaste1"
                            << "Ctrl+V" << int(Icons::Paste);
+    QTest::newRow("Undo") << "EditUndo1"
+                          << "Ctrl+Z" << int(Icons::Undo);
+    QTest::newRow("Redo") << "EditRedo1"
+                          << "Ctrl+Shift+Z" << int(Icons::Redo);
     QTest::newRow("Cascade") << "WindowCascade1"
                              << "" << int(Icons::Cascade);
     QTest::newRow("Tile horizontally") << "WindowTileHorizontal1"
@@ -195,17 +199,17 @@ void TestMainWindow::toolbarShowsOneSeparator()
     for (QAction* action : bar->actions())
         if (action->isVisible())
             shown << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
-    QCOMPARE(shown,
-             QStringList({"FileNew1", "FileOpen1", "FileSave1", "|", "EditCut1", "EditCopy1", "EditPaste1",
-                          "WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1"}));
+    QCOMPARE(shown, QStringList({"FileNew1", "FileOpen1", "FileSave1", "|", "EditCut1", "EditCopy1",
+                                 "EditPaste1", "EditUndo1", "EditRedo1", "WindowCascade1",
+                                 "WindowTileHorizontal1", "WindowTileVertical1"}));
 
-    // The hidden separator takes no room: Cascade sits as close to Paste as
+    // The hidden separator takes no room: Cascade sits as close to Redo as
     // Copy to Cut, while the visible one leaves a gap.
     QApplication::processEvents();
     const auto left = [bar](QAction* a) { return bar->widgetForAction(a)->geometry().left(); };
     const auto right = [bar](QAction* a) { return bar->widgetForAction(a)->geometry().right(); };
     const int plainGap = left(MainForm->EditCopy1) - right(MainForm->EditCut1);
-    QCOMPARE(left(MainForm->WindowCascade1) - right(MainForm->EditPaste1), plainGap);
+    QCOMPARE(left(MainForm->WindowCascade1) - right(MainForm->EditRedo1), plainGap);
     QVERIFY(left(MainForm->EditCut1) - right(MainForm->FileSave1) > plainGap);
 
     auto* cut = qobject_cast<QToolButton*>(bar->widgetForAction(MainForm->EditCut1));

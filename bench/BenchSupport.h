@@ -1,0 +1,127 @@
+#pragma once
+
+// What the benchmark programs share: timing, the "name value" output, the
+// plain file baselines and the frames they work on. Header only; each
+// program includes what it needs.
+
+#include "ZLT_Catalog.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QString>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace Bench {
+
+// Ends the benchmark with a message; the program's name says which one.
+[[noreturn]] inline void Fail(const char* what)
+{
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, what);
+    std::exit(1);
+}
+
+// One figure: its name and value on a line of its own.
+inline void Print(const char* name, double value)
+{
+    std::printf("%s %.3f\n", name, value);
+    std::fflush(stdout);
+}
+
+inline double Milliseconds(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// The best of runs timings of work; prepare runs untimed before each.
+inline double BestMs(int runs, const std::function<void()>& prepare, const std::function<void()>& work)
+{
+    double best = 1e300;
+    for (int run = 0; run < runs; ++run) {
+        prepare();
+        best = std::min(best, Milliseconds(work));
+    }
+    return best;
+}
+
+// Drops the file's pages from the page cache, which any user may do for
+// clean pages, so the next read comes from the disk. False when that is not
+// supported here.
+inline bool DropFromCache(const QString& fileName)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    ::fdatasync(fd);
+    const bool ok = ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// The baseline of a load: reads the whole file into fresh memory and copies
+// it once into more fresh memory, which it returns (free it with std::free),
+// as a loader keeps what it read.
+inline char* PlainReadAndCopy(const QString& fileName, size_t& size)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
+    if (fd < 0)
+        Fail("cannot open the file to read");
+    size = size_t(::lseek(fd, 0, SEEK_END));
+    ::lseek(fd, 0, SEEK_SET);
+    char* buffer = static_cast<char*>(std::malloc(size));
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
+        if (n <= 0)
+            Fail("cannot read the file");
+        done += size_t(n);
+    }
+    ::close(fd);
+    char* copy = static_cast<char*>(std::malloc(size));
+    std::memcpy(copy, buffer, size);
+    std::free(buffer);
+    return copy;
+}
+
+// The baseline of a save: writes the bytes and syncs them to disk.
+inline void PlainWriteAndSync(const QString& fileName, const QByteArray& bytes)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        Fail("cannot create the plain file");
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            Fail("cannot write the plain file");
+        done += n;
+    }
+    if (::fsync(fd) != 0)
+        Fail("cannot sync the plain file");
+    ::close(fd);
+}
+
+// A frame of points points that differs for every id.
+inline std::unique_ptr<TZLT_Frame> MakeFrame(int id, int points)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < points; ++i)
+        frame->Add(
+            TZLT_Point(int16_t(id + i), int16_t(-id - 3 * i), int16_t(i), uint8_t(i % 128), uint8_t(i)));
+    return frame;
+}
+
+} // namespace Bench

@@ -1,0 +1,310 @@
+#include "History.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+qint64 Budget = THistory::DefaultBudget;
+qint64 Total = 0; // all histories together
+
+qint64 CostOf(const std::unique_ptr<TZLT_Frame>& frame)
+{
+    return THistory::FrameCost + THistory::PointCost * (frame ? frame->Count() : 0);
+}
+} // namespace
+
+// Exchange: Frames[i] trades places with the frame in Slots[i]; doing it
+// again reverts it. Insert: Frames go in before Slot and the frames pushed
+// out of the last slots take their place in Frames; removing reverts it.
+struct THistory::TEdit
+{
+    enum class TKind
+    {
+        Exchange,
+        Insert
+    };
+    TKind Kind = TKind::Exchange;
+    int Slot = 0;
+    std::vector<int> Slots;
+    std::vector<std::unique_ptr<TZLT_Frame>> Frames;
+
+    void Apply(TZLT_FrameList& list)
+    {
+        if (Kind == TKind::Insert) {
+            list.InsertExchanging(Slot, Frames);
+            return;
+        }
+        for (size_t i = 0; i < Frames.size(); ++i)
+            Frames[i] = list.SetFrame(Slots[i], std::move(Frames[i]));
+    }
+
+    void Revert(TZLT_FrameList& list)
+    {
+        if (Kind == TKind::Insert) {
+            list.RemoveExchanging(Slot, Frames);
+            return;
+        }
+        for (size_t i = Frames.size(); i-- > 0;)
+            Frames[i] = list.SetFrame(Slots[i], std::move(Frames[i]));
+    }
+};
+
+struct THistory::TStep
+{
+    TTextRow Name;
+    TSlotRange Range;
+    std::vector<TEdit> Edits;
+    qint64 Cost = 0;
+};
+
+THistory::THistory(TZLT_FrameList& frames, bool& modified) : FFrames(frames), FModified(modified) {}
+
+THistory::~THistory()
+{
+    Total -= Cost();
+}
+
+qint64 THistory::Budget()
+{
+    return ::Budget;
+}
+
+void THistory::SetBudget(qint64 bytes)
+{
+    ::Budget = bytes;
+}
+
+qint64 THistory::TotalCost()
+{
+    return Total;
+}
+
+qint64 THistory::Cost() const
+{
+    qint64 cost = 0;
+    for (const auto& step : FSteps)
+        cost += step->Cost;
+    return cost;
+}
+
+// --- Modified -------------------------------------------------------------
+
+// Before the state changes: Modified set to false from outside (a load or a
+// save) makes the current state the saved one; a window marked modified in
+// its saved state (a new catalog) has no saved state left.
+void THistory::NoteSaved()
+{
+    const qint64 state = FBase + FPos;
+    if (!FModified)
+        FSaved = state;
+    else if (FSaved == state)
+        FSaved = -1;
+}
+
+void THistory::FollowSaved()
+{
+    FModified = FBase + FPos != FSaved;
+}
+
+// --- recording ------------------------------------------------------------
+
+void THistory::Begin(const TTextRow& name, int slot)
+{
+    if (FDepth++ > 0)
+        return;
+    try {
+        FOpen = std::make_unique<TStep>();
+    } catch (...) {
+        FDepth = 0;
+        throw;
+    }
+    NoteSaved();
+    FOpen->Name = name;
+    FOpen->Range = {slot, slot};
+    FModified = true;
+}
+
+void THistory::End() noexcept
+{
+    if (FDepth == 0 || --FDepth > 0)
+        return;
+    std::unique_ptr<TStep> step = std::move(FOpen);
+    DiscardRedo();
+    try {
+        FSteps.push_back(nullptr);
+    } catch (...) {
+        // Without the step the older ones no longer lead back.
+        Forget();
+        FModified = true;
+        return;
+    }
+    FSteps.back() = std::move(step);
+    ++FPos;
+    Recount(*FSteps.back());
+    DropOldest();
+    FollowSaved();
+}
+
+void THistory::Extend(int first, int last)
+{
+    FOpen->Range.First = std::min(FOpen->Range.First, first);
+    FOpen->Range.Last = std::max(FOpen->Range.Last, last);
+}
+
+// The step's last edit when it exchanges frames, else a new one. Slots of
+// one exchange are distinct: a paste moves on after each frame, a clear
+// visits each slot once, and an insert starts a new edit.
+THistory::TEdit& THistory::ExchangeEdit()
+{
+    std::vector<TEdit>& edits = FOpen->Edits;
+    if (edits.empty() || edits.back().Kind != TEdit::TKind::Exchange)
+        edits.emplace_back();
+    return edits.back();
+}
+
+void THistory::Overwrite(int slot, std::unique_ptr<TZLT_Frame> frame)
+{
+    TEdit& edit = ExchangeEdit();
+    (void)FFrames.GetFrame(slot); // raises the list's index error before anything changes
+    edit.Slots.push_back(slot);
+    try {
+        edit.Frames.push_back(nullptr);
+    } catch (...) {
+        edit.Slots.pop_back();
+        throw;
+    }
+    try {
+        edit.Frames.back() = FFrames.SetFrame(slot, std::move(frame));
+    } catch (...) {
+        edit.Slots.pop_back();
+        edit.Frames.pop_back();
+        throw;
+    }
+    Extend(slot, slot);
+}
+
+void THistory::Insert(int slot, std::vector<std::unique_ptr<TZLT_Frame>> frames)
+{
+    const int count = int(frames.size());
+    TEdit edit;
+    edit.Kind = TEdit::TKind::Insert;
+    edit.Slot = slot;
+    edit.Frames = std::move(frames);
+    FOpen->Edits.push_back(std::move(edit));
+    try {
+        FOpen->Edits.back().Apply(FFrames);
+    } catch (...) {
+        FOpen->Edits.pop_back();
+        throw;
+    }
+    if (count > 0)
+        Extend(slot, slot + count - 1);
+}
+
+void THistory::Clear(int first, int last)
+{
+    Extend(first, last);
+    int used = 0;
+    for (int slot = first; slot <= last; ++slot)
+        used += FFrames.GetFrame(slot).Used() ? 1 : 0;
+    if (used == 0)
+        return;
+    TEdit& edit = ExchangeEdit();
+    edit.Slots.reserve(edit.Slots.size() + size_t(used));
+    edit.Frames.reserve(edit.Frames.size() + size_t(used));
+    for (int slot = first; slot <= last; ++slot)
+        if (FFrames.GetFrame(slot).Used())
+            Overwrite(slot, std::make_unique<TZLT_Frame>());
+}
+
+// --- undo and redo --------------------------------------------------------
+
+bool THistory::CanUndo() const
+{
+    return !FOpen && FPos > 0;
+}
+
+bool THistory::CanRedo() const
+{
+    return !FOpen && FPos < int(FSteps.size());
+}
+
+TTextRow THistory::UndoName() const
+{
+    return CanUndo() ? FSteps[size_t(FPos) - 1]->Name : TTextRow{};
+}
+
+TTextRow THistory::RedoName() const
+{
+    return CanRedo() ? FSteps[size_t(FPos)]->Name : TTextRow{};
+}
+
+TSlotRange THistory::Undo()
+{
+    if (!CanUndo())
+        return {};
+    NoteSaved();
+    TStep& step = *FSteps[size_t(--FPos)];
+    for (auto edit = step.Edits.rbegin(); edit != step.Edits.rend(); ++edit)
+        edit->Revert(FFrames);
+    Recount(step);
+    FollowSaved();
+    return step.Range;
+}
+
+TSlotRange THistory::Redo()
+{
+    if (!CanRedo())
+        return {};
+    NoteSaved();
+    TStep& step = *FSteps[size_t(FPos++)];
+    for (TEdit& edit : step.Edits)
+        edit.Apply(FFrames);
+    Recount(step);
+    FollowSaved();
+    return step.Range;
+}
+
+// A step holds other frames once undone (those it put in) than once done
+// (those it displaced).
+void THistory::Recount(TStep& step)
+{
+    qint64 cost = 0;
+    for (const TEdit& edit : step.Edits)
+        for (const auto& frame : edit.Frames)
+            cost += CostOf(frame);
+    Total += cost - step.Cost;
+    step.Cost = cost;
+}
+
+void THistory::DiscardRedo() noexcept
+{
+    while (int(FSteps.size()) > FPos) {
+        Total -= FSteps.back()->Cost;
+        FSteps.pop_back();
+    }
+    if (FSaved > FBase + FPos)
+        FSaved = -1; // the saved state was on the discarded branch
+}
+
+// The newest step always stays, however large.
+void THistory::DropOldest() noexcept
+{
+    int drop = 0;
+    while (Total > ::Budget && drop < FPos - 1)
+        Total -= FSteps[size_t(drop++)]->Cost;
+    if (drop == 0)
+        return;
+    FSteps.erase(FSteps.begin(), FSteps.begin() + drop);
+    FPos -= drop;
+    FBase += drop;
+}
+
+void THistory::Forget() noexcept
+{
+    Total -= Cost();
+    FSteps.clear();
+    FBase += FPos + 1; // no number of a forgotten state comes back
+    FPos = 0;
+    FSaved = -1;
+}
