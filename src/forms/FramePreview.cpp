@@ -19,6 +19,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -214,9 +215,11 @@ void TFramePreview::CreateComponents()
 
     connect(PlayButton, &QPushButton::clicked, this, [this] { RunGuarded([this] { PlayPause(); }); });
     connect(PositionSlider, &QSlider::valueChanged, this, [this](int position) {
-        FFollowPlayback = true;
-        Playback.Seek(position);
-        Refresh();
+        RunGuarded([this, position] {
+            FFollowPlayback = true;
+            Playback.Seek(position);
+            Refresh();
+        });
     });
     connect(RateEdit, &QSpinBox::valueChanged, this, [this](int rate) { Playback.SetRate(rate); });
     connect(LoopCheck, &QCheckBox::toggled, this, [this](bool loop) { Playback.SetLoop(loop); });
@@ -492,9 +495,13 @@ void TFramePreview::showEvent(QShowEvent* event)
 
 void TFramePreview::hideEvent(QHideEvent* event)
 {
-    // Nobody watches a hidden pane.
-    Playback.Pause();
     QDockWidget::hideEvent(event);
+    // Nobody watches a closed pane. Docking and floating hide it for a
+    // moment only; minimising the main window does not close it.
+    QTimer::singleShot(0, this, [this] {
+        if (isHidden())
+            Playback.Pause();
+    });
 }
 
 // --- settings ---------------------------------------------------------------

@@ -216,6 +216,8 @@ void TestFramePreview::Run(const QString& steps)
             Pane()->PlayButton->click();
         } else if (verb == QLatin1String("hide")) {
             Pane()->close();
+        } else if (verb == QLatin1String("float")) {
+            Pane()->setFloating(!Pane()->isFloating());
         } else {
             QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
         }
@@ -468,6 +470,7 @@ void TestFramePreview::pausesAndStops_data()
     QTest::newRow("slots: go on") << "put 3 1; put 9 1" << true << 1 << 5 << 5;
     QTest::newRow("frame shown emptied: the next") << "clear 5" << true << 1 << 7 << 2;
     QTest::newRow("pane closed: pause") << "hide" << false << 1 << 5 << 3;
+    QTest::newRow("pane floated: go on") << "float" << true << 1 << 5 << 3;
 }
 
 void TestFramePreview::pausesAndStops()
