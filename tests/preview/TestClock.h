@@ -5,14 +5,12 @@
 #include "Playback.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <functional>
+#include <utility>
 
 class TTestClock : public TPlaybackClock
 {
 public:
     static constexpr int64_t Ms = 1'000'000;
-
     int64_t Now = 0;
     int64_t Due = -1; // of the pending wake; -1 for none
 
@@ -22,39 +20,25 @@ public:
         Due = dueNs;
         FWake = std::move(wake);
     }
-    void CancelWake() override
-    {
-        Due = -1;
-        FWake = nullptr;
-    }
+    void CancelWake() override { WakeAt(-1, nullptr); }
 
-    // Moves the clock on by ns; a wake due by then comes once, late.
+    // Moves on by ns; a wake due by then comes once, late.
     void Advance(int64_t ns)
     {
         Now += ns;
         if (FWake && Due <= Now)
-            Fire();
+            std::exchange(FWake, nullptr)();
     }
-
-    // Moves the clock to time, waking at every due time on the way: a
-    // player whose drawing always keeps up.
+    // Moves to time, waking at every due time on the way.
     void RunUntil(int64_t time)
     {
         while (FWake && Due <= time) {
             Now = std::max(Now, Due);
-            Fire();
+            std::exchange(FWake, nullptr)();
         }
         Now = std::max(Now, time);
     }
 
 private:
-    void Fire()
-    {
-        std::function<void()> wake = std::move(FWake);
-        FWake = nullptr;
-        Due = -1;
-        wake();
-    }
-
     std::function<void()> FWake;
 };
