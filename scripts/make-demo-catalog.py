@@ -39,6 +39,19 @@ def spiral(color):
     return pts
 
 
+def dashed_ring(color):
+    """Twelve dashes round a ring and a small star in the middle, every part
+    reached by a blanked move."""
+    pts = []
+    for d in range(12):
+        for k in range(6):
+            a = 2 * math.pi * (d + k / 10.0) / 12
+            pts.append((int(26000 * math.cos(a)), int(26000 * math.sin(a)), color if k else 64 + color))
+    for i, (x, y, status) in enumerate(star((color + 3) % 11)):
+        pts.append((x // 3, y // 3, status if i else 64 + (status & 63)))
+    return pts
+
+
 def main(path, variant):
     shapes = [polygon(4, 25000, 1), polygon(40, 28000, 4), star(3), spiral(5), polygon(3, 26000, 9),
               polygon(60, 22000, 2, wobble=0.25), star(6), polygon(6, 29000, 10)]
@@ -48,6 +61,8 @@ def main(path, variant):
     for slot in range(32767):
         if slot < len(shapes) * 2 and slot % 2 == (1 if variant == "b" else 0):
             blocks += frame_block(shapes[slot // 2])
+        elif slot == 16 and variant == "a":
+            blocks += frame_block(dashed_ring(4))
         else:
             blocks += b"\0\0\0"
     with open(path, "wb") as f:

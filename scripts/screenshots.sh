@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts Trevasc under Xvfb, opens two demo catalogs and saves screenshots
-# of the main window in English and German, of the overwrite question and
-# of a catalog after a drag, into screenshots/.
+# of the main window in English and German, of the overwrite question, of a
+# catalog after a drag and of the frame preview, into screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 TREVASC_SCREENSHOT_DEPS=1 scripts/deps.sh
@@ -185,6 +185,35 @@ undo_shots() { # language number, picture name, key of the Edit menu
 }
 undo_shots 0 undo-english alt+e
 undo_shots 1 undo-german alt+b
+
+# The frame preview beside the catalogs, in both languages: the dashed ring
+# of the first catalog (slot 16, reached by the goto field) selected, its
+# blanked moves shown in German; and the Window menu with the preview's entry.
+preview() { # language number, suffix, blanked moves, Window menu key
+  printf '[Application]\r\nLanguage=%s\r\nPathToPalettes=C:\\laser\\\r\n\r\n[Preview]\r\nVisible=1\r\nShowBlankedMoves=%s\r\n' \
+    "$1" "$3" >"$ini"
+  build/bin/trevasc &
+  app=$!
+  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
+  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
+  sleep 1
+  open_catalog "$work/dances.cat"
+  xdotool key ctrl+a
+  xdotool type --delay 5 16
+  open_catalog "$work/shapes.cat"
+  xdotool mousemove "$(cell_x 0)" 165 click 1
+  sleep 1
+  import -window root "$out/preview-$2.png"
+  focus
+  xdotool key --clearmodifiers "$4"
+  sleep 1
+  import -window root "$out/window-menu-$2.png"
+  xdotool key Escape
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+preview 0 english 0 alt+w
+preview 1 german 1 alt+f
 
 if [[ -f "$work/ini.backup" ]]; then cp "$work/ini.backup" "$ini"; else rm -f "$ini"; fi
 echo "Screenshots in $out"

@@ -187,6 +187,7 @@ TMDIChild::~TMDIChild()
     // The grid and the fields call back into this window: they go first,
     // while Cat and Pal still exist.
     if (FGrid) {
+        FGrid->selectionModel()->disconnect(this);
         FGrid->DrawCell = nullptr;
         FGrid->PlainLeftPress = nullptr;
         FGrid->AcceptsDrag = nullptr;
@@ -218,6 +219,8 @@ void TMDIChild::FormCreate()
                                    const QPoint& pos) {
         RunGuarded([&] { GridMouseDown(button, modifiers, doubleClick, pos); });
     };
+    connect(FGrid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TMDIChild::SelectionChanged);
     FGrid->AcceptsDrag = [this](QObject* source) { return GridDragOver(source); };
     FGrid->Drop = [this](QObject* source, const QPoint& pos) {
         RunCommand([&] { GridDragDrop(source, pos); });
@@ -551,6 +554,7 @@ void TMDIChild::ComboBoxPalChange(int index)
     else
         Pal.LoadFromFile(ComboBoxPal->itemData(index).toString() + text); // keeps its colours on failure
     RepaintGrid();
+    emit PaletteChanged();
 }
 
 void TMDIChild::SpinEditChange(const QString& text)

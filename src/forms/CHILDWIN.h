@@ -116,6 +116,10 @@ public:
 signals:
     // After every change of the slots: each step, undo and redo, a load.
     void SlotsChanged();
+    // The selected slots changed.
+    void SelectionChanged();
+    // Pal holds other colours.
+    void PaletteChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;   // FormCloseQuery, then FormClose

@@ -2,6 +2,7 @@
 
 #include "CHILDWIN.h"
 #include "FileDrop.h"
+#include "FramePreview.h"
 #include "Guard.h"
 #include "Icons.h"
 #include "IldaCommands.h"
@@ -171,11 +172,18 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     RecentFiles = new TRecentFiles(this);
     new TFileDrop(this);
     CreateActions();
+    // The preview starts hidden at the right; the settings may show it elsewhere.
+    Preview = new TFramePreview(this);
+    addDockWidget(Qt::RightDockWidgetArea, Preview);
+    Preview->hide();
+    addAction(Preview->ToggleAction);
     CreateMenusAndToolBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] {
         UpdateWindowActions();
         UpdateUndoActions();
     });
+    connect(MdiArea, &QMdiArea::subWindowActivated, Preview,
+            [this] { RunGuarded([this] { Preview->SetWindow(ActiveMDIChild()); }); });
 
     // The windowing system's usual size for a new main window.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -325,6 +333,7 @@ void TMainForm::FormCreate()
     Language = 0;
     LoadIniSettings();
     ApplyLanguage();
+    Preview->ApplyLanguage();
 }
 
 void TMainForm::FormClose()
@@ -467,6 +476,8 @@ void TMainForm::UpdateWindowMenu()
     Window1->clear();
     Window1->addActions(
         {WindowCascade1, WindowTileHorizontal1, WindowTileVertical1, WindowMinimizeAll1, WindowArrangeAll1});
+    Window1->addSeparator();
+    Window1->addAction(Preview->ToggleAction);
     const QList<TMDIChild*> children = Children();
     if (children.isEmpty())
         return;
@@ -766,6 +777,7 @@ void TMainForm::LoadIniSettings()
     FIniReadError = ini.ReadError();
     Language = ini.ReadInteger(IniSection, QStringLiteral("Language"), 0);
     PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
+    Preview->LoadSettings(ini);
     RecentFiles->Load(ini);
 }
 
@@ -781,6 +793,7 @@ void TMainForm::SaveIniSettings()
     TIniFile ini(fileName);
     ini.WriteInteger(IniSection, QStringLiteral("Language"), Language);
     ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
+    Preview->SaveSettings(ini); // its own section, after this one
     RecentFiles->Save(ini);
     ini.UpdateFile();
 }
@@ -796,6 +809,7 @@ void TMainForm::EditSettingsAction1Execute()
     PalettePath = SettingsBox->EditPalPath->text();
     Language = SettingsBox->ComboBoxLanguage->currentIndex();
     ApplyLanguage();
+    Preview->ApplyLanguage();
     if (OverwriteBox)
         OverwriteBox->ApplyLanguage();
     SettingsBox->ApplyLanguage();

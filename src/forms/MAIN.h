@@ -16,6 +16,7 @@ class QLabel;
 class QMdiArea;
 class QMenu;
 class QToolBar;
+class TFramePreview;
 class TMDIChild;
 class TRecentFiles;
 
@@ -41,6 +42,8 @@ public:
 
     // The multiple-document frame and its children, in the frame's order.
     QMdiArea* MdiArea = nullptr;
+    // The frame preview pane; it shows the active catalog window's frames.
+    TFramePreview* Preview = nullptr;
     TMDIChild* ActiveMDIChild() const;
     int MDIChildCount() const;
     TMDIChild* MDIChildren(int index) const;

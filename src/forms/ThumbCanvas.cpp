@@ -32,15 +32,28 @@ void TThumbCanvas::SetPenColor(uint8_t red, uint8_t green, uint8_t blue)
 
 void TThumbCanvas::MoveTo(int x, int y)
 {
-    FX = ClampCoord(int64_t(x) - FOriginX);
-    FY = ClampCoord(int64_t(y) - FOriginY);
+    const int64_t x1 = ClampCoord(int64_t(x) - FOriginX);
+    const int64_t y1 = ClampCoord(int64_t(y) - FOriginY);
+    if (FMoveLines && FPlaced)
+        Line<true>(FX, FY, x1, y1, FMoveColor);
+    FPlaced = true;
+    FX = x1;
+    FY = y1;
+}
+
+void TThumbCanvas::ShowBlankedMoves(uint32_t color, uint32_t background)
+{
+    FMoveLines = true;
+    FMoveColor = color;
+    FBackground = background;
 }
 
 void TThumbCanvas::LineTo(int x, int y)
 {
     const int64_t x1 = ClampCoord(int64_t(x) - FOriginX);
     const int64_t y1 = ClampCoord(int64_t(y) - FOriginY);
-    Line(FX, FY, x1, y1);
+    Line<false>(FX, FY, x1, y1, FColor);
+    FPlaced = true;
     FX = x1;
     FY = y1;
 }
@@ -49,7 +62,9 @@ void TThumbCanvas::LineTo(int x, int y)
 // major = a0 + sa * i and minor = b0 + sb * floor((2 * m * i + n) / (2 * n)),
 // m being the shorter span. Clipping narrows the range of i exactly, so a
 // clipped line sets the same pixels as the whole line would inside the image.
-void TThumbCanvas::Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
+// Under sets only pixels that hold the background.
+template<bool Under>
+void TThumbCanvas::Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color)
 {
     const int64_t dx = x1 - x0;
     const int64_t dy = y1 - y0;
@@ -79,9 +94,10 @@ void TThumbCanvas::Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
         const int majorStep = xMajor ? int(sa) : int(sa) * stride;
         const int minorStep = xMajor ? int(sb) * stride : int(sb);
         uint32_t* pixel = FBits + (y0 * FStride + x0);
-        const uint32_t color = FColor;
+        const uint32_t background = FBackground;
         for (int i = 0;;) {
-            *pixel = color;
+            if (!Under || *pixel == background)
+                *pixel = color;
             if (++i == steps)
                 break;
             // Branch-free: the minor step of a random path is unpredictable.
@@ -129,9 +145,9 @@ void TThumbCanvas::Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1)
     int64_t offset = xMajor ? b * FStride + a : a * FStride + b;
     const int64_t majorStep = xMajor ? sa : sa * FStride;
     const int64_t minorStep = xMajor ? sb * FStride : sb;
-    const uint32_t color = FColor;
     for (int64_t i = lo; i <= hi; ++i) {
-        FBits[offset] = color;
+        if (!Under || FBits[offset] == FBackground)
+            FBits[offset] = color;
         rem += twoM;
         if (rem >= twoN) {
             rem -= twoN;

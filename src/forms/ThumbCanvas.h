@@ -24,14 +24,22 @@ public:
     explicit TThumbCanvas(QImage& image, QPoint origin = QPoint());
 
     void SetPenColor(uint8_t red, uint8_t green, uint8_t blue) override;
+    // The first move places the pen; with blanked moves shown, every later
+    // move draws a line as well.
     void MoveTo(int x, int y) override;
     void LineTo(int x, int y) override;
+
+    // From now on, moves draw a line in color (a pixel value of the image),
+    // but only over pixels that still hold background: the beam's dark path
+    // shows under the strokes, whatever the order they are drawn in.
+    void ShowBlankedMoves(uint32_t color, uint32_t background);
 
     // The pen position in the surface's coordinates.
     QPoint PenPos() const { return QPoint(int(FX + FOriginX), int(FY + FOriginY)); }
 
 private:
-    void Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1);
+    template<bool Under>
+    void Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color);
 
     uint32_t* FBits;
     int64_t FStride; // in pixels
@@ -42,4 +50,8 @@ private:
     uint32_t FColor = 0xFF000000u;
     int64_t FX = 0; // pen position in image coordinates
     int64_t FY = 0;
+    bool FPlaced = false; // a move has placed the pen
+    bool FMoveLines = false;
+    uint32_t FMoveColor = 0;
+    uint32_t FBackground = 0;
 };

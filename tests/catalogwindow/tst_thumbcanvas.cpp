@@ -89,6 +89,8 @@ private slots:
     void penColorAndPosition();
     void originShiftsSurface();
     void frameDrawnInPaletteColors();
+    void blankedMoves_data();
+    void blankedMoves();
 };
 
 void TestThumbCanvas::lineMatchesModel_data()
@@ -242,6 +244,66 @@ void TestThumbCanvas::frameDrawnInPaletteColors()
     for (int x = 32; x < 48; ++x)
         QCOMPARE(image.pixel(x, 0), blue);
     QCOMPARE(SetPixels(image, qRgb(0, 0, 0)).size(), 32 + 16);
+}
+
+void TestThumbCanvas::blankedMoves_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QString>("calls");       // "m x y" moves, "r x y" / "b x y" red or blue lines
+    QTest::addColumn<QStringList>("picture"); // 10 x 5: . black, g grey, r red, b blue
+
+    QTest::newRow("hidden: moves draw nothing")
+        << false << "m 1 1; r 5 1; m 5 3; m 8 3"
+        << QStringList{"..........", ".rrrr.....", "..........", "..........", ".........."};
+    QTest::newRow("the first move draws nothing")
+        << true << "m 2 2"
+        << QStringList{"..........", "..........", "..........", "..........", ".........."};
+    QTest::newRow("later moves draw grey")
+        << true << "m 1 1; m 6 1; m 6 4"
+        << QStringList{"..........", ".gggggg...", "......g...", "......g...", ".........."};
+    QTest::newRow("under a stroke drawn before")
+        << true << "m 0 2; r 9 2; m 9 0; m 4 0; m 4 4"
+        << QStringList{"....gggggg", "....g....g", "rrrrrrrrrg", "....g.....", ".........."};
+    QTest::newRow("a stroke drawn after covers them")
+        << true << "m 0 3; m 9 3; b 2 3"
+        << QStringList{"..........", "..........", "..........", "gggbbbbbbb", ".........."};
+    QTest::newRow("a line places the pen")
+        << true << "r 3 0; m 3 4"
+        << QStringList{"rrrg......", "...g......", "...g......", "...g......", ".........."};
+}
+
+void TestThumbCanvas::blankedMoves()
+{
+    QFETCH(bool, shown);
+    QFETCH(QString, calls);
+    QFETCH(QStringList, picture);
+    QImage image = Blank(10, 5);
+    TThumbCanvas canvas(image);
+    if (shown)
+        canvas.ShowBlankedMoves(0xFF505050u, 0xFF000000u);
+    for (const QString& call : calls.split(QLatin1Char(';'))) {
+        const QStringList words = call.simplified().split(QLatin1Char(' '));
+        const int x = words[1].toInt(), y = words[2].toInt();
+        if (words[0] == QLatin1String("m")) {
+            canvas.MoveTo(x, y);
+        } else {
+            canvas.SetPenColor(words[0] == QLatin1String("r") ? 255 : 0, 0,
+                               words[0] == QLatin1String("b") ? 255 : 0);
+            canvas.LineTo(x, y);
+        }
+    }
+    const QHash<QRgb, QChar> names{{qRgb(0, 0, 0), QLatin1Char('.')},
+                                   {qRgb(0x50, 0x50, 0x50), QLatin1Char('g')},
+                                   {qRgb(255, 0, 0), QLatin1Char('r')},
+                                   {qRgb(0, 0, 255), QLatin1Char('b')}};
+    QStringList drawn;
+    for (int y = 0; y < image.height(); ++y) {
+        QString row;
+        for (int x = 0; x < image.width(); ++x)
+            row += names.value(image.pixel(x, y), QLatin1Char('?'));
+        drawn << row;
+    }
+    QCOMPARE(drawn, picture);
 }
 
 QTEST_APPLESS_MAIN(TestThumbCanvas)

@@ -3,6 +3,7 @@
 // window arrangement.
 
 #include "../data/DataTestSupport.h"
+#include "FramePreview.h"
 #include "Icons.h"
 #include "ShellTestKit.h"
 
@@ -346,21 +347,24 @@ void TestMainWindow::windowMenuListsTheCatalogs()
     QMenu* window = MainForm->menuBar()->actions().at(2)->menu();
     emit window->aboutToShow();
     const QList<QAction*> entries = window->actions();
-    QCOMPARE(entries.size(), 8);
+    QCOMPARE(entries.size(), 10);
     QCOMPARE(entries.mid(0, 5), QList<QAction*>({MainForm->WindowCascade1, MainForm->WindowTileHorizontal1,
                                                  MainForm->WindowTileVertical1, MainForm->WindowMinimizeAll1,
                                                  MainForm->WindowArrangeAll1}));
+    // The preview's entry, then the catalogs.
     QVERIFY(entries[5]->isSeparator());
-    QCOMPARE(entries[6]->text(), QStringLiteral("&1 noname1.cat"));
-    QCOMPARE(entries[7]->text(), QStringLiteral("&2 /tmp/R&&B.cat"));
-    QVERIFY(entries[6]->isChecked());
-    QVERIFY(!entries[7]->isChecked());
+    QCOMPARE(entries[6], MainForm->Preview->ToggleAction);
+    QVERIFY(entries[7]->isSeparator());
+    QCOMPARE(entries[8]->text(), QStringLiteral("&1 noname1.cat"));
+    QCOMPARE(entries[9]->text(), QStringLiteral("&2 /tmp/R&&B.cat"));
+    QVERIFY(entries[8]->isChecked());
+    QVERIFY(!entries[9]->isChecked());
 
-    entries[7]->trigger();
+    entries[9]->trigger();
     QCOMPARE(MainForm->ActiveMDIChild(), second);
     emit window->aboutToShow();
-    QVERIFY(!window->actions()[6]->isChecked());
-    QVERIFY(window->actions()[7]->isChecked());
+    QVERIFY(!window->actions()[8]->isChecked());
+    QVERIFY(window->actions()[9]->isChecked());
 }
 
 void TestMainWindow::saveOfNewCatalogAsksForAName()
