@@ -188,8 +188,9 @@ undo_shots 1 undo-german alt+b
 
 # The frame preview beside the catalogs, in both languages: the dashed ring
 # of the first catalog (slot 16, reached by the goto field) selected, its
-# blanked moves shown in German; and the Window menu with the preview's entry.
-preview() { # language number, suffix, blanked moves, Window menu key
+# blanked moves shown in German; the Window menu with the preview's entry and
+# the File menu with the two catalogs just opened among the recent ones.
+preview() { # language number, suffix, blanked moves, Window menu key, File menu key
   printf '[Application]\r\nLanguage=%s\r\nPathToPalettes=C:\\laser\\\r\n\r\n[Preview]\r\nVisible=1\r\nShowBlankedMoves=%s\r\n' \
     "$1" "$3" >"$ini"
   build/bin/trevasc &
@@ -209,11 +210,16 @@ preview() { # language number, suffix, blanked moves, Window menu key
   sleep 1
   import -window root "$out/window-menu-$2.png"
   xdotool key Escape
+  sleep 0.3
+  xdotool key --clearmodifiers "$5"
+  sleep 1
+  import -window root "$out/file-menu-$2.png"
+  xdotool key Escape
   kill "$app"
   wait "$app" 2>/dev/null || true
 }
-preview 0 english 0 alt+w
-preview 1 german 1 alt+f
+preview 0 english 0 alt+w alt+f
+preview 1 german 1 alt+f alt+d
 
 if [[ -f "$work/ini.backup" ]]; then cp "$work/ini.backup" "$ini"; else rm -f "$ini"; fi
 echo "Screenshots in $out"
