@@ -4,6 +4,7 @@
 // run. Prints one "name value" line per figure (times in milliseconds).
 // Runs without a display: QT_QPA_PLATFORM=offscreen.
 
+#include "BenchDrawing.h"
 #include "BenchSupport.h"
 #include "CHILDWIN.h"
 #include "Guard.h"
@@ -30,14 +31,10 @@
 
 namespace {
 
+using Bench::Median;
+using Bench::PathFrame;
 using Bench::Print;
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using Bench::TPainterCanvas;
 
 double Ms(const QElapsedTimer& timer)
 {
@@ -118,45 +115,6 @@ double EmptySubWindowMs()
     QCoreApplication::processEvents();
     return ms;
 }
-
-// A random path of 65535 points whose consecutive points lie a few
-// thumbnail pixels apart; the colour changes every few hundred points and
-// about one point in ten is blanked.
-std::unique_ptr<TZLT_Frame> BusyFrame(QRandomGenerator& random, int thumbnail)
-{
-    auto frame = std::make_unique<TZLT_Frame>();
-    const int step = 3 * 65536 / std::max(thumbnail, 1);
-    int x = random.bounded(-20000, 20000);
-    int y = random.bounded(-20000, 20000);
-    uint8_t color = 0;
-    for (int i = 0; i < TZLT_Frame::MaxPoints; ++i) {
-        x = std::clamp(x + random.bounded(-step, step + 1), -32768, 32767);
-        y = std::clamp(y + random.bounded(-step, step + 1), -32768, 32767);
-        if (i % 300 == 0)
-            color = uint8_t(random.bounded(64));
-        const bool blank = random.bounded(10) == 0;
-        frame->Add(TZLT_Point(int16_t(x), int16_t(y), 0, uint8_t(color | (blank ? 0x40 : 0)), 0));
-    }
-    return frame;
-}
-
-// Draws with QPainter::drawLine, one call per segment.
-class TPainterCanvas : public TZLT_Canvas
-{
-public:
-    explicit TPainterCanvas(QPainter& painter) : FPainter(painter) {}
-    void SetPenColor(uint8_t r, uint8_t g, uint8_t b) override { FPainter.setPen(QColor(r, g, b)); }
-    void MoveTo(int x, int y) override { FPos = QPoint(x, y); }
-    void LineTo(int x, int y) override
-    {
-        FPainter.drawLine(FPos, QPoint(x, y));
-        FPos = QPoint(x, y);
-    }
-
-private:
-    QPainter& FPainter;
-    QPoint FPos;
-};
 
 void NewWindowFigures()
 {
@@ -244,7 +202,7 @@ void DrawingFigures()
 
     QRandomGenerator random(11);
     for (int slot = 0; slot < visible; ++slot)
-        child->Cat.Frames.SetFrame(slot, BusyFrame(random, side));
+        child->Cat.Frames.SetFrame(slot, PathFrame(random, TZLT_Frame::MaxPoints, side, 3));
     child->RepaintGrid();
     const double first = repaint();
     std::vector<double> warm;

@@ -5,6 +5,7 @@
 // frames of two points. Prints one "name value" line per figure (times in
 // milliseconds). Runs without a display: QT_QPA_PLATFORM=offscreen.
 
+#include "BenchDrawing.h"
 #include "BenchSupport.h"
 #include "CHILDWIN.h"
 #include "FramePreview.h"
@@ -29,14 +30,10 @@
 
 namespace {
 
+using Bench::Median;
+using Bench::PathFrame;
 using Bench::Print;
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using Bench::TPainterCanvas;
 
 double Ms(const QElapsedTimer& timer)
 {
@@ -52,45 +49,6 @@ void EvictCaches()
     for (size_t i = 0; i < scratch.size(); i += 64)
         scratch[i] = round;
 }
-
-// A random path whose consecutive points lie about `pixels` apart in a
-// picture of side `side`; the colour changes every few hundred points and
-// about one point in ten is blanked.
-std::unique_ptr<TZLT_Frame> PathFrame(QRandomGenerator& random, int count, int side, int pixels)
-{
-    auto frame = std::make_unique<TZLT_Frame>();
-    const int step = pixels * 65536 / side;
-    int x = random.bounded(-20000, 20000);
-    int y = random.bounded(-20000, 20000);
-    uint8_t colour = 0;
-    for (int i = 0; i < count; ++i) {
-        x = std::clamp(x + random.bounded(-step, step + 1), -32768, 32767);
-        y = std::clamp(y + random.bounded(-step, step + 1), -32768, 32767);
-        if (i % 300 == 0)
-            colour = uint8_t(random.bounded(1, 64));
-        const bool blank = random.bounded(10) == 0;
-        frame->Add(TZLT_Point(int16_t(x), int16_t(y), 0, uint8_t(colour | (blank ? 0x40 : 0)), 0));
-    }
-    return frame;
-}
-
-// Draws with QPainter::drawLine, one call per segment.
-class TPainterCanvas : public TZLT_Canvas
-{
-public:
-    explicit TPainterCanvas(QPainter& painter) : FPainter(painter) {}
-    void SetPenColor(uint8_t r, uint8_t g, uint8_t b) override { FPainter.setPen(QColor(r, g, b)); }
-    void MoveTo(int x, int y) override { FPos = QPoint(x, y); }
-    void LineTo(int x, int y) override
-    {
-        FPainter.drawLine(FPos, QPoint(x, y));
-        FPos = QPoint(x, y);
-    }
-
-private:
-    QPainter& FPainter;
-    QPoint FPos;
-};
 
 void DrawingFigures()
 {
