@@ -21,6 +21,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace Bench {
@@ -102,6 +103,49 @@ inline char* PlainReadAndCopy(const QString& fileName, size_t& size)
     std::memcpy(copy, buffer, size);
     std::free(buffer);
     return copy;
+}
+
+// A reader's timings beside a plain read of the same file into fresh memory,
+// the best of some rounds each: from the disk (where the page cache can be
+// dropped; else left at infinity) and from the cache. timedRead reads the
+// file once, frees what it read and returns the milliseconds of the reading.
+struct TReadTimes
+{
+    double Cold = 1e300;
+    double PlainCold = 1e300;
+    double Warm = 1e300;
+    double PlainWarm = 1e300;
+};
+
+inline TReadTimes TimeReads(const QString& fileName, int rounds, bool cold,
+                            const std::function<double()>& timedRead)
+{
+    const qint64 fileBytes = QFile(fileName).size();
+    TReadTimes times;
+    for (int round = 0; round < rounds; ++round) {
+        for (bool dropped : {true, false}) {
+            if (dropped && !cold)
+                continue;
+            if (dropped)
+                DropFromCache(fileName);
+            const double ms = timedRead();
+            double& reader = dropped ? times.Cold : times.Warm;
+            reader = std::min(reader, ms);
+            malloc_trim(0); // each read starts from fresh memory
+            if (dropped)
+                DropFromCache(fileName);
+            size_t size = 0;
+            char* copy = nullptr;
+            const double plainMs = Milliseconds([&] { copy = PlainReadAndCopy(fileName, size); });
+            double& plain = dropped ? times.PlainCold : times.PlainWarm;
+            plain = std::min(plain, plainMs);
+            if (size != size_t(fileBytes))
+                Fail("short plain read");
+            std::free(copy);
+            malloc_trim(0);
+        }
+    }
+    return times;
 }
 
 // The baseline of a save: writes the bytes and syncs them to disk.

@@ -32,7 +32,6 @@ namespace {
 using Bench::DropFromCache;
 using Bench::Fail;
 using Bench::Milliseconds;
-using Bench::PlainReadAndCopy;
 using Bench::PlainWriteAndSync;
 using Bench::Print;
 
@@ -87,33 +86,10 @@ int main()
     // Loading, cold from the disk where the cache can be dropped, and warm.
     const bool cold = DropFromCache(catalogFile);
     Print("page_cache_dropped", cold ? 1 : 0);
-    double loadCold = 1e300, readCold = 1e300, loadWarm = 1e300, readWarm = 1e300;
-    for (int round = 0; round < Rounds; ++round) {
-        for (bool dropped : {true, false}) {
-            if (dropped && !cold)
-                continue;
-            {
-                auto cat = std::make_unique<TZLT_Cat>();
-                if (dropped)
-                    DropFromCache(catalogFile);
-                const double ms = Milliseconds([&] { cat->LoadFromFile(catalogFile); });
-                (dropped ? loadCold : loadWarm) = std::min(dropped ? loadCold : loadWarm, ms);
-            }
-            malloc_trim(0); // the next round starts from fresh memory as well
-            {
-                if (dropped)
-                    DropFromCache(catalogFile);
-                size_t size = 0;
-                char* copy = nullptr;
-                const double ms = Milliseconds([&] { copy = PlainReadAndCopy(catalogFile, size); });
-                (dropped ? readCold : readWarm) = std::min(dropped ? readCold : readWarm, ms);
-                if (size != size_t(fileBytes))
-                    Fail("short plain read");
-                std::free(copy);
-            }
-            malloc_trim(0);
-        }
-    }
+    const Bench::TReadTimes times = Bench::TimeReads(catalogFile, Rounds, cold, [&] {
+        auto cat = std::make_unique<TZLT_Cat>();
+        return Milliseconds([&] { cat->LoadFromFile(catalogFile); });
+    });
 
     // Heap of a loaded catalog: the fixed cost of the slots, then per point.
     malloc_trim(0);
@@ -164,12 +140,12 @@ int main()
     if (Allocations < 2)
         Fail("allocation counting does not see allocations");
 
-    Print("load_ms", cold ? loadCold : loadWarm);
-    Print("plain_read_copy_ms", cold ? readCold : readWarm);
-    Print("load_ratio", cold ? loadCold / readCold : loadWarm / readWarm);
-    Print("load_warm_ms", loadWarm);
-    Print("plain_read_copy_warm_ms", readWarm);
-    Print("load_warm_ratio", loadWarm / readWarm);
+    Print("load_ms", cold ? times.Cold : times.Warm);
+    Print("plain_read_copy_ms", cold ? times.PlainCold : times.PlainWarm);
+    Print("load_ratio", cold ? times.Cold / times.PlainCold : times.Warm / times.PlainWarm);
+    Print("load_warm_ms", times.Warm);
+    Print("plain_read_copy_warm_ms", times.PlainWarm);
+    Print("load_warm_ratio", times.Warm / times.PlainWarm);
     Print("save_ms", save);
     Print("plain_write_sync_ms", write);
     Print("save_ratio", save / write);

@@ -29,7 +29,6 @@ namespace {
 using Bench::DropFromCache;
 using Bench::Fail;
 using Bench::Milliseconds;
-using Bench::PlainReadAndCopy;
 using Bench::PlainWriteAndSync;
 using Bench::Print;
 
@@ -105,43 +104,19 @@ int main()
         Print("ilda_points", double(points));
     }
     malloc_trim(0);
-    const qint64 fileBytes = QFileInfo(inFile).size();
     const ZLT_Ilda::TProgressFn progress = [](qint64, qint64) { return true; };
 
     // Reading, cold from the disk where the cache can be dropped, and warm;
     // with a progress function, as the windows read.
     const bool cold = DropFromCache(inFile);
     Print("page_cache_dropped", cold ? 1 : 0);
-    double readCold = 1e300, plainCold = 1e300, readWarm = 1e300, plainWarm = 1e300;
-    for (int round = 0; round < Rounds; ++round) {
-        for (bool dropped : {true, false}) {
-            if (dropped && !cold)
-                continue;
-            {
-                if (dropped)
-                    DropFromCache(inFile);
-                ZLT_Ilda::TReadResult result;
-                const double ms =
-                    Milliseconds([&] { result = ZLT_Ilda::ReadFile(inFile, palette, progress); });
-                (dropped ? readCold : readWarm) = std::min(dropped ? readCold : readWarm, ms);
-                if (result.Frames.Count() != 7000 || !result.Warning.isEmpty())
-                    Fail("the file did not read back whole");
-            }
-            malloc_trim(0); // the next round starts from fresh memory as well
-            {
-                if (dropped)
-                    DropFromCache(inFile);
-                size_t size = 0;
-                char* copy = nullptr;
-                const double ms = Milliseconds([&] { copy = PlainReadAndCopy(inFile, size); });
-                (dropped ? plainCold : plainWarm) = std::min(dropped ? plainCold : plainWarm, ms);
-                if (size != size_t(fileBytes))
-                    Fail("short plain read");
-                std::free(copy);
-            }
-            malloc_trim(0);
-        }
-    }
+    const Bench::TReadTimes times = Bench::TimeReads(inFile, Rounds, cold, [&] {
+        ZLT_Ilda::TReadResult result;
+        const double ms = Milliseconds([&] { result = ZLT_Ilda::ReadFile(inFile, palette, progress); });
+        if (result.Frames.Count() != 7000 || !result.Warning.isEmpty())
+            Fail("the file did not read back whole");
+        return ms;
+    });
 
     // Heap of what was read: everything, frame objects included, per point.
     malloc_trim(0);
@@ -168,12 +143,12 @@ int main()
     if (!saved.open(QIODevice::ReadOnly) || saved.readAll() != bytes)
         Fail("the written file differs from WriteBytes");
 
-    Print("read_ms", cold ? readCold : readWarm);
-    Print("plain_read_copy_ms", cold ? plainCold : plainWarm);
-    Print("read_ratio", cold ? readCold / plainCold : readWarm / plainWarm);
-    Print("read_warm_ms", readWarm);
-    Print("plain_read_copy_warm_ms", plainWarm);
-    Print("read_warm_ratio", readWarm / plainWarm);
+    Print("read_ms", cold ? times.Cold : times.Warm);
+    Print("plain_read_copy_ms", cold ? times.PlainCold : times.PlainWarm);
+    Print("read_ratio", cold ? times.Cold / times.PlainCold : times.Warm / times.PlainWarm);
+    Print("read_warm_ms", times.Warm);
+    Print("plain_read_copy_warm_ms", times.PlainWarm);
+    Print("read_warm_ratio", times.Warm / times.PlainWarm);
     Print("write_ms", write);
     Print("plain_write_sync_ms", plainWrite);
     Print("write_ratio", write / plainWrite);
