@@ -28,6 +28,20 @@ ini="build/bin/Trevasc.ini"
 # Bare Xvfb has no window manager: give the main window the focus by hand.
 focus() { xdotool windowfocus --sync "$win" 2>/dev/null || true; }
 
+# Starts Trevasc with the settings file as it is, its main window placed.
+start_app() {
+  build/bin/trevasc &
+  app=$!
+  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
+  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
+  sleep 1
+}
+
+stop_app() {
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+
 open_catalog() { # types a path into the open dialog
   focus
   xdotool key --clearmodifiers ctrl+o
@@ -39,18 +53,14 @@ open_catalog() { # types a path into the open dialog
 
 shoot() { # language number, picture name
   printf '[Application]\r\nLanguage=%s\r\nPathToPalettes=C:\\laser\\\r\n' "$1" >"$ini"
-  build/bin/trevasc &
-  app=$!
-  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
-  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 windowactivate --sync "$win" || true
-  sleep 1
+  start_app
+  xdotool windowactivate --sync "$win" || true
   open_catalog "$work/dances.cat"
   open_catalog "$work/shapes.cat"
   xdotool windowactivate --sync "$win" || true
   sleep 1
   import -window root "$out/$2.png"
-  kill "$app"
-  wait "$app" 2>/dev/null || true
+  stop_app
 }
 
 shoot 0 main-english
@@ -61,11 +71,7 @@ shoot 1 main-german
 cell_x() { echo $((25 + 104 * $1 + 52)); }
 moves() {
   printf '[Application]\r\nLanguage=0\r\nPathToPalettes=C:\\laser\\\r\n' >"$ini"
-  build/bin/trevasc &
-  app=$!
-  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
-  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
-  sleep 1
+  start_app
   open_catalog "$work/dances.cat"
   open_catalog "$work/shapes.cat"
   # Copy slot 1 of the second catalog and paste it onto the used slot 3.
@@ -87,8 +93,7 @@ moves() {
   xdotool mouseup 1
   sleep 1
   import -window root "$out/after-drag.png"
-  kill "$app"
-  wait "$app" 2>/dev/null || true
+  stop_app
 }
 moves
 
@@ -96,11 +101,7 @@ moves
 # refusing a name in a folder that does not exist.
 menus() { # language number, suffix, File menu key, accelerator of Save As
   printf '[Application]\r\nLanguage=%s\r\nPathToPalettes=C:\\laser\\\r\n' "$1" >"$ini"
-  build/bin/trevasc &
-  app=$!
-  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
-  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
-  sleep 1
+  start_app
   open_catalog "$work/dances.cat"
   xdotool mousemove "$(cell_x 2)" 165 click 3
   sleep 1
@@ -116,8 +117,7 @@ menus() { # language number, suffix, File menu key, accelerator of Save As
   xdotool key Return
   sleep 1
   import -window root "$out/save-missing-folder-$2.png"
-  kill "$app"
-  wait "$app" 2>/dev/null || true
+  stop_app
 }
 menus 0 english alt+f a
 menus 1 german alt+d u
@@ -126,11 +126,7 @@ menus 1 german alt+d u
 # (true colour, the dialog's first filter) and import the export beside it.
 ilda() {
   printf '[Application]\r\nLanguage=0\r\nPathToPalettes=C:\\laser\\\r\n' >"$ini"
-  build/bin/trevasc &
-  app=$!
-  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
-  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
-  sleep 1
+  start_app
   menu_command() { # accelerator in the File menu, path to type
     focus
     xdotool key --clearmodifiers alt+f
@@ -149,8 +145,7 @@ ilda() {
   xdotool key --clearmodifiers ctrl+F6 2>/dev/null || true
   sleep 0.5
   import -window root "$out/ilda-reimported.png"
-  kill "$app"
-  wait "$app" 2>/dev/null || true
+  stop_app
 }
 ilda
 
@@ -158,11 +153,7 @@ ilda
 # the goto field bringing the frames back.
 undo_shots() { # language number, picture name, key of the Edit menu
   printf '[Application]\r\nLanguage=%s\r\nPathToPalettes=C:\\laser\\\r\n' "$1" >"$ini"
-  build/bin/trevasc &
-  app=$!
-  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
-  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
-  sleep 1
+  start_app
   open_catalog "$work/dances.cat"
   xdotool mousemove "$(cell_x 2)" 165 click 1
   sleep 0.3
@@ -180,8 +171,7 @@ undo_shots() { # language number, picture name, key of the Edit menu
   xdotool key ctrl+z
   sleep 1
   import -window root "$out/$2-done.png"
-  kill "$app"
-  wait "$app" 2>/dev/null || true
+  stop_app
 }
 undo_shots 0 undo-english alt+e
 undo_shots 1 undo-german alt+b
@@ -193,11 +183,7 @@ undo_shots 1 undo-german alt+b
 preview() { # language number, suffix, blanked moves, Window menu key, File menu key
   printf '[Application]\r\nLanguage=%s\r\nPathToPalettes=C:\\laser\\\r\n\r\n[Preview]\r\nVisible=1\r\nShowBlankedMoves=%s\r\n' \
     "$1" "$3" >"$ini"
-  build/bin/trevasc &
-  app=$!
-  win=$(xdotool search --sync --onlyvisible --name '^Trevasc$' | head -1)
-  xdotool windowsize "$win" 1200 760 windowmove "$win" 20 20 || true
-  sleep 1
+  start_app
   open_catalog "$work/dances.cat"
   xdotool key ctrl+a
   xdotool type --delay 5 16
@@ -215,8 +201,7 @@ preview() { # language number, suffix, blanked moves, Window menu key, File menu
   sleep 1
   import -window root "$out/file-menu-$2.png"
   xdotool key Escape
-  kill "$app"
-  wait "$app" 2>/dev/null || true
+  stop_app
 }
 preview 0 english 0 alt+w alt+f
 preview 1 german 1 alt+f alt+d
