@@ -48,19 +48,6 @@ struct TFailure
     QString Reason;
 };
 
-QString MessageOf(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const EZLT_Error& e) {
-        return e.Message();
-    } catch (const std::exception& e) {
-        return QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        return QStringLiteral("Unknown error");
-    }
-}
-
 // Raises the reason why a file that is not there cannot be opened.
 void CheckIsFile(const QString& fileName)
 {
@@ -109,8 +96,10 @@ void Attempt(const QString& fileName, const std::function<void()>& action, QList
 {
     try {
         action();
+    } catch (const EZLT_Aborted&) {
+        // the user cancelled the file's import: nothing failed
     } catch (...) {
-        failures << TFailure{fileName, MessageOf(std::current_exception())};
+        failures << TFailure{fileName, CurrentErrorMessage()};
     }
 }
 

@@ -18,8 +18,9 @@ void ShowErrorBox(const QString& message)
     QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Trevasc"), message);
 }
 
-// The message of the exception being handled.
-QString CurrentMessage()
+} // namespace
+
+QString CurrentErrorMessage()
 {
     try {
         throw;
@@ -31,7 +32,6 @@ QString CurrentMessage()
         return QStringLiteral("Unknown error");
     }
 }
-} // namespace
 
 void ReportError(const QString& message)
 {
@@ -57,7 +57,7 @@ void ReportCurrentException() noexcept
     } catch (...) {
     }
     try {
-        ReportError(CurrentMessage());
+        ReportError(CurrentErrorMessage());
     } catch (...) {
     }
 }

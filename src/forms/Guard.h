@@ -31,6 +31,9 @@ bool CommandsBlocked();
 // through the error guard, unless commands are blocked.
 void RunCommand(const std::function<void()>& command);
 
+// The message of the exception being handled; call it inside a catch block.
+QString CurrentErrorMessage();
+
 // Shows an error message the way the guard does (tests replace the reporter).
 void ReportError(const QString& message);
 void SetErrorReporter(std::function<void(const QString&)> reporter);

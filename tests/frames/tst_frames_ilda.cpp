@@ -3,6 +3,7 @@
 // context menu saving its selection and importing at it through the paste
 // path; warnings, errors and Cancel.
 
+#include "FileOpener.h"
 #include "FramesTestKit.h"
 #include "Progress.h"
 #include "ZLT_Ilda.h"
@@ -263,6 +264,7 @@ void TestFramesIlda::cancelLeavesNothingHalfDone_data()
     QTest::newRow("File › Import ILDA") << "import";
     QTest::newRow("File › Export ILDA") << "export";
     QTest::newRow("Import from ILDA file") << "import at selection";
+    QTest::newRow("opened from outside") << "open";
 }
 
 void TestFramesIlda::cancelLeavesNothingHalfDone()
@@ -298,6 +300,8 @@ void TestFramesIlda::cancelLeavesNothingHalfDone()
         MainForm->FileImportIlda1->trigger();
     else if (command == QLatin1String("export"))
         MainForm->FileExportIlda1->trigger();
+    else if (command == QLatin1String("open"))
+        QCOMPARE(FileOpener::OpenFiles({path}), QStringList()); // nothing failed
     else
         child->LoadIldaAction->trigger();
 
