@@ -464,32 +464,6 @@ QByteArray TZLT_Cat::ToBytes() const
 
 namespace {
 
-// Writes all of iov, resuming after short writes.
-bool WriteVectors(int fd, iovec* iov, int count)
-{
-    while (count > 0) {
-        const ssize_t n = ::writev(fd, iov, count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        size_t done = size_t(n);
-        while (count > 0 && done >= iov->iov_len) {
-            done -= iov->iov_len;
-            ++iov;
-            --count;
-        }
-        if (count > 0) {
-            iov->iov_base = static_cast<char*>(iov->iov_base) + done;
-            iov->iov_len -= done;
-        }
-    }
-    return true;
-}
-
 // Writes the frame blocks straight from the frames' memory with gathered
 // writes, so the points are not copied through a buffer first (catalog
 // records are the points' memory layout on a little-endian host).
@@ -510,7 +484,7 @@ bool WriteGathered(const TZLT_FrameList& frames, int fd)
             if (!points.empty())
                 iov[count++] = {const_cast<TZLT_Point*>(points.data()), points.size() * sizeof(TZLT_Point)};
         }
-        if (!WriteVectors(fd, iov, count))
+        if (!ZLT_Files::WriteVectors(fd, iov, count))
             return false;
     }
     return true;

@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace ZLT_Files {
@@ -164,12 +165,10 @@ QByteArray ReadFrameFile(const QString& fileName, qint64 limit, const ProgressFu
     return ReadRegular(fileName, limit, nullptr, progress);
 }
 
-namespace {
-
-bool WriteAll(int fd, const char* data, qsizetype size)
+bool WriteVectors(int fd, iovec* iov, int count)
 {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
+    while (count > 0) {
+        const ssize_t n = ::writev(fd, iov, count);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -177,10 +176,26 @@ bool WriteAll(int fd, const char* data, qsizetype size)
                 errno = EIO;
             return false;
         }
-        data += n;
-        size -= n;
+        size_t done = size_t(n);
+        while (count > 0 && done >= iov->iov_len) {
+            done -= iov->iov_len;
+            ++iov;
+            --count;
+        }
+        if (count > 0) {
+            iov->iov_base = static_cast<char*>(iov->iov_base) + done;
+            iov->iov_len -= done;
+        }
     }
     return true;
+}
+
+namespace {
+
+bool WriteAll(int fd, const char* data, qsizetype size)
+{
+    iovec one{const_cast<char*>(data), size_t(size)};
+    return ZLT_Files::WriteVectors(fd, &one, 1);
 }
 
 } // namespace

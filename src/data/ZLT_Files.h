@@ -6,6 +6,8 @@
 
 #include <functional>
 
+struct iovec;
+
 class QIODevice;
 
 namespace ZLT_Files {
@@ -41,6 +43,10 @@ void ReplaceFile(const QString& fileName, QByteArrayView bytes);
 
 // Makes the folder's entries (the names ReplaceFile put in place) durable.
 void SyncFolder(const QString& folder);
+
+// Writes all of iov to fd, resuming after short writes and interruptions;
+// false with errno set when the write fails. iov is changed.
+bool WriteVectors(int fd, iovec* iov, int count);
 
 // Writes a file through a temporary file that replaces it only when every
 // byte is written and synced, so a failed save leaves the old file as it was.
