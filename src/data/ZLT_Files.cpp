@@ -202,20 +202,19 @@ bool WriteAll(int fd, const char* data, qsizetype size)
 
 void ReplaceFile(const QString& fileName, QByteArrayView bytes)
 {
-    const QFileInfo info(fileName);
-    if (info.isDir())
-        Fail("write", fileName, EISDIR);
-    // A hidden name that no "*.pic" search finds; created with the usual
-    // permissions (0666 less the umask), as a new file would be.
+    // A hidden name in the same folder that no "*.pic" search finds, created
+    // with the usual permissions (0666 less the umask) as a new file would
+    // be. No stat first: a bulk export calls this for every file, and a
+    // folder in the target's place makes the rename fail with EISDIR.
     static std::atomic<unsigned> counter{0};
     const QByteArray target = QFile::encodeName(fileName);
-    const QByteArray folder = QFile::encodeName(info.path());
-    const QByteArray base = QFile::encodeName(info.fileName());
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray prefix = target.left(slash + 1) + '.' + target.mid(slash + 1) + ".tmp-" +
+                              QByteArray::number(qint64(::getpid())) + '-';
     QByteArray temp;
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
-        temp = folder + "/." + base + ".tmp-" + QByteArray::number(qint64(::getpid())) + "-" +
-               QByteArray::number(counter++);
+        temp = prefix + QByteArray::number(counter++);
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || attempt > 100))
             Fail("create", fileName, errno);
