@@ -4,6 +4,7 @@
 // run. Prints one "name value" line per figure (times in milliseconds).
 
 #include "BenchSupport.h"
+#include "BenchWindows.h"
 #include "CHILDWIN.h"
 #include "Guard.h"
 #include "MAIN.h"
@@ -89,18 +90,9 @@ void WriteFile(const QString& path, const QByteArray& bytes)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::UseOffscreenByDefault();
     TApplication app(argc, argv);
-    if (MainForm == nullptr)
-        MainForm = new TMainForm;
-    if (OverwriteBox == nullptr)
-        OverwriteBox = new TOverwriteBox(MainForm);
-    SetErrorReporter([](const QString& message) {
-        std::fprintf(stderr, "error: %s\n", qPrintable(message));
-        std::abort();
-    });
-    MainForm->show();
+    Bench::ShowMainWindow(1280, 400);
     MainForm->FileNew1->trigger();
     TMDIChild* child = MainForm->ActiveMDIChild();
     if (child == nullptr)

@@ -6,6 +6,7 @@
 
 #include "BenchDrawing.h"
 #include "BenchSupport.h"
+#include "BenchWindows.h"
 #include "CHILDWIN.h"
 #include "Guard.h"
 #include "MAIN.h"
@@ -253,13 +254,7 @@ void DrawingFigures()
 int main(int argc, char** argv)
 {
     TApplication app(argc, argv);
-    SetErrorReporter(
-        [](const QString& message) { std::fprintf(stderr, "error: %s\n", qPrintable(message)); });
-    MainForm = new TMainForm;
-    OverwriteBox = new TOverwriteBox(MainForm);
-    MainForm->resize(2000, 900);
-    MainForm->show();
-    QCoreApplication::processEvents();
+    Bench::ShowMainWindow(2000, 900);
 
     QTemporaryDir directory;
     NewWindowFigures();

@@ -7,6 +7,7 @@
 
 #include "BenchDrawing.h"
 #include "BenchSupport.h"
+#include "BenchWindows.h"
 #include "CHILDWIN.h"
 #include "FramePreview.h"
 #include "Guard.h"
@@ -188,13 +189,7 @@ void PlaybackFigures(const char* prefix, int points, int seconds)
 int main(int argc, char** argv)
 {
     TApplication app(argc, argv);
-    SetErrorReporter(
-        [](const QString& message) { std::fprintf(stderr, "error: %s\n", qPrintable(message)); });
-    MainForm = new TMainForm;
-    OverwriteBox = new TOverwriteBox(MainForm);
-    MainForm->resize(1400, 1000);
-    MainForm->show();
-    QCoreApplication::processEvents();
+    Bench::ShowMainWindow(1400, 1000);
 
     DrawingFigures();
     PlaybackFigures("playback_2_points", 2, 10);

@@ -7,6 +7,7 @@
 // Prints one "name value" line per figure (times in milliseconds).
 
 #include "BenchSupport.h"
+#include "BenchWindows.h"
 #include "CHILDWIN.h"
 #include "Guard.h"
 #include "HeapCounting.h"
@@ -111,17 +112,9 @@ void TimeUndoRedo(TMDIChild* child, const char* undoName, const char* redoName, 
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::UseOffscreenByDefault();
     TApplication app(argc, argv);
-    MainForm = new TMainForm;
-    OverwriteBox = new TOverwriteBox(MainForm);
-    SetErrorReporter([](const QString& message) {
-        std::fprintf(stderr, "error: %s\n", qPrintable(message));
-        std::abort();
-    });
-    MainForm->resize(1280, 400);
-    MainForm->show();
+    Bench::ShowMainWindow(1280, 400);
 
     // Baseline: cloning a whole catalog's frames, the least a copy of them costs.
     TZLT_FrameList list;
