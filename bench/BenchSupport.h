@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <fcntl.h>
@@ -146,6 +147,19 @@ inline TReadTimes TimeReads(const QString& fileName, int rounds, bool cold,
         }
     }
     return times;
+}
+
+// Prints a reader's figures as "<what>_ms", "<what>_ratio" and their warm
+// forms beside the plain read's; the headline figures are the cold ones
+// where the page cache could be dropped.
+inline void PrintReadTimes(const std::string& what, const TReadTimes& times, bool cold)
+{
+    Print((what + "_ms").c_str(), cold ? times.Cold : times.Warm);
+    Print("plain_read_copy_ms", cold ? times.PlainCold : times.PlainWarm);
+    Print((what + "_ratio").c_str(), cold ? times.Cold / times.PlainCold : times.Warm / times.PlainWarm);
+    Print((what + "_warm_ms").c_str(), times.Warm);
+    Print("plain_read_copy_warm_ms", times.PlainWarm);
+    Print((what + "_warm_ratio").c_str(), times.Warm / times.PlainWarm);
 }
 
 // The baseline of a save: writes the bytes and syncs them to disk.

@@ -140,12 +140,7 @@ int main()
     if (Allocations < 2)
         Fail("allocation counting does not see allocations");
 
-    Print("load_ms", cold ? times.Cold : times.Warm);
-    Print("plain_read_copy_ms", cold ? times.PlainCold : times.PlainWarm);
-    Print("load_ratio", cold ? times.Cold / times.PlainCold : times.Warm / times.PlainWarm);
-    Print("load_warm_ms", times.Warm);
-    Print("plain_read_copy_warm_ms", times.PlainWarm);
-    Print("load_warm_ratio", times.Warm / times.PlainWarm);
+    Bench::PrintReadTimes("load", times, cold);
     Print("save_ms", save);
     Print("plain_write_sync_ms", write);
     Print("save_ratio", save / write);

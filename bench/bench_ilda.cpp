@@ -143,12 +143,7 @@ int main()
     if (!saved.open(QIODevice::ReadOnly) || saved.readAll() != bytes)
         Fail("the written file differs from WriteBytes");
 
-    Print("read_ms", cold ? times.Cold : times.Warm);
-    Print("plain_read_copy_ms", cold ? times.PlainCold : times.PlainWarm);
-    Print("read_ratio", cold ? times.Cold / times.PlainCold : times.Warm / times.PlainWarm);
-    Print("read_warm_ms", times.Warm);
-    Print("plain_read_copy_warm_ms", times.PlainWarm);
-    Print("read_warm_ratio", times.Warm / times.PlainWarm);
+    Bench::PrintReadTimes("read", times, cold);
     Print("write_ms", write);
     Print("plain_write_sync_ms", plainWrite);
     Print("write_ratio", write / plainWrite);
