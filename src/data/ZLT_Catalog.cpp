@@ -507,8 +507,7 @@ void TZLT_Cat::SaveToFile(const QString& fileName) const
             // Nothing went through the device's buffer, so the descriptor
             // may be written directly.
             if (!WriteGathered(Frames, file->handle()))
-                throw EZLT_File(QStringLiteral("Cannot write file '%1': %2")
-                                    .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
+                throw EZLT_File(EZLT_File::TAction::Write, fileName, errno);
             return true;
         }
         try {

@@ -1,6 +1,7 @@
 #include "ZLT_Files.h"
 
 #include "ZLT_Error.h"
+#include "ZLT_Reasons.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -44,15 +45,11 @@ bool FileExists(const QString& fileName)
 
 namespace {
 
-QString Reason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
+using TAction = EZLT_File::TAction;
 
-[[noreturn]] void Fail(const char* what, const QString& fileName, int error)
+[[noreturn]] void Fail(TAction action, const QString& fileName, int error)
 {
-    throw EZLT_File(
-        QStringLiteral("Cannot %1 file '%2': %3").arg(QLatin1String(what), fileName, Reason(error)));
+    throw EZLT_File(action, fileName, error);
 }
 
 class TFd
@@ -87,16 +84,16 @@ QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut, const P
     const QByteArray path = QFile::encodeName(fileName);
     const TFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.Get() < 0)
-        Fail("open", fileName, errno);
+        Fail(TAction::Open, fileName, errno);
     struct stat info
     {
     };
     if (::fstat(fd.Get(), &info) != 0)
-        Fail("read", fileName, errno);
+        Fail(TAction::Read, fileName, errno);
     if (S_ISDIR(info.st_mode))
-        Fail("open", fileName, EISDIR);
+        Fail(TAction::Open, fileName, EISDIR);
     if (!S_ISREG(info.st_mode))
-        throw EZLT_File(QStringLiteral("Cannot read file '%1': it is not a regular file").arg(fileName));
+        Fail(TAction::Read, fileName, ZLT_Reasons::NotRegularFile);
 
     // Files that report no size (as some virtual file systems do) are read
     // to their end, in steps.
@@ -125,7 +122,7 @@ QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut, const P
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            Fail("read", fileName, errno);
+            Fail(TAction::Read, fileName, errno);
         }
         if (n == 0)
             break; // the end, also of a file that shrank while we read it
@@ -217,12 +214,12 @@ void ReplaceFile(const QString& fileName, QByteArrayView bytes)
         temp = prefix + QByteArray::number(counter++);
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || attempt > 100))
-            Fail("create", fileName, errno);
+            Fail(TAction::Create, fileName, errno);
     }
     TFd file(fd);
     const auto failWith = [&](int error) {
         ::unlink(temp.constData());
-        Fail("write", fileName, error);
+        Fail(TAction::Write, fileName, error);
     };
     if (!WriteAll(file.Get(), bytes.data(), bytes.size()))
         failWith(errno);
@@ -236,30 +233,30 @@ void SyncFolder(const QString& folder)
 {
     const TFd fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Get() < 0)
-        Fail("open", folder, errno);
+        Fail(TAction::Open, folder, errno);
     if (!CurrentSync(fd.Get()))
-        throw EZLT_File(QStringLiteral("Cannot write folder '%1': %2").arg(folder, Reason(errno)));
+        Fail(TAction::WriteFolder, folder, errno);
 }
 
 void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODevice&)>& write)
 {
     if (QFileInfo(fileName).isDir())
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': it is a directory").arg(fileName));
+        Fail(TAction::Write, fileName, EISDIR);
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        throw EZLT_File(QStringLiteral("Cannot create file '%1': %2").arg(fileName, file.errorString()));
-    const auto fail = [&](const QString& reason) {
+        throw EZLT_File(TAction::Create, fileName, file.errorString());
+    const auto fail = [&](const EZLT_File& error) {
         file.cancelWriting();
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, reason));
+        throw error;
     };
     if (!write(file) || !file.flush())
-        fail(file.errorString());
+        fail(EZLT_File(TAction::Write, fileName, file.errorString()));
     // commit() syncs too but ignores a failing sync, and a write error the
     // disk reports only then must not replace the old file.
     if (!CurrentSync(file.handle()))
-        fail(QString::fromLocal8Bit(std::strerror(errno)));
+        fail(EZLT_File(TAction::Write, fileName, errno));
     if (!file.commit())
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
+        throw EZLT_File(TAction::Write, fileName, file.errorString());
 }
 
 void WriteFileAtomically(const QString& fileName, QByteArrayView bytes)
@@ -269,7 +266,7 @@ void WriteFileAtomically(const QString& fileName, QByteArrayView bytes)
         const auto* file = qobject_cast<QFileDevice*>(&device);
         if (file && file->handle() >= 0) {
             if (!WriteAll(file->handle(), bytes.data(), bytes.size()))
-                Fail("write", fileName, errno);
+                Fail(TAction::Write, fileName, errno);
             return true;
         }
         return device.write(bytes.data(), bytes.size()) == bytes.size();

@@ -90,13 +90,14 @@ TIniFile::TIniFile(const QString& fileName) : FFileName(fileName)
         bool tooLarge = false;
         data = ZLT_Files::ReadFileHead(fileName, MaxSize, &tooLarge);
         if (tooLarge)
-            FReadError = QStringLiteral("Cannot read file '%1': it is larger than %2 bytes")
-                             .arg(fileName)
-                             .arg(MaxSize);
+            FReadError = {QStringLiteral("Cannot read file '%1': it is larger than %2 bytes").arg(fileName).arg(MaxSize),
+                          QStringLiteral("Die Datei '%1' kann nicht gelesen werden: Sie ist größer als %2 Bytes")
+                              .arg(fileName)
+                              .arg(MaxSize)};
     } catch (const EZLT_Error& e) {
-        FReadError = e.Message();
+        FReadError = {e.Text(0), e.Text(1)};
     }
-    if (!FReadError.isEmpty())
+    if (!FReadError[0].isEmpty())
         return;
     if (data.startsWith("\xEF\xBB\xBF")) {
         FByteOrderMark = true;
@@ -229,8 +230,8 @@ void TIniFile::UpdateFile() const
 {
     QSaveFile file(FFileName);
     if (!file.open(QIODevice::WriteOnly))
-        throw EZLT_File(QStringLiteral("Cannot create file '%1': %2").arg(FFileName, file.errorString()));
+        throw EZLT_File(EZLT_File::TAction::Create, FFileName, file.errorString());
     const QByteArray data = Text();
     if (file.write(data) != data.size() || !file.commit())
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(FFileName, file.errorString()));
+        throw EZLT_File(EZLT_File::TAction::Write, FFileName, file.errorString());
 }
