@@ -8,6 +8,7 @@
 #include "IldaCommands.h"
 #include "IniFile.h"
 #include "Overwrite.h"
+#include "QtTranslations.h"
 #include "RecentFiles.h"
 #include "Settings.h"
 #include "SettingsLocation.h"
@@ -332,6 +333,7 @@ void TMainForm::FormCreate()
     FileImportPicDir1->setEnabled(true);
     Language = 0;
     LoadIniSettings();
+    QtTranslations::Apply(IsGerman());
     ApplyLanguage();
     Preview->ApplyLanguage();
 }
@@ -774,18 +776,19 @@ void TMainForm::LoadIniSettings()
     const TIniFile ini(IniFileName());
     // A file that exists but cannot be read keeps the defaults for this run
     // and is left as it is at the end, so its other sections survive.
-    FIniReadError = ini.ReadError();
+    FIniReadError = {ini.ReadError(0), ini.ReadError(1)};
     Language = ini.ReadInteger(IniSection, QStringLiteral("Language"), 0);
     PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
     Preview->LoadSettings(ini);
     RecentFiles->Load(ini);
+    TFileDialog::LoadSettings(ini);
 }
 
 void TMainForm::SaveIniSettings()
 {
-    if (!FIniReadError.isEmpty()) {
+    if (!FIniReadError[0].isEmpty()) {
         Dialogs::ShowMessage(this, QStringLiteral("Trevasc"),
-                             Tr(MessageTexts[SettingsUnreadableText]).arg(FIniReadError));
+                             Tr(MessageTexts[SettingsUnreadableText]).arg(FIniReadError[size_t(TextColumn())]));
         return;
     }
     const QString fileName = IniFileName();
@@ -795,6 +798,7 @@ void TMainForm::SaveIniSettings()
     ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
     Preview->SaveSettings(ini); // its own section, after this one
     RecentFiles->Save(ini);
+    TFileDialog::SaveSettings(ini);
     ini.UpdateFile();
 }
 
@@ -808,6 +812,7 @@ void TMainForm::EditSettingsAction1Execute()
         return;
     PalettePath = SettingsBox->EditPalPath->text();
     Language = SettingsBox->ComboBoxLanguage->currentIndex();
+    QtTranslations::Apply(IsGerman());
     ApplyLanguage();
     Preview->ApplyLanguage();
     if (OverwriteBox)
