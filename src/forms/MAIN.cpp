@@ -779,6 +779,7 @@ void TMainForm::LoadIniSettings()
     PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
     Preview->LoadSettings(ini);
     RecentFiles->Load(ini);
+    IldaCommands::LoadSettings(ini);
 }
 
 void TMainForm::SaveIniSettings()
@@ -795,6 +796,7 @@ void TMainForm::SaveIniSettings()
     ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
     Preview->SaveSettings(ini); // its own section, after this one
     RecentFiles->Save(ini);
+    IldaCommands::SaveSettings(ini);
     ini.UpdateFile();
 }
 
