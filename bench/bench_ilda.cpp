@@ -135,15 +135,16 @@ int main()
         double Write = 1e300, Plain = 1e300;
     };
     const auto timeWrites = [&](ZLT_Ilda::TFormat format, ZLT_Ilda::TPaletteSection section) {
-        const QByteArray bytes = ZLT_Ilda::WriteBytes(read.Frames, 0, read.Frames.Count(), palette, format, section);
+        const QByteArray bytes =
+            ZLT_Ilda::WriteBytes(read.Frames, 0, read.Frames.Count(), palette, format, section);
         TWriteTimes times;
         for (int round = 0; round < Rounds; ++round) {
             QFile::remove(savedFile);
             QFile::remove(plainFile);
             ::sync();
             times.Write = std::min(times.Write, Milliseconds([&] {
-                                       ZLT_Ilda::WriteFile(savedFile, read.Frames, 0, read.Frames.Count(), palette,
-                                                           format, section, progress);
+                                       ZLT_Ilda::WriteFile(savedFile, read.Frames, 0, read.Frames.Count(),
+                                                           palette, format, section, progress);
                                    }));
             ::sync();
             times.Plain = std::min(times.Plain, Milliseconds([&] { PlainWriteAndSync(plainFile, bytes); }));

@@ -73,9 +73,10 @@ struct TTarget
                 NearestBlack = uint8_t(i);
             }
             const int written = Nearest(Colour(i), StandardColour);
-            Standard[size_t(i)] = uint8_t(Colour(written) == StandardColour(written)
-                                              ? written
-                                              : Nearest(StandardColour(written), [&](int k) { return Colour(k); }));
+            Standard[size_t(i)] =
+                uint8_t(Colour(written) == StandardColour(written)
+                            ? written
+                            : Nearest(StandardColour(written), [&](int k) { return Colour(k); }));
             Lowest[size_t(i)] = uint8_t(i);
             for (int k = 0; k < i; ++k) {
                 const TZLT_PalEntry& f = pal.GetEntry(k);
@@ -140,8 +141,8 @@ NO_COVERAGE void CheckRoundTrip(const TZLT_FrameList& frames, size_t points, con
     const bool standard = indexed && section == TPaletteSection::Standard;
     const bool flat = format == TFormat::Indexed2D || format == TFormat::TrueColor2D;
     const size_t recordSize = (indexed ? 8 : 10) - (flat ? 2 : 0);
-    FUZZ_CHECK(size_t(bytes.size()) == (indexed && !standard ? 32 + 192 : 0) + 32 * size_t(frames.Count() + 1) +
-                                           recordSize * points);
+    FUZZ_CHECK(size_t(bytes.size()) ==
+               (indexed && !standard ? 32 + 192 : 0) + 32 * size_t(frames.Count() + 1) + recordSize * points);
     const TReadResult back = ReadBytes(bytes, target.Pal, name);
     FUZZ_CHECK(back.Warning.isEmpty());
     FUZZ_CHECK(back.Frames.Count() == frames.Count());
@@ -156,7 +157,8 @@ NO_COVERAGE void CheckRoundTrip(const TZLT_FrameList& frames, size_t points, con
                                   : indexed ? p.ColorIndex()
                                   : blanked ? target.NearestBlack
                                             : target.Lowest[p.ColorIndex()];
-            FUZZ_CHECK(b[i] == TZLT_Point(p.X(), p.Y(), flat ? 0 : p.Z(), uint8_t(index | (blanked ? 0x40 : 0)), 0));
+            FUZZ_CHECK(b[i] ==
+                       TZLT_Point(p.X(), p.Y(), flat ? 0 : p.Z(), uint8_t(index | (blanked ? 0x40 : 0)), 0));
         }
     }
 }
@@ -179,7 +181,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     FUZZ_CHECK(size >= 4 && std::memcmp(data, "ILDA", 4) == 0);
     const size_t points = CheckRead(read, size, name);
-    for (const TFormat format : {TFormat::Indexed3D, TFormat::Indexed2D, TFormat::TrueColor3D, TFormat::TrueColor2D})
+    for (const TFormat format :
+         {TFormat::Indexed3D, TFormat::Indexed2D, TFormat::TrueColor3D, TFormat::TrueColor2D})
         CheckRoundTrip(read.Frames, points, target, format, TPaletteSection::Included, name);
     for (const TFormat format : {TFormat::Indexed3D, TFormat::Indexed2D})
         CheckRoundTrip(read.Frames, points, target, format, TPaletteSection::Standard, name);

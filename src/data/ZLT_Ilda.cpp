@@ -698,8 +698,8 @@ QByteArray WriteBytes(const TZLT_FrameList& frames, int first, int count, const 
         Plan(frames, first, count, format, section, [](const QString& text) { return EZLT_Error(text); });
     QByteArray bytes(plan.Bytes, Qt::Uninitialized);
     Encode(
-        frames, first, count, palette, format, section, plan, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size(),
-        [](qint64) {}, TProgress(progress, 0, plan.Bytes));
+        frames, first, count, palette, format, section, plan, reinterpret_cast<uint8_t*>(bytes.data()),
+        bytes.size(), [](qint64) {}, TProgress(progress, 0, plan.Bytes));
     return bytes;
 }
 

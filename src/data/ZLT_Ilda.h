@@ -76,11 +76,11 @@ TReadResult ReadBytes(QByteArrayView data, const TZLT_Pal& palette, const QStrin
 TReadResult ReadFile(const QString& fileName, const TZLT_Pal& palette, const TProgressFn& progress = {});
 
 // Writes the used frames among frames[first .. first+count-1], in order, one
-// section each, in the colours of palette (see TPaletteSection for the
-// indexed formats); a frame's section is named by
-// its place in frames (its slot in a catalog) in five digits, "00042". A
-// range outside frames raises EZLT_Index; a frame of more than 65535 points,
-// or more than 65535 used frames, raises EZLT_Error.
+// section each, in format and the colours of palette (see TPaletteSection
+// for the indexed formats); a frame's section is named by its place in
+// frames (its slot in a catalog) in five digits, "00042". A range outside
+// frames raises EZLT_Index; a frame of more than 65535 points, or more than
+// 65535 used frames, raises EZLT_Error.
 QByteArray WriteBytes(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& palette,
                       TFormat format, TPaletteSection section = TPaletteSection::Included,
                       const TProgressFn& progress = {});

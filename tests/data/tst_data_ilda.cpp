@@ -501,9 +501,10 @@ void TestIlda::writtenLayout_data()
         << header(2, "Palette", 64, 0, 0) + "<palette>" + header(0, "00001", 2, 0, 1) + "0001fffd0003 00 01" +
                "fffe00000000 c0 04" + header(0, "", 0, 1, 1);
     QTest::newRow("indexed 2D") << TFormat::Indexed2D << included << 0 << 4
-                                << header(2, "Palette", 64, 0, 0) + "<palette>" + header(1, "00001", 2, 0, 2) +
-                                       "0001fffd 00 01" + "fffe0000 c0 04" + header(1, "00003", 1, 1, 2) +
-                                       "0100ffff 80 05" + header(1, "", 0, 2, 2);
+                                << header(2, "Palette", 64, 0, 0) + "<palette>" +
+                                       header(1, "00001", 2, 0, 2) + "0001fffd 00 01" + "fffe0000 c0 04" +
+                                       header(1, "00003", 1, 1, 2) + "0100ffff 80 05" +
+                                       header(1, "", 0, 2, 2);
     // Red, green and cyan are the standard's 0, 24 and 31.
     QTest::newRow("indexed 2D, standard colours")
         << TFormat::Indexed2D << standard << 0 << 4
@@ -609,8 +610,9 @@ void TestIlda::standardColours()
     QCOMPARE(best, status & 63);
     // A reader shows exactly the standard's colour at that index.
     const int shown = int(StandardColour(status & 63));
-    const TReadResult back = Read(WriteBytes(frames, 0, 1, pal, TFormat::Indexed2D, TPaletteSection::Standard),
-                                  Probe(5, {shown >> 16, (shown >> 8) & 255, shown & 255}));
+    const TReadResult back =
+        Read(WriteBytes(frames, 0, 1, pal, TFormat::Indexed2D, TPaletteSection::Standard),
+             Probe(5, {shown >> 16, (shown >> 8) & 255, shown & 255}));
     QCOMPARE(Statuses(back.Frames), (QList<int>{5 | (status & 64), 5 | 64}));
 }
 
@@ -666,7 +668,8 @@ void TestIlda::roundTrips()
         return e.Red * 65536 + e.Green * 256 + e.Blue;
     };
     const auto distance = [](int a, int b) {
-        const int dr = (a >> 16) - (b >> 16), dg = ((a >> 8) & 255) - ((b >> 8) & 255), db = (a & 255) - (b & 255);
+        const int dr = (a >> 16) - (b >> 16), dg = ((a >> 8) & 255) - ((b >> 8) & 255),
+                  db = (a & 255) - (b & 255);
         return dr * dr + dg * dg + db * db;
     };
     // The palette's index nearest to a colour, the lowest on a tie.
@@ -778,8 +781,8 @@ void TestIlda::progressAndCancel()
             WriteBytes(frames, 0, frames.Count(), TZLT_Pal(), TFormat::TrueColor3D, TPaletteSection::Included,
                        progress);
         else
-            WriteFile(name, frames, 0, frames.Count(), TZLT_Pal(), TFormat::TrueColor3D, TPaletteSection::Included,
-                      progress);
+            WriteFile(name, frames, 0, frames.Count(), TZLT_Pal(), TFormat::TrueColor3D,
+                      TPaletteSection::Included, progress);
     };
 
     int calls = 0;

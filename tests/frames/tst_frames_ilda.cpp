@@ -256,9 +256,9 @@ void TestFramesIlda::exportWritesTheChosenFormat()
 
 void TestFramesIlda::exportOffersTheKindLastChosen_data()
 {
-    QTest::addColumn<int>("chosen");    // in the first export; -1: cancelled
-    QTest::addColumn<bool>("german");   // the program's language
-    QTest::addColumn<int>("offered");   // first in the next one
+    QTest::addColumn<int>("chosen");  // in the first export; -1: cancelled
+    QTest::addColumn<bool>("german"); // the program's language
+    QTest::addColumn<int>("offered"); // first in the next one
     QTest::newRow("first run") << -1 << false << 0;
     QTest::newRow("indexed 2D with palette") << 3 << false << 3;
     QTest::newRow("standard colours, in German") << 4 << true << 4;
@@ -303,16 +303,17 @@ void TestFramesIlda::kindIsKeptInTheSettings_data()
     QTest::addColumn<int>("chosen");        // there; -1: no export
     QTest::addColumn<QByteArray>("after");  // the settings file's [Ilda] section at the end
     // The settings in effect, so loading them changes nothing else.
-    const QByteArray app = "[Application]\nLanguage=0\nPathToPalettes=" + MainForm->PalettePath.toUtf8() + "\n";
+    const QByteArray app =
+        "[Application]\nLanguage=0\nPathToPalettes=" + MainForm->PalettePath.toUtf8() + "\n";
     QTest::newRow("no file, nothing chosen") << QByteArray() << 0 << -1 << QByteArray();
     QTest::newRow("no file, standard colours chosen")
         << QByteArray() << 0 << 4 << QByteArray("[Ilda]\nExportFormat=Indexed2DStandard\n");
-    QTest::newRow("kept, any case") << app + "[Ilda]\nExportFormat=truecolor2d\n" << 1 << -1
-                                    << QByteArray("[Ilda]\nExportFormat=TrueColor2D\n");
-    QTest::newRow("back to the first") << app + "[Ilda]\nExportFormat=Indexed3D\n" << 2 << 0
-                                       << QByteArray("[Ilda]\nExportFormat=TrueColor3D\n");
-    QTest::newRow("unknown name: the first") << app + "[Ilda]\nExportFormat=Format9\n" << 0 << -1
-                                             << QByteArray("[Ilda]\nExportFormat=TrueColor3D\n");
+    QTest::newRow("kept, any case") << app + "[Ilda]\nExportFormat=truecolor2d\n"
+                                    << 1 << -1 << QByteArray("[Ilda]\nExportFormat=TrueColor2D\n");
+    QTest::newRow("back to the first") << app + "[Ilda]\nExportFormat=Indexed3D\n"
+                                       << 2 << 0 << QByteArray("[Ilda]\nExportFormat=TrueColor3D\n");
+    QTest::newRow("unknown name: the first") << app + "[Ilda]\nExportFormat=Format9\n"
+                                             << 0 << -1 << QByteArray("[Ilda]\nExportFormat=TrueColor3D\n");
     QTest::newRow("section missing") << app << 0 << 3 << QByteArray("[Ilda]\nExportFormat=Indexed2D\n");
 }
 
