@@ -826,6 +826,7 @@ void TMainForm::LoadIniSettings()
     Preview->LoadSettings(ini);
     Laser->LoadSettings(ini);
     RecentFiles->Load(ini);
+    IldaCommands::LoadSettings(ini);
 }
 
 void TMainForm::SaveIniSettings()
@@ -839,10 +840,13 @@ void TMainForm::SaveIniSettings()
     SettingsLocation::CreateFolderFor(fileName);
     TIniFile ini(fileName);
     ini.WriteInteger(IniSection, QStringLiteral("Language"), Language);
-    ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
+    // A path the file's encoding cannot hold keeps the one stored before.
+    if (ini.CanHold(PalettePath))
+        ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
     Preview->SaveSettings(ini); // its own section, after this one
     Laser->SaveSettings(ini);
     RecentFiles->Save(ini);
+    IldaCommands::SaveSettings(ini);
     ini.UpdateFile();
 }
 
