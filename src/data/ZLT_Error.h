@@ -53,7 +53,8 @@ public:
         Read,
         Create,
         Write,
-        WriteFolder
+        WriteFolder,
+        CreateFolder
     };
     using EZLT_Error::EZLT_Error; // a message of its own, without a system reason
     EZLT_File(TAction action, const QString& fileName, int reason);

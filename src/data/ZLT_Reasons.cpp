@@ -63,12 +63,13 @@ const TReason* Find(int reason)
 }
 
 // What a failed action says before its reason: English, German.
-constexpr std::array<std::array<const char16_t*, 2>, 5> ActionTexts{{
+constexpr std::array<std::array<const char16_t*, 2>, 6> ActionTexts{{
     {u"Cannot open file '%1': %2", u"Die Datei '%1' kann nicht geöffnet werden: %2"},
     {u"Cannot read file '%1': %2", u"Die Datei '%1' kann nicht gelesen werden: %2"},
     {u"Cannot create file '%1': %2", u"Die Datei '%1' kann nicht angelegt werden: %2"},
     {u"Cannot write file '%1': %2", u"Die Datei '%1' kann nicht geschrieben werden: %2"},
     {u"Cannot write folder '%1': %2", u"Der Ordner '%1' kann nicht geschrieben werden: %2"},
+    {u"Cannot create folder '%1': %2", u"Der Ordner '%1' kann nicht angelegt werden: %2"},
 }};
 
 } // namespace
