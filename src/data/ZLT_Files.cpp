@@ -1,6 +1,6 @@
 #include "ZLT_Files.h"
 
-#include "FileNames.h"
+#include "ZLT_FileNames.h"
 #include "ZLT_Error.h"
 
 #include <QFile>
@@ -38,7 +38,7 @@ SyncFunction SetSyncFunction(SyncFunction sync)
 
 bool FileExists(const QString& fileName)
 {
-    return FileNames::IsFile(fileName);
+    return ZLT_FileNames::IsFile(fileName);
 }
 
 namespace {
@@ -83,7 +83,7 @@ private:
 // limit bytes (all of it for a negative limit).
 QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut, const ProgressFunction& progress = {})
 {
-    const QByteArray path = FileNames::Encode(fileName);
+    const QByteArray path = ZLT_FileNames::Encode(fileName);
     const TFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.Get() < 0)
         Fail("open", fileName, errno);
@@ -141,7 +141,7 @@ bool IsMissingOrFolder(const QString& fileName)
     struct stat info
     {
     };
-    return ::stat(FileNames::Encode(fileName).constData(), &info) != 0 || S_ISDIR(info.st_mode);
+    return ::stat(ZLT_FileNames::Encode(fileName).constData(), &info) != 0 || S_ISDIR(info.st_mode);
 }
 
 } // namespace
@@ -206,7 +206,7 @@ void ReplaceFile(const QString& fileName, QByteArrayView bytes)
     // be. No stat first: a bulk export calls this for every file, and a
     // folder in the target's place makes the rename fail with EISDIR.
     static std::atomic<unsigned> counter{0};
-    const QByteArray target = FileNames::Encode(fileName);
+    const QByteArray target = ZLT_FileNames::Encode(fileName);
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray prefix = target.left(slash + 1) + '.' + target.mid(slash + 1) + ".tmp-" +
                               QByteArray::number(qint64(::getpid())) + '-';
@@ -233,7 +233,7 @@ void ReplaceFile(const QString& fileName, QByteArrayView bytes)
 
 void SyncFolder(const QString& folder)
 {
-    const TFd fd(::open(FileNames::Encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const TFd fd(::open(ZLT_FileNames::Encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Get() < 0)
         Fail("open", folder, errno);
     if (!CurrentSync(fd.Get()))
@@ -268,7 +268,7 @@ void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODe
 {
     // Through the name's own bytes: Qt's file classes would lose a name
     // that is not UTF-8.
-    const QByteArray target = LinkTarget(FileNames::Encode(fileName));
+    const QByteArray target = LinkTarget(ZLT_FileNames::Encode(fileName));
     struct stat info
     {
     };

@@ -3,7 +3,7 @@
 // file of that name.
 
 #include "DataTestSupport.h"
-#include "FileNames.h"
+#include "ZLT_FileNames.h"
 #include "ZLT_Files.h"
 #include "ZLT_Ilda.h"
 #include "ZLT_Palette.h"
@@ -68,17 +68,14 @@ void TestFileNames::bytesComeBack()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, foreign);
-    const QString name = FileNames::Decode(bytes);
-    QCOMPARE(FileNames::Encode(name), bytes);
-    QCOMPARE(FileNames::HasForeignBytes(name), foreign);
+    const QString name = ZLT_FileNames::Decode(bytes);
+    QCOMPARE(ZLT_FileNames::Encode(name), bytes);
+    QCOMPARE(ZLT_FileNames::HasForeignBytes(name), foreign);
     if (!foreign)
         QCOMPARE(name.toUtf8(), bytes); // plain text
     // Through a URL, as the settings file and drops carry it.
     const QByteArray path = bytes.startsWith('/') ? bytes : '/' + bytes;
-    QCOMPARE(FileNames::Encode(FileNames::FromUrl(FileNames::ToUrl(FileNames::Decode(path)))), path);
-    // And as a program argument.
-    const char* argv[] = {"trevasc", bytes.constData()};
-    QCOMPARE(FileNames::Encode(FileNames::Arguments(2, argv).value(1)), bytes);
+    QCOMPARE(ZLT_FileNames::Encode(ZLT_FileNames::FromUrl(ZLT_FileNames::ToUrl(ZLT_FileNames::Decode(path)))), path);
 }
 
 void TestFileNames::framesReachTheFile_data()
@@ -95,7 +92,7 @@ void TestFileNames::framesReachTheFile()
     QTemporaryDir dir;
     const QByteArray folder = QFile::encodeName(dir.path()) + '/';
     // A file of the UTF-8 look-alike beside it must stay untouched.
-    const QByteArray alike = folder + QFile::encodeName(FileNames::Decode(name)) + ".cat";
+    const QByteArray alike = folder + QFile::encodeName(ZLT_FileNames::Decode(name)) + ".cat";
     if (alike != folder + name + ".cat")
         QCOMPARE(::close(::open(alike.constData(), O_WRONLY | O_CREAT, 0600)), 0);
 
@@ -107,10 +104,10 @@ void TestFileNames::framesReachTheFile()
         return frame;
     }());
     const TZLT_Frame& frame = cat.Frames.GetFrame(3);
-    const QString catalog = FileNames::Decode(folder + name + ".cat");
-    const QString picture = FileNames::Decode(folder + name + ".pic");
-    const QString exported = FileNames::Decode(folder + name + "-export.pic");
-    const QString ilda = FileNames::Decode(folder + name + ".ild");
+    const QString catalog = ZLT_FileNames::Decode(folder + name + ".cat");
+    const QString picture = ZLT_FileNames::Decode(folder + name + ".pic");
+    const QString exported = ZLT_FileNames::Decode(folder + name + "-export.pic");
+    const QString ilda = ZLT_FileNames::Decode(folder + name + ".ild");
 
     QVERIFY(!ZLT_Files::FileExists(catalog));
     cat.SaveToFile(catalog);
@@ -118,7 +115,7 @@ void TestFileNames::framesReachTheFile()
     cat.SaveToFile(catalog); // replacing it
     frame.SaveToPicFile(picture);
     frame.ExportToPicFile(exported);
-    ZLT_Files::SyncFolder(FileNames::Decode(folder.chopped(1)));
+    ZLT_Files::SyncFolder(ZLT_FileNames::Decode(folder.chopped(1)));
     ZLT_Files::WriteFileAtomically(catalog + QStringLiteral(".copy"), ZLT_Files::ReadWholeFile(catalog));
     TZLT_FrameList frames;
     frames.Add(frame.Clone());
@@ -139,7 +136,7 @@ void TestFileNames::framesReachTheFile()
     if (alike != folder + name + ".cat")
         QCOMPARE(FileBytes(alike), QByteArray());
     // No temporary file left behind.
-    QCOMPARE(FileNames::FilesIn(FileNames::Decode(folder)).size(), alike != folder + name + ".cat" ? 6 : 5);
+    QCOMPARE(ZLT_FileNames::FilesIn(ZLT_FileNames::Decode(folder)).size(), alike != folder + name + ".cat" ? 6 : 5);
 }
 
 void TestFileNames::folderListing()
@@ -154,18 +151,18 @@ void TestFileNames::folderListing()
     QCOMPARE(::symlink("plain.pic", (folder + "/link\xE4.pic").constData()), 0);
     QCOMPARE(::symlink("sub\xE4.pic", (folder + "/linked folder").constData()), 0);
 
-    QVERIFY(FileNames::IsDirectory(FileNames::Decode(folder)));
-    QStringList listed = FileNames::FilesIn(FileNames::Decode(folder));
+    QVERIFY(ZLT_FileNames::IsDirectory(ZLT_FileNames::Decode(folder)));
+    QStringList listed = ZLT_FileNames::FilesIn(ZLT_FileNames::Decode(folder));
     QList<QByteArray> bytes;
     for (const QString& name : listed)
-        bytes << FileNames::Encode(name);
+        bytes << ZLT_FileNames::Encode(name);
     std::sort(bytes.begin(), bytes.end());
     QList<QByteArray> expected = names;
     expected << "link\xE4.pic";
     std::sort(expected.begin(), expected.end());
     QCOMPARE(bytes, expected);
-    QCOMPARE(FileNames::Canonical(FileNames::Decode(folder + "/link\xE4.pic")),
-             FileNames::Decode(QFile::encodeName(QDir(dir.path()).canonicalPath()) + "/\xE4/plain.pic"));
+    QCOMPARE(ZLT_FileNames::Canonical(ZLT_FileNames::Decode(folder + "/link\xE4.pic")),
+             ZLT_FileNames::Decode(QFile::encodeName(QDir(dir.path()).canonicalPath()) + "/\xE4/plain.pic"));
 }
 
 QTEST_GUILESS_MAIN(TestFileNames)

@@ -1,4 +1,4 @@
-#include "FileNames.h"
+#include "ZLT_FileNames.h"
 
 #include <QStringDecoder>
 
@@ -9,7 +9,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace FileNames {
+namespace ZLT_FileNames {
 
 namespace {
 
@@ -129,14 +129,6 @@ QString FromUrl(QByteArrayView url)
     return Decode(QByteArray::fromPercentEncoding(path));
 }
 
-QStringList Arguments(int argc, const char* const* argv)
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << Decode(QByteArrayView(argv[i]));
-    return arguments;
-}
-
 namespace {
 bool Stat(const QString& name, struct stat* info)
 {
@@ -199,4 +191,4 @@ QStringList FilesIn(const QString& folder)
     return names;
 }
 
-} // namespace FileNames
+} // namespace ZLT_FileNames

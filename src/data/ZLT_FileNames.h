@@ -12,7 +12,7 @@
 // its bytes unchanged: valid UTF-8 as the letters it spells, every other
 // byte as a lone surrogate U+DC80 to U+DCFF (as Python does), and reaches
 // such names only through these functions.
-namespace FileNames {
+namespace ZLT_FileNames {
 
 // The name's bytes as text; Encode(Decode(bytes)) == bytes for any bytes.
 QString Decode(QByteArrayView bytes);
@@ -27,9 +27,6 @@ bool HasForeignBytes(const QString& name);
 QByteArray ToUrl(const QString& name);
 QString FromUrl(QByteArrayView url);
 
-// The program's arguments as the system passed them.
-QStringList Arguments(int argc, const char* const* argv);
-
 // What the system says of the name (symbolic links followed).
 bool IsDirectory(const QString& name);
 bool IsFile(const QString& name); // exists and is not a directory
@@ -42,4 +39,4 @@ QString Canonical(const QString& name);
 // without directories; empty when the folder cannot be read.
 QStringList FilesIn(const QString& folder);
 
-} // namespace FileNames
+} // namespace ZLT_FileNames
