@@ -1,13 +1,16 @@
 #include "ZLT_FileNames.h"
 
+#include <QDir>
 #include <QStringDecoder>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <memory>
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace ZLT_FileNames {
 
@@ -56,7 +59,8 @@ int SequenceAt(const unsigned char* data, qsizetype size, qsizetype i, char32_t*
 
 QString Decode(QByteArrayView bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8(bytes);
     if (!utf8.hasError())
         return text;
@@ -152,12 +156,25 @@ bool IsFile(const QString& name)
     return Stat(name, &info) && !S_ISDIR(info.st_mode);
 }
 
+QString Absolute(const QString& name)
+{
+    if (name.startsWith(QLatin1Char('/')))
+        return QDir::cleanPath(name);
+    QByteArray folder(4096, Qt::Uninitialized);
+    while (!::getcwd(folder.data(), size_t(folder.size()))) {
+        if (errno != ERANGE)
+            return QDir::cleanPath(QDir::currentPath() + QLatin1Char('/') + name);
+        folder.resize(folder.size() * 2);
+    }
+    return QDir::cleanPath(Decode(QByteArrayView(folder.constData())) + QLatin1Char('/') + name);
+}
+
 QString Canonical(const QString& name)
 {
     if (name.isEmpty())
         return QString();
     const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(Encode(name).constData(), nullptr),
-                                                                &std::free);
+                                                               &std::free);
     return resolved ? Decode(QByteArrayView(resolved.get())) : QString();
 }
 

@@ -31,6 +31,10 @@ QString FromUrl(QByteArrayView url);
 bool IsDirectory(const QString& name);
 bool IsFile(const QString& name); // exists and is not a directory
 
+// The name as an absolute path against the working folder, "." and ".."
+// resolved by its text (QFileInfo's absoluteFilePath loses foreign bytes).
+QString Absolute(const QString& name);
+
 // The path with symbolic links, "." and ".." resolved; empty when the file
 // does not exist.
 QString Canonical(const QString& name);

@@ -1,7 +1,7 @@
 #include "ZLT_Files.h"
 
-#include "ZLT_FileNames.h"
 #include "ZLT_Error.h"
+#include "ZLT_FileNames.h"
 
 #include <QFile>
 

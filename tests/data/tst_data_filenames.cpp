@@ -49,10 +49,14 @@ void TestFileNames::bytesComeBack_data()
     QTest::newRow("ASCII") << QByteArray("/tmp/plain.cat") << false;
     QTest::newRow("UTF-8 umlaut") << QByteArray("/tmp/L\xC3\xA4ser.cat") << false;
     QTest::newRow("UTF-8 beyond the plane") << QByteArray("/tmp/\xF0\x9F\x98\x80.cat") << false;
-    QTest::newRow("byte order mark first") << QByteArray("\xEF\xBB\xBF" "a") << false;
+    QTest::newRow("byte order mark first") << QByteArray("\xEF\xBB\xBF"
+                                                         "a")
+                                           << false;
     QTest::newRow("Latin-1 umlaut") << QByteArray("/tmp/L\xE4ser.cat") << true;
     QTest::newRow("cut sequence") << QByteArray("a\xC3") << true;
-    QTest::newRow("overlong slash") << QByteArray("a\xC0\xAF" "b") << true;
+    QTest::newRow("overlong slash") << QByteArray("a\xC0\xAF"
+                                                  "b")
+                                    << true;
     QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80\xED\xB3\xA4") << true;
     QTest::newRow("beyond Unicode") << QByteArray("\xF4\x90\x80\x80") << true;
     QTest::newRow("every high byte") << [] {
@@ -75,7 +79,8 @@ void TestFileNames::bytesComeBack()
         QCOMPARE(name.toUtf8(), bytes); // plain text
     // Through a URL, as the settings file and drops carry it.
     const QByteArray path = bytes.startsWith('/') ? bytes : '/' + bytes;
-    QCOMPARE(ZLT_FileNames::Encode(ZLT_FileNames::FromUrl(ZLT_FileNames::ToUrl(ZLT_FileNames::Decode(path)))), path);
+    QCOMPARE(ZLT_FileNames::Encode(ZLT_FileNames::FromUrl(ZLT_FileNames::ToUrl(ZLT_FileNames::Decode(path)))),
+             path);
 }
 
 void TestFileNames::framesReachTheFile_data()
@@ -136,7 +141,8 @@ void TestFileNames::framesReachTheFile()
     if (alike != folder + name + ".cat")
         QCOMPARE(FileBytes(alike), QByteArray());
     // No temporary file left behind.
-    QCOMPARE(ZLT_FileNames::FilesIn(ZLT_FileNames::Decode(folder)).size(), alike != folder + name + ".cat" ? 6 : 5);
+    QCOMPARE(ZLT_FileNames::FilesIn(ZLT_FileNames::Decode(folder)).size(),
+             alike != folder + name + ".cat" ? 6 : 5);
 }
 
 void TestFileNames::folderListing()
