@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include <QtEndian>
+
 namespace IdnDatagrams {
 
 namespace {
@@ -59,53 +61,91 @@ uint64_t PassDuration(int count, int pointRate)
     return uint64_t(count - 1) * 1'000'000u / uint64_t(pointRate);
 }
 
+namespace {
+
+// The extent of what a frame lights: the end points of its visible
+// segments. Found without a branch per point, as frames mix lit and dark
+// points in any order: a dark segment's values are moved out of range.
+struct TLitExtent
+{
+    int MinX = 0x7FFFFFFF, MaxX = -0x7FFFFFFF, MinY = 0x7FFFFFFF, MaxY = -0x7FFFFFFF;
+    int Lit = 0;
+
+    inline void Add(const TZLT_Point& from, const TZLT_Point& to)
+    {
+        const int dark = int(to.Status() & TZLT_Point::BlankBit) << 10; // 0x10000 when blanked
+        MinX = std::min(MinX, std::min<int>(from.X(), to.X()) + dark);
+        MaxX = std::max(MaxX, std::max<int>(from.X(), to.X()) - dark);
+        MinY = std::min(MinY, std::min<int>(from.Y(), to.Y()) + dark);
+        MaxY = std::max(MaxY, std::max<int>(from.Y(), to.Y()) - dark);
+        Lit |= dark ^ 0x10000;
+    }
+    bool OneSpot() const { return Lit && MaxX - MinX <= SpotSize && MaxY - MinY <= SpotSize; }
+};
+
+// One sample as the bytes X, Y, R, G, B in memory order, and a spare byte.
+inline uint64_t SampleWord(const TZLT_Point& point, uint32_t rgb)
+{
+    const uint16_t x = uint16_t(point.X());
+    const uint16_t y = uint16_t(~point.Y()); // -1 - Y
+    if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        return uint64_t(uint16_t(x >> 8 | x << 8)) | uint64_t(uint16_t(y >> 8 | y << 8)) << 16 | uint64_t(rgb) << 32;
+    } else {
+        return uint64_t(x) << 48 | uint64_t(y) << 32 | uint64_t(rgb) << 8;
+    }
+}
+
+// The samples of a frame in one pass, with the extent of what it lights.
+QByteArray BuildSamples(const TZLT_Frame& frame, const TZLT_Pal& palette, TLitExtent& extent)
+{
+    // The colour of each status value (bit 7 aside), dark when blanked.
+    std::array<uint32_t, 128> colours;
+    for (int status = 0; status < 128; ++status) {
+        const TZLT_PalEntry& c = palette.ColorOf(uint8_t(status & TZLT_Point::ColorMask));
+        const uint32_t rgb = Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+                                 ? uint32_t(c.Red) | uint32_t(c.Green) << 8 | uint32_t(c.Blue) << 16
+                                 : uint32_t(c.Red) << 16 | uint32_t(c.Green) << 8 | uint32_t(c.Blue);
+        colours[size_t(status)] = status & TZLT_Point::BlankBit ? 0 : rgb;
+    }
+    const TZLT_Frame::Points& points = frame.AllPoints();
+    const size_t count = points.size();
+    QByteArray samples(qsizetype(count) * SampleSize, Qt::Uninitialized);
+    if (count == 0)
+        return samples;
+    char* p = samples.data();
+    uint64_t word = SampleWord(points[0], 0); // the start, moved to dark
+    for (size_t i = 1; i < count; ++i) {
+        // Eight bytes at once; the spare one is the next sample's first.
+        std::memcpy(p, &word, 8);
+        p += SampleSize;
+        const TZLT_Point& point = points[i];
+        extent.Add(points[i - 1], point);
+        word = SampleWord(point, colours[point.Status() & 0x7F]);
+    }
+    std::memcpy(p, &word, SampleSize);
+    return samples;
+}
+
+} // namespace
+
 TDarkReason CheckFrame(const TZLT_Frame* frame, int pointRate)
 {
     if (!frame || !frame->Used())
         return TDarkReason::NoFrame;
     if (PassDuration(frame->Count(), pointRate) > MaxDuration)
         return TDarkReason::TooLong;
+    TLitExtent extent;
     const TZLT_Frame::Points& points = frame->AllPoints();
-    int minX = 32767, maxX = -32768, minY = 32767, maxY = -32768;
-    bool lit = false;
-    for (size_t i = 1; i < points.size(); ++i) {
-        if (points[i].Blanked())
-            continue;
-        lit = true;
-        for (const TZLT_Point& p : {points[i - 1], points[i]}) {
-            minX = std::min<int>(minX, p.X());
-            maxX = std::max<int>(maxX, p.X());
-            minY = std::min<int>(minY, p.Y());
-            maxY = std::max<int>(maxY, p.Y());
-        }
-    }
+    for (size_t i = 1; i < points.size(); ++i)
+        extent.Add(points[i - 1], points[i]);
     // A frame that lights nothing cannot hold the beam anywhere.
-    if (lit && maxX - minX <= SpotSize && maxY - minY <= SpotSize)
-        return TDarkReason::OneSpot;
-    return TDarkReason::None;
+    return extent.OneSpot() ? TDarkReason::OneSpot : TDarkReason::None;
 }
 
 QByteArray FrameSamples(const TZLT_Frame& frame, const TZLT_Pal& palette)
 {
-    const TZLT_Frame::Points& points = frame.AllPoints();
-    QByteArray samples(qsizetype(points.size()) * SampleSize, Qt::Uninitialized);
-    char* p = samples.data();
-    bool first = true;
-    for (const TZLT_Point& point : points) {
-        p = Put16(p, uint16_t(point.X()));
-        p = Put16(p, uint16_t(-1 - int(point.Y())));
-        if (first || point.Blanked()) {
-            p[0] = p[1] = p[2] = 0;
-        } else {
-            const TZLT_PalEntry& colour = palette.ColorOf(point.ColorIndex());
-            p[0] = char(colour.Red);
-            p[1] = char(colour.Green);
-            p[2] = char(colour.Blue);
-        }
-        p += 3;
-        first = false;
-    }
-    return samples;
+    TLitExtent extent;
+    return BuildSamples(frame, palette, extent);
 }
 
 QByteArray DarkSamples()
@@ -115,10 +155,19 @@ QByteArray DarkSamples()
 
 QByteArray StreamSamples(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate, TDarkReason* reason)
 {
-    const TDarkReason why = CheckFrame(frame, pointRate);
+    TDarkReason why = frame && frame->Used() ? TDarkReason::None : TDarkReason::NoFrame;
+    if (why == TDarkReason::None && PassDuration(frame->Count(), pointRate) > MaxDuration)
+        why = TDarkReason::TooLong;
+    QByteArray samples;
+    if (why == TDarkReason::None) {
+        TLitExtent extent;
+        samples = BuildSamples(*frame, palette, extent);
+        if (extent.OneSpot())
+            why = TDarkReason::OneSpot;
+    }
     if (reason)
         *reason = why;
-    return why == TDarkReason::None ? FrameSamples(*frame, palette) : DarkSamples();
+    return why == TDarkReason::None ? samples : DarkSamples();
 }
 
 std::vector<QByteArray> FrameDatagrams(QByteArrayView samples, uint8_t serviceId, int pointRate,
