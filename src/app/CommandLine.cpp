@@ -1,10 +1,16 @@
 #include "CommandLine.h"
 
+#include "ZLT_FileNames.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
+
+#include <cerrno>
+
+#include <unistd.h>
 
 namespace {
 const QString NewInstanceOption = QStringLiteral("new-instance");
@@ -22,6 +28,18 @@ const char* const ToolkitValueOptions[] = {
 };
 const char* const ToolkitFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
+// The working folder's name as its bytes are, whether or not they are UTF-8.
+QString WorkingFolder()
+{
+    QByteArray folder(4096, Qt::Uninitialized);
+    while (!::getcwd(folder.data(), size_t(folder.size()))) {
+        if (errno != ERANGE)
+            return QDir::currentPath();
+        folder.resize(folder.size() * 2);
+    }
+    return ZLT_FileNames::Decode(folder.constData());
+}
+
 TCommandLine Result(const QCommandLineParser& parser)
 {
     TCommandLine result;
@@ -31,9 +49,16 @@ TCommandLine Result(const QCommandLineParser& parser)
         if (argument.isEmpty())
             continue;
         const QUrl url(argument);
-        const QString path =
-            argument.startsWith(QLatin1String("file:")) && url.isLocalFile() ? url.toLocalFile() : argument;
-        result.Files << QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        QString path = argument;
+        if (argument.startsWith(QLatin1String("file:")) && url.isLocalFile()) {
+            // Its bytes as they are, whether or not they are UTF-8.
+            path = url.host().isEmpty() ? ZLT_FileNames::Decode(QByteArray::fromPercentEncoding(
+                                              url.path(QUrl::FullyEncoded).toLatin1()))
+                                        : url.toLocalFile();
+        }
+        if (!path.startsWith(QLatin1Char('/')))
+            path = WorkingFolder() + QLatin1Char('/') + path;
+        result.Files << QDir::cleanPath(path);
     }
     return result;
 }
@@ -81,11 +106,16 @@ bool Parse(const QStringList& arguments, TCommandLine& result, QString& error)
     return true;
 }
 
-TCommandLine Process(const QCoreApplication& application)
+TCommandLine Process(int argc, char* argv[])
 {
+    // From the bytes themselves: the application's own list of arguments
+    // loses names that are not UTF-8.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << ZLT_FileNames::Decode(argv[i]);
     QCommandLineParser parser;
     Describe(parser);
-    parser.process(application);
+    parser.process(arguments);
     return Result(parser);
 }
 
