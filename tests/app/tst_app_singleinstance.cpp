@@ -593,6 +593,13 @@ void TestSingleInstance::handOverWhileEnding()
         QProcess* third = Start({QStringLiteral("x.cat")});
         if (ended) {
             QVERIFY(WaitFor(third, "shown"));
+            // Once this one is gone, one of them takes the name over.
+            FServer.reset();
+            QVERIFY(HandedOver(name, {}));
+            QByteArray seen;
+            for (QDeadlineTimer deadline(60000); !seen.contains("opened 0") && !deadline.hasExpired(); QTest::qWait(10))
+                seen += second->readAllStandardOutput() + third->readAllStandardOutput();
+            QVERIFY(seen.contains("opened 0"));
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(third->state() == QProcess::NotRunning, 60000);
             QCOMPARE(third->exitCode(), 0);
