@@ -116,8 +116,10 @@ void TLaserLink::Attach(QAction* output, QAction* blackout)
     FOutput = output;
     output->setCheckable(true);
     output->setIcon(LaserIcon());
-    // Blackout is never held back, not even behind a job's progress dialog.
+    // Blackout is never held back, not even behind a job's progress dialog,
+    // and Esc works in the preview pane floating in a window of its own too.
     connect(blackout, &QAction::triggered, this, &TLaserLink::Stop);
+    FPreview->addAction(blackout);
     ShowState();
 }
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include <QtEndian>
+
 namespace IdnDatagrams {
 
 namespace {
@@ -59,53 +61,88 @@ uint64_t PassDuration(int count, int pointRate)
     return uint64_t(count - 1) * 1'000'000u / uint64_t(pointRate);
 }
 
+namespace {
+
+// Whether everything a frame lights (the end points of its visible
+// segments) lies within one spot. Stops as soon as the lit extent passes
+// the spot's size, which for a drawing comes after a few points.
+bool OneSpot(const TZLT_Frame::Points& points)
+{
+    int minX = 0x7FFFFFFF, maxX = -0x7FFFFFFF, minY = 0x7FFFFFFF, maxY = -0x7FFFFFFF;
+    bool lit = false;
+    for (size_t i = 1; i < points.size(); ++i) {
+        if (points[i].Blanked())
+            continue;
+        lit = true;
+        const TZLT_Point& from = points[i - 1];
+        const TZLT_Point& to = points[i];
+        minX = std::min({minX, int(from.X()), int(to.X())});
+        maxX = std::max({maxX, int(from.X()), int(to.X())});
+        minY = std::min({minY, int(from.Y()), int(to.Y())});
+        maxY = std::max({maxY, int(from.Y()), int(to.Y())});
+        if (maxX - minX > SpotSize || maxY - minY > SpotSize)
+            return false;
+    }
+    // A frame that lights nothing cannot hold the beam anywhere.
+    return lit;
+}
+
+// One sample as the bytes X, Y, R, G, B in memory order, and a spare byte.
+inline uint64_t SampleWord(const TZLT_Point& point, uint32_t rgb)
+{
+    const uint16_t x = uint16_t(point.X());
+    const uint16_t y = uint16_t(~point.Y()); // -1 - Y
+    if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        return uint64_t(uint16_t(x >> 8 | x << 8)) | uint64_t(uint16_t(y >> 8 | y << 8)) << 16 | uint64_t(rgb) << 32;
+    } else {
+        return uint64_t(x) << 48 | uint64_t(y) << 32 | uint64_t(rgb) << 8;
+    }
+}
+
+// The samples of a frame in one pass, without a branch per point.
+QByteArray BuildSamples(const TZLT_Frame& frame, const TZLT_Pal& palette)
+{
+    // The colour of each status value (bit 7 aside), dark when blanked.
+    std::array<uint32_t, 128> colours;
+    for (int status = 0; status < 128; ++status) {
+        const TZLT_PalEntry& c = palette.ColorOf(uint8_t(status & TZLT_Point::ColorMask));
+        const uint32_t rgb = Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+                                 ? uint32_t(c.Red) | uint32_t(c.Green) << 8 | uint32_t(c.Blue) << 16
+                                 : uint32_t(c.Red) << 16 | uint32_t(c.Green) << 8 | uint32_t(c.Blue);
+        colours[size_t(status)] = status & TZLT_Point::BlankBit ? 0 : rgb;
+    }
+    const TZLT_Frame::Points& points = frame.AllPoints();
+    const size_t count = points.size();
+    QByteArray samples(qsizetype(count) * SampleSize, Qt::Uninitialized);
+    if (count == 0)
+        return samples;
+    char* p = samples.data();
+    uint64_t word = SampleWord(points[0], 0); // the start, moved to dark
+    for (size_t i = 1; i < count; ++i) {
+        // Eight bytes at once; the spare one is the next sample's first.
+        std::memcpy(p, &word, 8);
+        p += SampleSize;
+        const TZLT_Point& point = points[i];
+        word = SampleWord(point, colours[point.Status() & 0x7F]);
+    }
+    std::memcpy(p, &word, SampleSize);
+    return samples;
+}
+
+} // namespace
+
 TDarkReason CheckFrame(const TZLT_Frame* frame, int pointRate)
 {
     if (!frame || !frame->Used())
         return TDarkReason::NoFrame;
     if (PassDuration(frame->Count(), pointRate) > MaxDuration)
         return TDarkReason::TooLong;
-    const TZLT_Frame::Points& points = frame->AllPoints();
-    int minX = 32767, maxX = -32768, minY = 32767, maxY = -32768;
-    bool lit = false;
-    for (size_t i = 1; i < points.size(); ++i) {
-        if (points[i].Blanked())
-            continue;
-        lit = true;
-        for (const TZLT_Point& p : {points[i - 1], points[i]}) {
-            minX = std::min<int>(minX, p.X());
-            maxX = std::max<int>(maxX, p.X());
-            minY = std::min<int>(minY, p.Y());
-            maxY = std::max<int>(maxY, p.Y());
-        }
-    }
-    // A frame that lights nothing cannot hold the beam anywhere.
-    if (lit && maxX - minX <= SpotSize && maxY - minY <= SpotSize)
-        return TDarkReason::OneSpot;
-    return TDarkReason::None;
+    return OneSpot(frame->AllPoints()) ? TDarkReason::OneSpot : TDarkReason::None;
 }
 
 QByteArray FrameSamples(const TZLT_Frame& frame, const TZLT_Pal& palette)
 {
-    const TZLT_Frame::Points& points = frame.AllPoints();
-    QByteArray samples(qsizetype(points.size()) * SampleSize, Qt::Uninitialized);
-    char* p = samples.data();
-    bool first = true;
-    for (const TZLT_Point& point : points) {
-        p = Put16(p, uint16_t(point.X()));
-        p = Put16(p, uint16_t(-1 - int(point.Y())));
-        if (first || point.Blanked()) {
-            p[0] = p[1] = p[2] = 0;
-        } else {
-            const TZLT_PalEntry& colour = palette.ColorOf(point.ColorIndex());
-            p[0] = char(colour.Red);
-            p[1] = char(colour.Green);
-            p[2] = char(colour.Blue);
-        }
-        p += 3;
-        first = false;
-    }
-    return samples;
+    return BuildSamples(frame, palette);
 }
 
 QByteArray DarkSamples()
@@ -118,7 +155,7 @@ QByteArray StreamSamples(const TZLT_Frame* frame, const TZLT_Pal& palette, int p
     const TDarkReason why = CheckFrame(frame, pointRate);
     if (reason)
         *reason = why;
-    return why == TDarkReason::None ? FrameSamples(*frame, palette) : DarkSamples();
+    return why == TDarkReason::None ? BuildSamples(*frame, palette) : DarkSamples();
 }
 
 std::vector<QByteArray> FrameDatagrams(QByteArrayView samples, uint8_t serviceId, int pointRate,

@@ -75,6 +75,7 @@ private slots:
     void escapeIsBlackout();
     void noAddressAsksForOne();
     void settingsAndSearch();
+    void streamGoesOnBehindDialogs();
     void exitCloses();
     void settingsKeptOutputNot();
 };
@@ -315,6 +316,27 @@ void TestLaserWindow::settingsAndSearch()
     MainForm->Preview->show();
     child->SelectSlots(0, 0);
     QVERIFY(MainForm->Preview->Facts().endsWith(QStringLiteral(", 0.2 ms at 45 kpps")));
+}
+
+// A modal dialog runs an event loop of its own: the timers of the stream
+// keep firing, so the projector keeps getting the frame.
+void TestLaserWindow::streamGoesOnBehindDialogs()
+{
+    TReceiver receiver;
+    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(receiver.WaitFor(1));
+    size_t during = 0;
+    WhenModal([&receiver, &during](QWidget* dialog) {
+        const size_t before = receiver.Datagrams.size();
+        QTest::qWait(1000); // runs the dialog's loop
+        receiver.Read();
+        during = receiver.Datagrams.size() - before;
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    MainForm->HelpAbout1->trigger();
+    QVERIFY2(during >= 2, qPrintable(QString::number(during)));
+    QVERIFY(Laser()->On());
 }
 
 void TestLaserWindow::exitCloses()
