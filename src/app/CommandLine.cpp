@@ -4,13 +4,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QUrl>
 
-#include <cerrno>
-
-#include <unistd.h>
 
 namespace {
 const QString NewInstanceOption = QStringLiteral("new-instance");
@@ -28,18 +23,6 @@ const char* const ToolkitValueOptions[] = {
 };
 const char* const ToolkitFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
-// The working folder's name as its bytes are, whether or not they are UTF-8.
-QString WorkingFolder()
-{
-    QByteArray folder(4096, Qt::Uninitialized);
-    while (!::getcwd(folder.data(), size_t(folder.size()))) {
-        if (errno != ERANGE)
-            return QDir::currentPath();
-        folder.resize(folder.size() * 2);
-    }
-    return ZLT_FileNames::Decode(folder.constData());
-}
-
 TCommandLine Result(const QCommandLineParser& parser)
 {
     TCommandLine result;
@@ -52,13 +35,11 @@ TCommandLine Result(const QCommandLineParser& parser)
         QString path = argument;
         if (argument.startsWith(QLatin1String("file:")) && url.isLocalFile()) {
             // Its bytes as they are, whether or not they are UTF-8.
-            path = url.host().isEmpty() ? ZLT_FileNames::Decode(QByteArray::fromPercentEncoding(
-                                              url.path(QUrl::FullyEncoded).toLatin1()))
-                                        : url.toLocalFile();
+            path = ZLT_FileNames::FromUrl(ZLT_FileNames::Encode(argument));
+            if (path.isNull())
+                path = url.toLocalFile();
         }
-        if (!path.startsWith(QLatin1Char('/')))
-            path = WorkingFolder() + QLatin1Char('/') + path;
-        result.Files << QDir::cleanPath(path);
+        result.Files << ZLT_FileNames::Absolute(path);
     }
     return result;
 }
