@@ -7,6 +7,7 @@
 #include "Icons.h"
 #include "IldaCommands.h"
 #include "IniFile.h"
+#include "KeepInArea.h"
 #include "LaserLink.h"
 #include "Overwrite.h"
 #include "RecentFiles.h"
@@ -180,6 +181,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     MdiArea->setObjectName(QStringLiteral("MdiArea"));
     MdiArea->setBackground(QApplication::palette().brush(QPalette::Dark));
     setCentralWidget(MdiArea);
+    new TKeepInArea(MdiArea);
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
 
