@@ -10,6 +10,7 @@
 #include "LaserLink.h"
 #include "Overwrite.h"
 #include "RecentFiles.h"
+#include "ZLT_FileNames.h"
 #include "Settings.h"
 #include "SettingsLocation.h"
 #include "ZLT_Files.h"
@@ -671,7 +672,7 @@ bool TMainForm::SaveCatalogAs(TMDIChild* child)
     // A bare name would send Save back here; it is relative to the working folder.
     QString fileName = SaveDialog.FileName;
     if (!HasDirectory(fileName))
-        fileName = QFileInfo(fileName).absoluteFilePath();
+        fileName = ZLT_FileNames::Absolute(fileName);
     child->setWindowTitle(fileName);
     return SaveCatalog(child);
 }
@@ -747,7 +748,7 @@ QString TMainForm::PickExistingFolder(int prompt)
         Dialogs::PickFolder(this, QString::fromUtf16(FolderPrompts[prompt][TextColumn()]));
     if (directory.isEmpty())
         return QString();
-    if (!QFileInfo(directory).isDir()) {
+    if (!ZLT_FileNames::IsDirectory(directory)) {
         Dialogs::ShowMessage(this, QStringLiteral("Trevasc"),
                              directory + QStringLiteral(" does not exists."));
         return QString();
