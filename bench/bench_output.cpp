@@ -3,9 +3,10 @@
 //
 // - frame_65535_*: building the datagrams of a 65,535-point frame from the
 //   catalog's points and sending them (the session's whole path: the check
-//   for one spot, the samples, the fragments, the sends), beside a plain
-//   copy of the same sample bytes plus sending the same datagrams; medians
-//   of 60 rounds each, and their ratio.
+//   for one spot, the samples written into the datagrams, the comparison
+//   with the last frame, the headers, the sends), beside a plain copy of
+//   the same sample bytes into a kept buffer plus sending the same
+//   datagrams; medians of 60 rounds each, and their ratio.
 // - selection_to_datagram_*: from a change of the selected slot in a catalog
 //   window to the frame's first datagram waiting at the receiver, median
 //   and worst of 100 changes (frames of 2,000 points, preview pane closed).
