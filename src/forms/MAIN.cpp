@@ -2,11 +2,13 @@
 
 #include "CHILDWIN.h"
 #include "FileDrop.h"
+#include "FileOpener.h"
 #include "FramePreview.h"
 #include "Guard.h"
 #include "Icons.h"
 #include "IldaCommands.h"
 #include "IniFile.h"
+#include "KeepInArea.h"
 #include "LaserLink.h"
 #include "Overwrite.h"
 #include "RecentFiles.h"
@@ -180,6 +182,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     MdiArea->setObjectName(QStringLiteral("MdiArea"));
     MdiArea->setBackground(QApplication::palette().brush(QPalette::Dark));
     setCentralWidget(MdiArea);
+    new TKeepInArea(MdiArea);
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
 
@@ -888,6 +891,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
         return;
     }
     // Each window is asked in the frame's order; the first refusal stops all.
+    FEnding = true;
     bool mayClose = false;
     RunGuarded([&] {
         for (TMDIChild* child : Children())
@@ -895,7 +899,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
                 return;
         mayClose = true;
     });
-    if (!mayClose) {
+    // Files handed over before the end began are opened, not dropped.
+    if (!mayClose || FileOpener::FilesWaiting()) {
+        FEnding = false;
         event->ignore();
         return;
     }

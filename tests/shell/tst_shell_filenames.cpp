@@ -10,6 +10,7 @@
 #include "ZLT_FileNames.h"
 #include "ZLT_Ilda.h"
 
+#include <QFileDialog>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -32,6 +33,8 @@ private slots:
     void commandsReachTheFile_data();
     void commandsReachTheFile();
     void recentListKeepsTheName();
+    void saveDialogAsksBeforeReplacing_data();
+    void saveDialogAsksBeforeReplacing();
 
 private:
     // The name's bytes inside the folder "\xE4" of the test's folder.
@@ -239,6 +242,64 @@ void TestFileNames::recentListKeepsTheName()
     // Opened again under another spelling of the same file: one entry.
     QCOMPARE(FileOpener::OpenFiles({Name("./L\xE4ser.cat")}), QStringList());
     QCOMPARE(MainForm->RecentFiles->Files(), QStringList{catalog});
+}
+
+void TestFileNames::saveDialogAsksBeforeReplacing_data()
+{
+    QTest::addColumn<QByteArray>("name"); // in the test's folder
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("replace"); // the answer to the question
+    QTest::addColumn<bool>("chosen");  // Execute's result
+
+    const QByteArray inPlain = "plain/L\xE4ser.cat";
+    QTest::newRow("existing, replaced") << inPlain << true << true << true;
+    QTest::newRow("existing, not replaced") << inPlain << true << false << false;
+    QTest::newRow("in a folder not UTF-8") << QByteArray("\xE4/L\xE4ser.cat") << true << true << true;
+    QTest::newRow("new file: no question") << QByteArray("plain/Neu\xE4.cat") << false << false << true;
+}
+
+void TestFileNames::saveDialogAsksBeforeReplacing()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, exists);
+    QFETCH(bool, replace);
+    QFETCH(bool, chosen);
+    const QByteArray plain = QFile::encodeName(FDir.path()) + "/plain";
+    QCOMPARE(::mkdir(plain.constData(), 0700), 0);
+    const QString file = ZLT_FileNames::Decode(QFile::encodeName(FDir.path()) + '/' + name);
+    if (exists)
+        WriteCatalog(file, 5);
+
+    TFileDialog dialog(TFileDialog::Kind::Save);
+    dialog.Filter = QStringLiteral("ZLT Catalog files (*.cat)|*.cat");
+    dialog.DefaultExt = QStringLiteral("cat");
+    dialog.FileName = file;
+    QString question;
+    bool stayedOpen = false;
+    WhenModal([&](QWidget* modal) {
+        auto* files = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(files);
+        QTimer::singleShot(0, qApp, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            question = box->text();
+            box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        static_cast<QDialog*>(files)->accept(); // the Save button
+        stayedOpen = files->isVisible();
+        if (stayedOpen)
+            files->reject();
+    });
+    QCOMPARE(dialog.Execute(MainForm), chosen);
+    QCOMPARE(stayedOpen, exists && !replace);
+    QCOMPARE(question.isEmpty(), !exists);
+    if (exists)
+        QVERIFY2(question.contains(QStringLiteral("already exists")), qPrintable(question));
+    if (chosen)
+        QCOMPARE(ZLT_FileNames::Encode(dialog.FileName), ZLT_FileNames::Encode(file));
+    std::error_code error;
+    std::filesystem::remove_all(plain.toStdString(), error);
 }
 
 QTEST_MAIN(TestFileNames)
