@@ -33,4 +33,7 @@ void SaveSelection(TMDIChild& child);
 // the paste path, with its overwrite-or-insert question.
 void ImportAtSelection(TMDIChild& child);
 
+// The file's frames placed from slot on, as ImportAtSelection places them.
+void ImportFileAt(TMDIChild& child, const QString& fileName, int slot);
+
 } // namespace IldaCommands
