@@ -15,6 +15,7 @@
 #include <QMainWindow>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -41,7 +42,7 @@ enum TextId
     ToggleCaptionText,
     ToggleHintText,
     NoFrameText,
-    FactsText, // %1 slot, %2 points, %3 blanked, %4..%7 min X, max X, min Y, max Y
+    FactsText, // %1 slot, %2 points, %3 blanked, %4..%7 min X, max X, min Y, max Y, %8 ms, %9 kpps
     OnePointText,
     PointsText, // %1
     EmptySlotText,
@@ -59,7 +60,8 @@ constexpr std::array<TTextRow, 15> Texts{{
     {u"Frame preview|Shows the selected frame large and plays frames as an animation",
      u"Frame-Vorschau|Zeigt den markierten Frame groß und spielt Frames als Animation ab"},
     {u"No frame", u"Kein Frame"},
-    {u"Frame %1: %2, %3 blanked, X %4…%5, Y %6…%7", u"Frame %1: %2, %3 dunkel, X %4…%5, Y %6…%7"},
+    {u"Frame %1: %2, %3 blanked, X %4…%5, Y %6…%7, %8 ms at %9 kpps",
+     u"Frame %1: %2, %3 dunkel, X %4…%5, Y %6…%7, %8 ms bei %9 kpps"},
     {u"1 point", u"1 Punkt"},
     {u"%1 points", u"%1 Punkte"},
     {u"Frame %1: empty", u"Frame %1: leer"},
@@ -367,16 +369,30 @@ void TFramePreview::PlayPause()
 // Draws the picture again when anything it shows has changed: the window,
 // the slot, the frame's points, the palette's colours, the size, the
 // blanked-move option or the language.
+int TFramePreview::CurrentSlot() const
+{
+    if (!FWindow)
+        return -1;
+    const int played = Playback.CurrentSlot();
+    return FFollowPlayback && played >= 0 ? played : FWindow->SelStart();
+}
+
+void TFramePreview::SetPointRate(int pointsPerSecond)
+{
+    FPointRate = std::max(pointsPerSecond, 1);
+    ShowFacts();
+}
+
 void TFramePreview::Refresh()
 {
+    emit ShownFrameChanged();
     if (!isVisible())
         return; // drawn when shown
     TShown shown;
     const TZLT_Frame* frame = nullptr;
     if (FWindow) {
         shown.Window = FWindow;
-        const int played = Playback.CurrentSlot();
-        shown.Slot = FFollowPlayback && played >= 0 ? played : FWindow->SelStart();
+        shown.Slot = CurrentSlot();
         frame = &FWindow->Cat.Frames.GetFrame(shown.Slot);
         if (frame->Used()) {
             shown.Frame = frame;
@@ -445,11 +461,14 @@ void TFramePreview::ShowFacts()
             }
             const QString points =
                 frame.Count() == 1 ? Tr(Texts[OnePointText]) : Tr(Texts[PointsText]).arg(frame.Count());
+            // One pass at the projector's point rate.
+            const QString pass = DecimalText((frame.Count() - 1) * 1000.0 / FPointRate, 1);
+            const QString kpps = DecimalText(FPointRate / 1000.0, FPointRate % 1000 == 0 ? 0 : 1);
             // Filled in one pass, so no value is read as a placeholder.
             FFacts = Tr(Texts[FactsText])
                          .arg(QString::number(FShown.Slot), points, QString::number(blanked),
                               QString::number(minX), QString::number(maxX), QString::number(minY),
-                              QString::number(maxY));
+                              QString::number(maxY), pass, kpps);
         }
     }
     FactsLabel->setToolTip(FFacts);
@@ -518,6 +537,33 @@ const QString GeometryKey = QStringLiteral("Geometry");
 const QString ShowBlankedKey = QStringLiteral("ShowBlankedMoves");
 const QString RateKey = QStringLiteral("FramesPerSecond");
 const QString LoopKey = QStringLiteral("Loop");
+
+// A stored floating geometry placed as window managers place a window: on
+// the screen it overlaps most (none: the main window's), no larger than that
+// screen's free area and wholly inside it. A monitor unplugged since, or a
+// hand-edited file, never leaves the pane out of reach or makes it huge.
+QRect OnScreen(QRect rect, const QWidget* mainWindow)
+{
+    QScreen* best = nullptr;
+    qint64 bestArea = 0;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect common = screen->availableGeometry().intersected(rect);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > bestArea) {
+            best = screen;
+            bestArea = area;
+        }
+    }
+    if (!best)
+        best = mainWindow->screen() ? mainWindow->screen() : QGuiApplication::primaryScreen();
+    if (!best)
+        return rect;
+    const QRect free = best->availableGeometry();
+    rect.setSize(rect.size().boundedTo(free.size()));
+    rect.moveLeft(std::clamp(rect.left(), free.left(), free.left() + free.width() - rect.width()));
+    rect.moveTop(std::clamp(rect.top(), free.top(), free.top() + free.height() - rect.height()));
+    return rect;
+}
 } // namespace
 
 void TFramePreview::LoadSettings(const TIniFile& ini)
@@ -542,10 +588,12 @@ void TFramePreview::LoadSettings(const TIniFile& ini)
         const QStringList parts = ini.ReadString(section, GeometryKey, QString()).split(QLatin1Char(','));
         std::array<int, 4> values{};
         bool valid = parts.size() == 4;
+        // Far beyond any desktop, and no overflow in the sums below.
+        constexpr int Far = 1 << 20;
         for (int i = 0; valid && i < 4; ++i)
-            values[size_t(i)] = parts[i].trimmed().toInt(&valid);
+            values[size_t(i)] = std::clamp(parts[i].trimmed().toInt(&valid), -Far, Far);
         if (valid && values[2] > 0 && values[3] > 0)
-            setGeometry(values[0], values[1], values[2], values[3]);
+            setGeometry(OnScreen(QRect(values[0], values[1], values[2], values[3]), FMainWindow));
     }
     setVisible(ini.ReadInteger(section, VisibleKey, 0) != 0);
 }
