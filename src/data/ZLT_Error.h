@@ -56,13 +56,16 @@ public:
         WriteFolder,
         CreateFolder
     };
-    using EZLT_Error::EZLT_Error; // a message of its own, without a system reason
+    // A message of its own; error keeps the system's error number behind
+    // its reason (0 when the reason is not the system's).
+    explicit EZLT_File(const QString& message, int error = 0) : EZLT_Error(message), FReason(error) {}
     EZLT_File(TAction action, const QString& fileName, int reason);
     // The reason as Qt's file classes say it ("Permission denied").
     EZLT_File(TAction action, const QString& fileName, const QString& reasonText);
 
     // The errno value or ZLT_Reasons code; 0 when none is known.
     int Reason() const noexcept { return FReason; }
+    int Errno() const noexcept { return FReason > 0 ? FReason : 0; }
     QString Text(int column) const override;
 
 private:
@@ -90,6 +93,14 @@ public:
 // An ILDA file that holds nothing usable: it does not start with "ILDA",
 // or not one frame could be read from it.
 class EZLT_Ilda_Load : public EZLT_Error
+{
+public:
+    using EZLT_Error::EZLT_Error;
+};
+
+// A file named as a catalog or picture file that holds ILDA data (it starts
+// with "ILDA"): read as one it would give garbage.
+class EZLT_Ilda_Content : public EZLT_Error
 {
 public:
     using EZLT_Error::EZLT_Error;

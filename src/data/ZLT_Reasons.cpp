@@ -124,6 +124,21 @@ EZLT_File::EZLT_File(TAction action, const QString& fileName, const QString& rea
 
 QString EZLT_File::Text(int column) const
 {
+    if (!FHasReason && FReason != 0 && column == 1) {
+        // A message made as "Cannot write file '%1': reason" is said anew.
+        const QString english = ZLT_Reasons::Text(FReason, 0);
+        const QString& message = Message();
+        for (const auto& action : ZLT_Reasons::ActionTexts) {
+            const QString frame = QString::fromUtf16(action[0]);
+            const QString head = frame.left(frame.indexOf(QLatin1String("%1")));
+            const QString tail = QStringLiteral("': ") + english;
+            if (message.startsWith(head) && message.endsWith(tail) &&
+                message.size() >= head.size() + tail.size())
+                return QString::fromUtf16(action[1]).arg(
+                    message.mid(head.size(), message.size() - head.size() - tail.size()),
+                    ZLT_Reasons::Text(FReason, 1));
+        }
+    }
     if (!FHasReason)
         return EZLT_Error::Text(column);
     return QString::fromUtf16(ZLT_Reasons::ActionTexts[size_t(FAction)][column == 1 ? 1 : 0])

@@ -4,7 +4,6 @@
 #include "ZLT_Files.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -237,10 +236,5 @@ QByteArray TIniFile::Text() const
 
 void TIniFile::UpdateFile() const
 {
-    QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EZLT_File(EZLT_File::TAction::Create, FFileName, file.errorString());
-    const QByteArray data = Text();
-    if (file.write(data) != data.size() || !file.commit())
-        throw EZLT_File(EZLT_File::TAction::Write, FFileName, file.errorString());
+    ZLT_Files::WriteFileAtomically(FFileName, QByteArrayView(Text()));
 }
