@@ -39,6 +39,22 @@ std::vector<TSample> LastFrame(TReceiver& receiver)
     return frames.empty() ? std::vector<TSample>{} : Samples(frames.back().Data);
 }
 
+// Runs action and gives the frame it sent.
+template <typename TAction>
+std::vector<TSample> SentBy(TReceiver& receiver, TAction action)
+{
+    const size_t before = receiver.Datagrams.size();
+    action();
+    return receiver.WaitFor(before + 1) ? LastFrame(receiver) : std::vector<TSample>{};
+}
+
+bool Dark(const std::vector<TSample>& samples)
+{
+    return !samples.empty() && std::all_of(samples.begin(), samples.end(), [](const TSample& s) {
+        return (s.R | s.G | s.B) == 0;
+    });
+}
+
 bool IsClose(TReceiver& receiver)
 {
     const size_t n = receiver.Datagrams.size();
@@ -76,7 +92,6 @@ private slots:
     void noAddressAsksForOne();
     void settingsAndSearch();
     void streamGoesOnBehindDialogs();
-    void exitCloses();
     void settingsKeptOutputNot();
 };
 
@@ -137,48 +152,33 @@ void TestLaserWindow::outputFollowsTheShownFrame()
 
     // The selection, with the preview pane closed.
     QVERIFY(MainForm->Preview->isHidden());
-    size_t before = receiver.Datagrams.size();
-    child->SelectSlots(1, 1);
-    QVERIFY(receiver.WaitFor(before + 1));
-    QVERIFY(LastFrame(receiver) == Expected(child->Cat.Frames.GetFrame(1), child->Pal));
+    const auto shown = [child](int slot) { return Expected(child->Cat.Frames.GetFrame(slot), child->Pal); };
+    QVERIFY(SentBy(receiver, [&] { child->SelectSlots(1, 1); }) == shown(1));
 
     // A frame that would hold the beam on one spot goes dark, and says so.
-    before = receiver.Datagrams.size();
-    child->SelectSlots(2, 2);
-    QVERIFY(receiver.WaitFor(before + 1));
-    for (const TSample& s : LastFrame(receiver))
-        QCOMPARE(s.R | s.G | s.B, 0);
+    QVERIFY(Dark(SentBy(receiver, [&] { child->SelectSlots(2, 2); })));
     QCOMPARE(Status(), QStringLiteral("Frame sent dark: it would hold the beam on one spot"));
 
     // A change of the shown slot's points, and an empty slot.
     child->SelectSlots(1, 1);
-    before = receiver.Datagrams.size();
-    child->Cat.Frames.SetFrame(1, Figure(77, 2));
-    child->CatalogChanged();
-    QVERIFY(receiver.WaitFor(before + 1));
-    QVERIFY(LastFrame(receiver) == Expected(child->Cat.Frames.GetFrame(1), child->Pal));
+    const std::vector<TSample> changed = SentBy(receiver, [&] {
+        child->Cat.Frames.SetFrame(1, Figure(77, 2));
+        child->CatalogChanged();
+    });
+    QVERIFY(changed == shown(1));
     QCOMPARE(Status(), QStringLiteral("Laser on: 127.0.0.1:%1, 30 kpps").arg(receiver.Port()));
-    before = receiver.Datagrams.size();
-    child->SelectSlots(9, 9);
-    QVERIFY(receiver.WaitFor(before + 1));
-    for (const TSample& s : LastFrame(receiver))
-        QCOMPARE(s.R | s.G | s.B, 0);
+    QVERIFY(Dark(SentBy(receiver, [&] { child->SelectSlots(9, 9); })));
 
     // Playback: the frame it is at.
     child->SelectSlots(0, 1);
-    before = receiver.Datagrams.size();
-    MainForm->Preview->PositionSlider->setValue(1);
-    QVERIFY(receiver.WaitFor(before + 1));
-    QVERIFY(LastFrame(receiver) == Expected(child->Cat.Frames.GetFrame(1), child->Pal));
+    QVERIFY(SentBy(receiver, [&] { MainForm->Preview->PositionSlider->setValue(1); }) == shown(1));
 
     // No window: dark.
-    before = receiver.Datagrams.size();
-    child->Modified = false;
-    MainForm->FileClose1->trigger();
-    QTRY_VERIFY(MainForm->MDIChildCount() == 0);
-    QVERIFY(receiver.WaitFor(before + 1));
-    for (const TSample& s : LastFrame(receiver))
-        QCOMPARE(s.R | s.G | s.B, 0);
+    QVERIFY(Dark(SentBy(receiver, [&] {
+        child->Modified = false;
+        MainForm->FileClose1->trigger();
+        QTRY_VERIFY(MainForm->MDIChildCount() == 0);
+    })));
 }
 
 void TestLaserWindow::escapeIsBlackout()
@@ -339,17 +339,8 @@ void TestLaserWindow::streamGoesOnBehindDialogs()
     QVERIFY(Laser()->On());
 }
 
-void TestLaserWindow::exitCloses()
-{
-    TReceiver receiver;
-    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
-    MainForm->LaserOutput1->trigger();
-    QVERIFY(receiver.WaitFor(1));
-    MainForm->close();
-    QVERIFY(receiver.WaitFor(3));
-    QVERIFY(IsClose(receiver));
-}
-
+// The end of the program closes the stream; the settings are kept, but not
+// whether output was on.
 void TestLaserWindow::settingsKeptOutputNot()
 {
     TReceiver receiver;
@@ -357,7 +348,10 @@ void TestLaserWindow::settingsKeptOutputNot()
     Laser()->PointRate = 20000;
     Laser()->Service = 2;
     MainForm->LaserOutput1->trigger();
+    QVERIFY(receiver.WaitFor(1));
     MainForm->close();
+    QVERIFY(receiver.WaitFor(3));
+    QVERIFY(IsClose(receiver));
     const TIniFile ini(IniPath());
     QCOMPARE(ini.ReadString(QStringLiteral("Laser"), QStringLiteral("Address"), QString()),
              QStringLiteral("127.0.0.1:%1").arg(receiver.Port()));

@@ -7,11 +7,13 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 using namespace IdnTestKit;
 using IdnDatagrams::TDarkReason;
+using IdnDatagrams::TFrameDatagrams;
 
 class TestOutputStream : public QObject
 {
@@ -22,9 +24,8 @@ private slots:
     void samples();
     void dark_data();
     void dark();
-    void tooLong_data();
-    void tooLong();
     void keepAlive();
+    void changesOnly();
     void acknowledgements();
     void noAnswer_data();
     void noAnswer();
@@ -41,47 +42,114 @@ private:
 
 namespace {
 constexpr int64_t Ms = TTestClock::Ms;
+
+enum class TCoords
+{
+    Random,
+    Extreme, // only -32768, -1, 0 and 32767
+};
+
+// Every colour index, bit 7 set or not, Z and the last byte at random.
+std::unique_ptr<TZLT_Frame> RandomFrame(int count, quint32 seed, TCoords coords, int blankPercent)
+{
+    QRandomGenerator random(seed);
+    constexpr int16_t Extremes[] = {-32768, -1, 0, 32767};
+    const auto coord = [&] {
+        return coords == TCoords::Extreme ? Extremes[random.bounded(4)] : int16_t(random.bounded(-32768, 32768));
+    };
+    auto frame = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < count; ++i) {
+        const int16_t x = coord();
+        const int16_t y = coord();
+        uint8_t status = uint8_t((i % 64) | (random.bounded(2) ? 0x80 : 0));
+        if (int(random.bounded(100)) < blankPercent)
+            status |= TZLT_Point::BlankBit;
+        frame->Add(TZLT_Point(x, y, int16_t(random.bounded(-32768, 32768)), status, uint8_t(random.bounded(256))));
+    }
+    return frame;
 }
+
+TZLT_Pal RandomPalette(quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes(TZLT_Pal::FileSize, '\0');
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(random.bounded(256));
+    TZLT_Pal palette;
+    palette.LoadFromBytes(bytes, QStringLiteral("random.pal"));
+    return palette;
+}
+
+} // namespace
 
 void TestOutputStream::samples_data()
 {
     QTest::addColumn<int>("count");
-    QTest::addColumn<int>("blankEvery");
-    QTest::addColumn<bool>("ownPalette");
+    QTest::addColumn<TCoords>("coords");
+    QTest::addColumn<int>("blankPercent");
     QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("before"); // points of the frame the buffers held before
     QTest::addColumn<int>("datagrams");
 
-    // 9321 samples fill one channel message exactly; one more needs two.
-    QTest::newRow("small") << 3 << 0 << false << 30000 << 1;
-    QTest::newRow("blanked") << 40 << 3 << false << 30000 << 1;
-    QTest::newRow("palette") << 64 << 5 << true << 12345 << 1;
-    QTest::newRow("fills one message") << 9321 << 7 << false << 30000 << 1;
-    QTest::newRow("one sample more") << 9322 << 7 << false << 30000 << 2;
-    QTest::newRow("65535 points") << 65535 << 11 << true << 100000 << 8;
+    // 9321 samples fill the first message; the fragments after it cut
+    // samples at other places each.
+    QTest::newRow("one point") << 1 << TCoords::Random << 0 << 30000 << 0 << 1;
+    QTest::newRow("two extreme points") << 2 << TCoords::Extreme << 0 << 30000 << 65535 << 1;
+    QTest::newRow("small, half blanked") << 300 << TCoords::Random << 50 << 12345 << 0 << 1;
+    QTest::newRow("fills one message") << 9321 << TCoords::Random << 10 << 30000 << 65535 << 1;
+    QTest::newRow("one sample more") << 9322 << TCoords::Random << 10 << 30000 << 3 << 2;
+    QTest::newRow("all blanked") << 12000 << TCoords::Random << 100 << 25000 << 0 << 2;
+    QTest::newRow("three fragments") << 20000 << TCoords::Extreme << 5 << 30000 << 9322 << 3;
+    QTest::newRow("65535 points") << 65535 << TCoords::Random << 10 << 100000 << 20000 << 8;
 }
 
+// The samples of a frame as a receiver gets them, and the datagrams written
+// straight from the frame into reused buffers (the path the program
+// streams by) byte for byte as those built from separate sample bytes.
 void TestOutputStream::samples()
 {
     QFETCH(int, count);
-    QFETCH(int, blankEvery);
-    QFETCH(bool, ownPalette);
+    QFETCH(TCoords, coords);
+    QFETCH(int, blankPercent);
     QFETCH(int, rate);
+    QFETCH(int, before);
     QFETCH(int, datagrams);
 
-    TZLT_Pal palette;
-    if (ownPalette) {
-        QByteArray bytes(TZLT_Pal::FileSize, '\0');
-        for (qsizetype i = 0; i < bytes.size(); ++i)
-            bytes[i] = char(i * 37 + 11);
-        palette.LoadFromBytes(bytes, QStringLiteral("test.pal"));
-    }
-    auto frame = Figure(count, blankEvery);
+    const quint32 seed = quint32(count) * 31 + quint32(blankPercent);
+    const TZLT_Pal palette = RandomPalette(seed);
+    const auto frame = RandomFrame(count, seed, coords, blankPercent);
+    const std::vector<TSample> expected = Expected(*frame, palette);
+    TDarkReason reason = TDarkReason::NoFrame;
+    const QByteArray samples = IdnDatagrams::StreamSamples(frame.get(), palette, rate, &reason);
+    QCOMPARE(reason, TDarkReason::None);
+    QCOMPARE(samples.constData()[samples.size()], '\0');
+
+    TFrameDatagrams direct;
+    if (before > 0)
+        QCOMPARE(direct.SetFrame(RandomFrame(before, seed + 1, TCoords::Random, 0).get(), palette, rate),
+                 TDarkReason::None);
+    QCOMPARE(direct.SetFrame(frame.get(), palette, rate), TDarkReason::None);
+    direct.PutHeaders(5, rate, 777);
+    const std::vector<QByteArray> reference = IdnDatagrams::FrameDatagrams(samples, 5, rate, 777);
+    QCOMPARE(direct.Count(), reference.size());
+    for (size_t i = 0; i < reference.size(); ++i)
+        QVERIFY2(QByteArray(direct.Data(i), direct.Size(i)) == reference[i], qPrintable(QString::number(i)));
+    QCOMPARE(direct.Samples(), samples);
+    // Equal samples by either path; one changed byte anywhere tells.
+    TFrameDatagrams copied;
+    copied.SetSamples(samples);
+    QVERIFY(copied.SameSamples(direct));
+    QByteArray changed = samples;
+    changed[changed.size() - 1] = char(changed[changed.size() - 1] ^ 1);
+    copied.SetSamples(changed);
+    QVERIFY(!copied.SameSamples(direct));
+    copied.SetSamples(samples.left(samples.size() - 7));
+    QVERIFY(!copied.SameSamples(direct));
+
     TTestClock clock;
     TReceiver receiver;
     TIdnSession session(&clock);
-    TDarkReason reason = TDarkReason::NoFrame;
-    session.SetFrame(IdnDatagrams::StreamSamples(frame.get(), palette, rate, &reason));
-    QCOMPARE(reason, TDarkReason::None);
+    session.SetFrame(samples);
     session.Start(Loopback, receiver.Port(), 3, rate);
     QVERIFY(receiver.WaitFor(size_t(datagrams)));
     QVERIFY(receiver.Quiet());
@@ -91,7 +159,7 @@ void TestOutputStream::samples()
     QCOMPARE(frames.size(), size_t(1));
     const TFrame& got = frames[0];
     QCOMPARE(got.Datagrams, datagrams);
-    QVERIFY(Samples(got.Data) == Expected(*frame, palette));
+    QVERIFY(Samples(got.Data) == expected);
     QCOMPARE(got.Data.size(), qsizetype(count) * 7);
     // The configuration of discrete X/Y/R/G/B frames for service 3.
     const TDecoded& first = got.First;
@@ -126,44 +194,51 @@ void TestOutputStream::samples()
 
 void TestOutputStream::dark_data()
 {
+    QTest::addColumn<int>("count"); // of a figure; 0: the points; -1: no frame
     QTest::addColumn<QList<int>>("points"); // x, y, status of each
     QTest::addColumn<int>("rate");
     QTest::addColumn<TDarkReason>("reason");
 
-    QTest::newRow("no points") << QList<int>{} << 30000 << TDarkReason::NoFrame;
-    QTest::newRow("a dot") << QList<int>{100, 100, 1, 100, 100, 1} << 30000 << TDarkReason::OneSpot;
-    QTest::newRow("a small stroke") << QList<int>{0, 0, 2, 256, -256, 2} << 30000 << TDarkReason::OneSpot;
-    QTest::newRow("one unit wider") << QList<int>{0, 0, 2, 257, 0, 2} << 30000 << TDarkReason::None;
+    QTest::newRow("no frame") << -1 << QList<int>{} << 30000 << TDarkReason::NoFrame;
+    QTest::newRow("no points") << 0 << QList<int>{} << 30000 << TDarkReason::NoFrame;
+    QTest::newRow("a dot") << 0 << QList<int>{100, 100, 1, 100, 100, 1} << 30000 << TDarkReason::OneSpot;
+    QTest::newRow("a small stroke") << 0 << QList<int>{0, 0, 2, 256, -256, 2} << 30000 << TDarkReason::OneSpot;
+    QTest::newRow("one unit wider") << 0 << QList<int>{0, 0, 2, 257, 0, 2} << 30000 << TDarkReason::None;
     QTest::newRow("long dark moves, one lit spot")
-        << QList<int>{-32768, -32768, 0x41, 5000, 5000, 0x41, 5010, 5005, 3, 32767, 32767, 0x43} << 30000
+        << 0 << QList<int>{-32768, -32768, 0x41, 5000, 5000, 0x41, 5010, 5005, 3, 32767, 32767, 0x43} << 30000
         << TDarkReason::OneSpot;
     QTest::newRow("two spots far apart")
-        << QList<int>{0, 0, 1, 0, 0, 1, 20000, 0, 0x41, 20000, 0, 1} << 30000 << TDarkReason::None;
-    QTest::newRow("nothing lit") << QList<int>{0, 0, 0x40, 9000, 9000, 0x40} << 30000 << TDarkReason::None;
+        << 0 << QList<int>{0, 0, 1, 0, 0, 1, 20000, 0, 0x41, 20000, 0, 1} << 30000 << TDarkReason::None;
+    QTest::newRow("nothing lit") << 0 << QList<int>{0, 0, 0x40, 9000, 9000, 0x40} << 30000 << TDarkReason::None;
+    // The duration field holds 16,777,215 µs.
+    QTest::newRow("65535 points at 3906 pps") << 65535 << QList<int>{} << 3906 << TDarkReason::TooLong;
+    QTest::newRow("65535 points at 3907 pps") << 65535 << QList<int>{} << 3907 << TDarkReason::None;
+    QTest::newRow("16,778 points at 1 kpps") << 16778 << QList<int>{} << 1000 << TDarkReason::None;
+    QTest::newRow("16,779 points at 1 kpps") << 16779 << QList<int>{} << 1000 << TDarkReason::TooLong;
 }
 
+// Frames sent dark, by either path, over buffers that held a long frame.
 void TestOutputStream::dark()
 {
+    QFETCH(int, count);
     QFETCH(QList<int>, points);
     QFETCH(int, rate);
     QFETCH(TDarkReason, reason);
 
-    auto frame = std::make_unique<TZLT_Frame>();
+    std::unique_ptr<TZLT_Frame> frame = count > 0 ? Figure(count) : std::make_unique<TZLT_Frame>();
     for (qsizetype i = 0; i < points.size(); i += 3)
         frame->Add(TZLT_Point(int16_t(points[i]), int16_t(points[i + 1]), 0, uint8_t(points[i + 2]), 0));
+    if (count < 0)
+        frame.reset();
     TDarkReason found = TDarkReason::None;
     const QByteArray samples = IdnDatagrams::StreamSamples(frame.get(), TZLT_Pal(), rate, &found);
     QCOMPARE(found, reason);
+    TFrameDatagrams direct;
+    direct.SetFrame(RandomFrame(30000, 4, TCoords::Random, 0).get(), TZLT_Pal(), rate);
+    QCOMPARE(direct.SetFrame(frame.get(), TZLT_Pal(), rate), reason);
+    QCOMPARE(direct.Samples(), samples);
 
-    TTestClock clock;
-    TReceiver receiver;
-    TIdnSession session(&clock);
-    session.SetFrame(samples);
-    session.Start(Loopback, receiver.Port(), 0, rate);
-    QVERIFY(receiver.WaitFor(1));
-    const std::vector<TFrame> frames = Frames(receiver.Datagrams);
-    QCOMPARE(frames.size(), size_t(1));
-    const std::vector<TSample> got = Samples(frames[0].Data);
+    const std::vector<TSample> got = Samples(samples);
     QVERIFY(!got.empty());
     if (reason != TDarkReason::None) {
         for (const TSample& s : got)
@@ -171,33 +246,6 @@ void TestOutputStream::dark()
     } else {
         QVERIFY(got == Expected(*frame, TZLT_Pal()));
     }
-}
-
-
-void TestOutputStream::tooLong_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("rate");
-    QTest::addColumn<TDarkReason>("reason");
-
-    // The duration field holds 16,777,215 µs.
-    QTest::newRow("65535 points at 1 kpps") << 65535 << 1000 << TDarkReason::TooLong;
-    QTest::newRow("65535 points at 3906 pps") << 65535 << 3906 << TDarkReason::TooLong;
-    QTest::newRow("65535 points at 3907 pps") << 65535 << 3907 << TDarkReason::None;
-    QTest::newRow("16,778 points at 1 kpps") << 16778 << 1000 << TDarkReason::None;
-    QTest::newRow("16,779 points at 1 kpps") << 16779 << 1000 << TDarkReason::TooLong;
-}
-
-void TestOutputStream::tooLong()
-{
-    QFETCH(int, count);
-    QFETCH(int, rate);
-    QFETCH(TDarkReason, reason);
-    auto frame = Figure(count);
-    TDarkReason found = TDarkReason::NoFrame;
-    const QByteArray samples = IdnDatagrams::StreamSamples(frame.get(), TZLT_Pal(), rate, &found);
-    QCOMPARE(found, reason);
-    QCOMPARE(samples.size() == qsizetype(count) * 7, reason == TDarkReason::None);
 }
 
 // Without a change the frame goes out again, never more than 200 ms apart.
@@ -237,9 +285,36 @@ void TestOutputStream::keepAlive()
     session.SetFrame(IdnDatagrams::FrameSamples(*Figure(20), TZLT_Pal()));
     QVERIFY(receiver.WaitFor(sent.size() + 1));
     QCOMPARE(Decode(receiver.Datagrams.back()).Timestamp, uint32_t(changed / 1000));
-    // The same samples again send nothing.
-    session.SetFrame(IdnDatagrams::FrameSamples(*Figure(20), TZLT_Pal()));
-    QVERIFY(receiver.Quiet());
+}
+
+// Only a change of the samples goes out: the same again by either path
+// sends nothing, another palette does.
+void TestOutputStream::changesOnly()
+{
+    const TZLT_Pal palette = RandomPalette(3);
+    const auto first = RandomFrame(500, 1, TCoords::Random, 20);
+    const auto second = RandomFrame(500, 2, TCoords::Random, 20);
+    TTestClock clock;
+    TReceiver receiver;
+    TIdnSession session(&clock);
+    QCOMPARE(session.SetFrame(first.get(), palette, 30000), TDarkReason::None);
+    session.Start(Loopback, receiver.Port(), 0, 30000);
+    session.SetFrame(first.get(), palette, 30000);
+    session.SetFrame(IdnDatagrams::FrameSamples(*first, palette));
+    QCOMPARE(session.FrameCount(), 1);
+    QCOMPARE(session.Frame(), IdnDatagrams::FrameSamples(*first, palette));
+    session.SetFrame(second.get(), palette, 30000);
+    session.SetFrame(second.get(), TZLT_Pal(), 30000);
+    session.SetFrame(nullptr, palette, 30000);
+    session.SetFrame(IdnDatagrams::DarkSamples());
+    QCOMPARE(session.FrameCount(), 4);
+
+    QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
+    const std::vector<TFrame> frames = Frames(receiver.Datagrams);
+    QCOMPARE(frames.size(), size_t(4));
+    QVERIFY(Samples(frames[1].Data) == Expected(*second, palette));
+    QVERIFY(Samples(frames[2].Data) == Expected(*second, TZLT_Pal()));
+    QCOMPARE(frames[3].Data, IdnDatagrams::DarkSamples());
 }
 
 // About once a second a datagram asks for an acknowledgement.
