@@ -6,6 +6,7 @@
 // sender's code.
 
 #include "IdnDatagrams.h"
+#include "IdnDiscovery.h"
 #include "OutputClock.h"
 #include "ZLT_Catalog.h"
 
@@ -281,6 +282,68 @@ inline std::unique_ptr<TZLT_Frame> Figure(int count, int blankEvery = 0)
         frame->Add(TZLT_Point(x, y, 0, status, 0));
     }
     return frame;
+}
+
+// A projector on 127.0.0.1 that answers scans and, when it has one, service
+// map requests.
+class TResponder : public QObject
+{
+public:
+    TResponder(QByteArray hostName, QByteArray unitId, uint8_t status, QByteArray map)
+        : FHostName(std::move(hostName)), FUnitId(std::move(unitId)), FStatus(status), FMap(std::move(map))
+    {
+        QVERIFY(Socket.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        connect(&Socket, &QUdpSocket::readyRead, this, [this] { Answer(); });
+    }
+    TIdnDiscovery::TTarget Target() const { return {QHostAddress(QHostAddress::LocalHost), Socket.localPort()}; }
+
+    QUdpSocket Socket;
+    QList<uint8_t> Commands; // of the requests received
+
+private:
+    void Answer()
+    {
+        while (Socket.hasPendingDatagrams()) {
+            const QNetworkDatagram request = Socket.receiveDatagram();
+            const QByteArray data = request.data();
+            QCOMPARE(data.size(), qsizetype(4)); // header only
+            Commands << uint8_t(data[0]);
+            QByteArray answer = data.left(4);
+            if (uint8_t(data[0]) == 0x10) {
+                answer[0] = char(0x11);
+                QByteArray body(40, '\0');
+                body[0] = char(40);
+                body[1] = char(0x10); // version 1.0
+                body[2] = char(FStatus);
+                body[4] = char(FUnitId.size() + 1);
+                body[5] = char(7); // category
+                body.replace(6, FUnitId.size(), FUnitId);
+                body.replace(20, std::min<qsizetype>(FHostName.size(), 20), FHostName.left(20));
+                answer += body;
+            } else if (uint8_t(data[0]) == 0x12 && !FMap.isEmpty()) {
+                answer[0] = char(0x13);
+                answer += FMap;
+            } else {
+                continue;
+            }
+            Socket.writeDatagram(answer, request.senderAddress(), quint16(request.senderPort()));
+        }
+    }
+
+    QByteArray FHostName;
+    QByteArray FUnitId;
+    uint8_t FStatus;
+    QByteArray FMap;
+};
+
+inline QByteArray Entry(uint8_t id, uint8_t type, uint8_t relay, const QByteArray& name)
+{
+    QByteArray entry(24, '\0');
+    entry[0] = char(id);
+    entry[1] = char(type);
+    entry[3] = char(relay);
+    entry.replace(4, name.size(), name);
+    return entry;
 }
 
 } // namespace IdnTestKit

@@ -259,32 +259,8 @@ void TestLaserWindow::noAddressAsksForOne()
 // address and service; the point rate goes into the preview's facts.
 void TestLaserWindow::settingsAndSearch()
 {
-    QUdpSocket responder;
-    QVERIFY(responder.bind(QHostAddress(QHostAddress::LocalHost), 0));
-    ResponderPort = responder.localPort();
-    connect(&responder, &QUdpSocket::readyRead, &responder, [&responder] {
-        while (responder.hasPendingDatagrams()) {
-            const QNetworkDatagram request = responder.receiveDatagram();
-            QByteArray answer = request.data().left(4);
-            if (uint8_t(answer[0]) == 0x10) {
-                answer[0] = char(0x11);
-                QByteArray body(40, '\0');
-                body[0] = char(40);
-                body.replace(20, 6, "Beamer");
-                answer += body;
-            } else {
-                answer[0] = char(0x13);
-                answer += QByteArray("\x04\x18\x00\x01", 4);
-                QByteArray entry(24, '\0');
-                entry[0] = char(4);
-                entry[1] = char(0x80);
-                entry.replace(4, 4, "Left");
-                answer += entry;
-            }
-            responder.writeDatagram(answer, request.senderAddress(), quint16(request.senderPort()));
-        }
-    });
-
+    TResponder responder("Beamer", "", 0, QByteArray("\x04\x18\x00\x01", 4) + Entry(4, 0x80, 0, "Left"));
+    ResponderPort = responder.Target().Port;
     WhenModal([](QWidget* dialog) {
         auto* box = qobject_cast<TProjectorSettingsBox*>(dialog);
         QVERIFY(box);
