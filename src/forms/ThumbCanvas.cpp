@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <vector>
 
 namespace {
 constexpr int64_t CoordLimit = int64_t(1) << 28;
@@ -84,17 +86,52 @@ bool ClipSteps(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width, in
     return true;
 }
 
-// ShortMinor[n][m][i]: the steps along the shorter axis up to pixel i of a
-// line of n steps along the longer axis and m along the shorter,
-// (2 * m * i + n) / (2 * n) as Line counts them.
-constexpr auto ShortMinor = [] {
-    std::array<std::array<std::array<uint8_t, 4>, 5>, 5> table{};
+// The pixels of a line of n <= 4 steps along the longer axis and m along
+// the shorter: pixel i lies Major[i] steps along the one and Minor[i] =
+// (2 * m * i + n) / (2 * n) along the other, as Line counts them. Entries
+// past the end repeat the last pixel, and a line of no steps has none, so
+// drawing one takes four writes and no branch.
+struct TShortLine
+{
+    uint8_t Major[4];
+    uint8_t Minor[4];
+};
+
+constexpr auto ShortLines = [] {
+    std::array<std::array<TShortLine, 5>, 5> table{};
     for (int n = 1; n <= 4; ++n)
         for (int m = 0; m <= n; ++m)
-            for (int i = 0; i < 4; ++i)
-                table[size_t(n)][size_t(m)][size_t(i)] = uint8_t((2 * m * i + n) / (2 * n));
+            for (int i = 0; i < 4; ++i) {
+                const int last = std::min(i, n - 1);
+                table[size_t(n)][size_t(m)].Major[i] = uint8_t(last);
+                table[size_t(n)][size_t(m)].Minor[i] = uint8_t((2 * m * last + n) / (2 * n));
+            }
     return table;
 }();
+
+// For every step (dx, dy) of at most 4 pixels along either axis, the four
+// pixels the line sets, as offsets from its first pixel in an image of the
+// given stride, the last pixel repeated for lines of fewer steps.
+struct TShortOffsets
+{
+    int32_t Offsets[81][4];
+
+    explicit TShortOffsets(int stride)
+    {
+        for (int dy = -4; dy <= 4; ++dy) {
+            for (int dx = -4; dx <= 4; ++dx) {
+                const int adx = std::abs(dx);
+                const int ady = std::abs(dy);
+                const bool xMajor = adx >= ady;
+                const TShortLine& line = ShortLines[size_t(std::max(adx, ady))][size_t(std::min(adx, ady))];
+                const int majorStep = xMajor ? (dx < 0 ? -1 : 1) : (dy < 0 ? -stride : stride);
+                const int minorStep = xMajor ? (dy < 0 ? -stride : stride) : (dx < 0 ? -1 : 1);
+                for (int i = 0; i < 4; ++i)
+                    Offsets[(dy + 4) * 9 + dx + 4][i] = line.Major[i] * majorStep + line.Minor[i] * minorStep;
+            }
+        }
+    }
+};
 
 // Sets one pixel, or under strokes only one that holds the background.
 template<bool Under>
@@ -124,15 +161,18 @@ inline void InsideLine(uint32_t* bits, int stride, int x0, int y0, int x1, int y
     const int minorStep = xMajor ? sy : sx;
     uint32_t* pixel = bits + (ptrdiff_t(y0) * stride + x0);
     if (n <= 4) {
-        // Dense frames are mostly such short steps. Each pixel's place comes
-        // from a table, with no chain from one to the next, and the places
-        // past the end are written aside: no branch to mispredict.
-        const auto& minor = ShortMinor[size_t(n)][size_t(m)];
+        // Dense frames are mostly such short steps; a branch on their length
+        // or direction would often be mispredicted. A line of no steps
+        // writes aside.
+        const TShortLine& line = ShortLines[size_t(n)][size_t(m)];
         uint32_t aside = 0;
-        Plot<Under>(0 < n ? pixel : &aside, color, background);
-        Plot<Under>(1 < n ? pixel + majorStep + minorStep * minor[1] : &aside, color, background);
-        Plot<Under>(2 < n ? pixel + 2 * majorStep + minorStep * minor[2] : &aside, color, background);
-        Plot<Under>(3 < n ? pixel + 3 * majorStep + minorStep * minor[3] : &aside, color, background);
+        const uintptr_t none = -uintptr_t(n == 0);
+        uint32_t* const first = reinterpret_cast<uint32_t*>(
+            (reinterpret_cast<uintptr_t>(pixel) & ~none) | (reinterpret_cast<uintptr_t>(&aside) & none));
+        Plot<Under>(first + (line.Major[0] * majorStep + line.Minor[0] * minorStep), color, background);
+        Plot<Under>(first + (line.Major[1] * majorStep + line.Minor[1] * minorStep), color, background);
+        Plot<Under>(first + (line.Major[2] * majorStep + line.Minor[2] * minorStep), color, background);
+        Plot<Under>(first + (line.Major[3] * majorStep + line.Minor[3] * minorStep), color, background);
         return;
     }
     const int twoN = 2 * n;
@@ -239,7 +279,217 @@ void TThumbCanvas::DrawPath(const TZLT_FramePath& path)
         TZLT_Canvas::DrawPath(path);
         return;
     }
-    TracePath(path, left, top);
+    FDrewBackwards = !FMoveLines && LongSteps(path);
+    if (FDrewBackwards)
+        TraceBackwards(path, left, top);
+    else
+        TracePath(path, left, top);
+}
+
+// Long steps over a small cell set most pixels many times over. Drawn from
+// the last step to the first, each pixel is set once and runs of steps
+// within parts of the cell already full are passed over; short steps cost
+// less drawn in order. Decided on a sample of the steps.
+bool TThumbCanvas::LongSteps(const TZLT_FramePath& path)
+{
+    const int n = path.Count();
+    if (n < 1024)
+        return false;
+    const int every = n / 512;
+    int64_t length = 0;
+    int samples = 0;
+    for (int i = 1; i < n; i += every, ++samples)
+        length += std::max(std::abs(path.X(i) - path.X(i - 1)), std::abs(path.Y(i) - path.Y(i - 1)));
+    const int64_t mean = length / samples;
+    const int64_t area = (int64_t(path.Width()) + 1) * (int64_t(path.Height()) + 1);
+    // Beyond 4 pixels a step is no longer one of the short ones drawn from
+    // a table.
+    return mean > 4 && n * mean >= 16 * area;
+}
+
+namespace {
+
+// Which pixels of a box the drawing from last to first has set: a byte per
+// pixel, rows padded to whole 8 x 8 tiles whose padding counts as set, and
+// a flag per tile once all of it is set.
+struct TCoverage
+{
+    std::vector<uint8_t> Set;
+    std::vector<uint8_t> Full;
+    int Stride = 0;
+    int TilesX = 0;
+    int64_t Unset = 0;
+
+    void Reset(int width, int height)
+    {
+        Stride = (width + 7) & ~7;
+        const int rows = (height + 7) & ~7;
+        Set.assign(size_t(Stride) * size_t(rows), 1);
+        for (int y = 0; y < height; ++y)
+            std::memset(Set.data() + size_t(y) * size_t(Stride), 0, size_t(width));
+        TilesX = Stride / 8;
+        Full.assign(size_t(TilesX) * size_t(rows / 8), 0);
+        Unset = int64_t(width) * height;
+    }
+
+    bool TileFull(int tx, int ty)
+    {
+        uint8_t& full = Full[size_t(ty) * size_t(TilesX) + size_t(tx)];
+        if (full)
+            return true;
+        const uint8_t* row = Set.data() + size_t(ty) * 8 * size_t(Stride) + size_t(tx) * 8;
+        uint64_t all = ~uint64_t(0);
+        for (int y = 0; y < 8; ++y, row += Stride) {
+            uint64_t bytes;
+            std::memcpy(&bytes, row, 8);
+            all &= bytes;
+        }
+        full = all == 0x0101010101010101u;
+        return full;
+    }
+};
+
+thread_local TCoverage Coverage;
+
+} // namespace
+
+// The same picture as TracePath without blanked moves, drawn from the last
+// step to the first, each pixel set by the first step that reaches it. Runs
+// of steps that lie in tiles already full are skipped on their bounding box
+// alone, and the drawing ends once every pixel is set.
+void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int64_t top)
+{
+    const int n = path.Count();
+    const int w = path.Width();
+    const int h = path.Height();
+    const TZLT_Point* points = &path.Point(0);
+    MoveTo(path.X(0), path.Y(0));
+    FX = left + TZLT_FramePath::Scale(int(points[n - 1].X()) + 32768, w);
+    FY = top + TZLT_FramePath::Scale(int(points[n - 1].Y()) + 32768, h);
+    const TZLT_PalEntry& last = path.Colour(n - 1);
+    SetPenColor(last.Red, last.Green, last.Blue);
+
+    // The image's pixels the frame can reach.
+    const int64_t boxLeft = std::max<int64_t>(0, left);
+    const int64_t boxTop = std::max<int64_t>(0, top);
+    const int64_t boxRight = std::min<int64_t>(FWidth - 1, left + w);
+    const int64_t boxBottom = std::min<int64_t>(FHeight - 1, top + h);
+    if (boxLeft > boxRight || boxTop > boxBottom)
+        return;
+    const int boxWidth = int(boxRight - boxLeft + 1);
+    const int boxHeight = int(boxBottom - boxTop + 1);
+    TCoverage& cover = Coverage;
+    cover.Reset(boxWidth, boxHeight);
+
+    uint32_t colours[64];
+    for (int c = 0; c < 64; ++c) {
+        const TZLT_PalEntry& e = path.Palette().ColorOf(uint8_t(c));
+        colours[c] = 0xFF000000u | (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | uint32_t(e.Blue);
+    }
+    // From here on in the box's coordinates.
+    const int ox = int(left - boxLeft);
+    const int oy = int(top - boxTop);
+    uint32_t* const bits = FBits + (boxTop * FStride + boxLeft);
+    const int stride = int(FStride);
+    uint8_t* const set = cover.Set.data();
+    const int setStride = cover.Stride;
+    int64_t unset = cover.Unset;
+
+    const auto line = [&](int x0, int y0, int x1, int y1, uint32_t color) {
+        if (unsigned(x0) < unsigned(boxWidth) && unsigned(x1) < unsigned(boxWidth) &&
+            unsigned(y0) < unsigned(boxHeight) && unsigned(y1) < unsigned(boxHeight)) {
+            const int dx = x1 - x0;
+            const int dy = y1 - y0;
+            const int adx = dx < 0 ? -dx : dx;
+            const int ady = dy < 0 ? -dy : dy;
+            const bool xMajor = adx >= ady;
+            const int steps = xMajor ? adx : ady;
+            const int twoN = 2 * steps;
+            const int twoM = 2 * (xMajor ? ady : adx);
+            const int sx = dx < 0 ? -1 : 1;
+            const int sy = dy < 0 ? -1 : 1;
+            const int majorStep = xMajor ? sx : sy * stride;
+            const int minorStep = xMajor ? sy * stride : sx;
+            const int majorSet = xMajor ? sx : sy * setStride;
+            const int minorSet = xMajor ? sy * setStride : sx;
+            uint32_t* pixel = bits + (ptrdiff_t(y0) * stride + x0);
+            uint8_t* mark = set + (ptrdiff_t(y0) * setStride + x0);
+            int rem = steps;
+            for (int i = 0; i < steps; ++i) {
+                if (!*mark) {
+                    *mark = 1;
+                    *pixel = color;
+                    --unset;
+                }
+                rem += twoM;
+                const int carry = -int(rem >= twoN);
+                rem -= twoN & carry;
+                pixel += majorStep + (minorStep & carry);
+                mark += majorSet + (minorSet & carry);
+            }
+            return;
+        }
+        TSteps s;
+        if (!ClipSteps(x0, y0, x1, y1, boxWidth, boxHeight, s))
+            return;
+        int64_t rem = s.Rem;
+        int64_t a = s.A;
+        int64_t b = s.B;
+        for (int64_t i = s.Lo; i <= s.Hi; ++i) {
+            const int64_t x = s.XMajor ? a : b;
+            const int64_t y = s.XMajor ? b : a;
+            uint8_t& mark = set[y * setStride + x];
+            if (!mark) {
+                mark = 1;
+                bits[y * stride + x] = color;
+                --unset;
+            }
+            rem += s.TwoM;
+            if (rem >= s.TwoN) {
+                rem -= s.TwoN;
+                b += s.Sb;
+            }
+            a += s.Sa;
+        }
+    };
+
+    constexpr int Run = 16; // steps per bounding box
+    for (int end = n - 1; end >= 1 && unset > 0; end -= Run) {
+        const int begin = std::max(0, end - Run); // points begin..end, steps into begin + 1..end
+        int minX = points[end].X(), maxX = minX, minY = points[end].Y(), maxY = minY;
+        for (int i = begin; i < end; ++i) {
+            minX = std::min<int>(minX, points[i].X());
+            maxX = std::max<int>(maxX, points[i].X());
+            minY = std::min<int>(minY, points[i].Y());
+            maxY = std::max<int>(maxY, points[i].Y());
+        }
+        // Scaling keeps the order, so the box of the scaled points is the
+        // scaled box; lines stay inside the box of their ends.
+        const int bx0 = std::max(0, ox + TZLT_FramePath::Scale(minX + 32768, w));
+        const int bx1 = std::min(boxWidth - 1, ox + TZLT_FramePath::Scale(maxX + 32768, w));
+        const int by0 = std::max(0, oy + TZLT_FramePath::Scale(minY + 32768, h));
+        const int by1 = std::min(boxHeight - 1, oy + TZLT_FramePath::Scale(maxY + 32768, h));
+        if (bx0 > bx1 || by0 > by1)
+            continue;
+        bool full = true;
+        for (int ty = by0 >> 3; full && ty <= by1 >> 3; ++ty)
+            for (int tx = bx0 >> 3; full && tx <= bx1 >> 3; ++tx)
+                full = cover.TileFull(tx, ty);
+        if (full)
+            continue;
+        int x1 = ox + TZLT_FramePath::Scale(int(points[end].X()) + 32768, w);
+        int y1 = oy + TZLT_FramePath::Scale(int(points[end].Y()) + 32768, h);
+        for (int i = end; i > begin; --i) {
+            const TZLT_Point& p = points[i];
+            const TZLT_Point& q = points[i - 1];
+            const int x0 = ox + TZLT_FramePath::Scale(int(q.X()) + 32768, w);
+            const int y0 = oy + TZLT_FramePath::Scale(int(q.Y()) + 32768, h);
+            if (!p.Blanked())
+                line(x0, y0, x1, y1, colours[p.ColorIndex()]);
+            x1 = x0;
+            y1 = y0;
+        }
+    }
 }
 
 void TThumbCanvas::TracePath(const TZLT_FramePath& path, int64_t left, int64_t top)
@@ -251,7 +501,7 @@ void TThumbCanvas::TracePath(const TZLT_FramePath& path, int64_t left, int64_t t
         colours[c] = 0xFF000000u | (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | uint32_t(e.Blue);
     }
     const int n = path.Count();
-    const TZLT_Point* points = &path.Point(0);
+    const TZLT_Point* const points = &path.Point(0);
     const int w = path.Width();
     const int h = path.Height();
     const int ileft = int(left);
@@ -259,30 +509,80 @@ void TThumbCanvas::TracePath(const TZLT_FramePath& path, int64_t left, int64_t t
     const unsigned width = unsigned(FWidth);
     const unsigned height = unsigned(FHeight);
     const int stride = int(FStride);
-    int x0 = int(FX);
-    int y0 = int(FY);
-    for (int i = 1; i < n; ++i) {
-        const TZLT_Point& p = points[i];
-        const int x1 = ileft + TZLT_FramePath::Scale(int(p.X()) + 32768, w);
-        const int y1 = itop + TZLT_FramePath::Scale(int(p.Y()) + 32768, h);
-        const bool inside =
-            unsigned(x0) < width && unsigned(x1) < width && unsigned(y0) < height && unsigned(y1) < height;
-        if (p.Blanked()) {
-            if (FMoveLines) {
-                if (inside)
-                    InsideLine<true>(FBits, stride, x0, y0, x1, y1, FMoveColor, FBackground);
-                else
-                    Line<true>(x0, y0, x1, y1, FMoveColor);
+    uint32_t* const bits = FBits;
+    const bool moveLines = FMoveLines;
+    const uint32_t moveColor = FMoveColor;
+    const uint32_t background = FBackground;
+
+    const TShortOffsets shortLines(stride);
+
+    // Scaled a batch at a time, in a loop of its own that has no branches.
+    constexpr int Batch = 256;
+    int xs[Batch + 1];
+    int ys[Batch + 1];
+    xs[Batch] = int(FX);
+    ys[Batch] = int(FY);
+    for (int base = 1; base < n; base += Batch) {
+        const int count = std::min(Batch, n - base);
+        xs[0] = xs[Batch];
+        ys[0] = ys[Batch];
+        const TZLT_Point* batch = points + base;
+        // The next batch comes from memory while this one is drawn.
+        for (int k = Batch; k < 2 * Batch && base + k < n; k += 64 / int(sizeof(TZLT_Point)))
+            __builtin_prefetch(batch + k);
+        if (w <= 65535 && h <= 65535) {
+            // The products fit 32 bits unsigned.
+            for (int k = 0; k < count; ++k) {
+                const uint32_t px = uint32_t(int(batch[k].X()) + 32768) * uint32_t(w);
+                const uint32_t py = uint32_t(int(batch[k].Y()) + 32768) * uint32_t(h);
+                xs[k + 1] = ileft + int((px + 0x7FFFu + ((px >> 16) & 1u)) >> 16);
+                ys[k + 1] = itop + int((py + 0x7FFFu + ((py >> 16) & 1u)) >> 16);
             }
-        } else if (inside) {
-            InsideLine<false>(FBits, stride, x0, y0, x1, y1, colours[p.ColorIndex()], 0);
         } else {
-            Line<false>(x0, y0, x1, y1, colours[p.ColorIndex()]);
+            for (int k = 0; k < count; ++k) {
+                xs[k + 1] = ileft + TZLT_FramePath::Scale(int(batch[k].X()) + 32768, w);
+                ys[k + 1] = itop + TZLT_FramePath::Scale(int(batch[k].Y()) + 32768, h);
+            }
         }
-        x0 = x1;
-        y0 = y1;
+        for (int k = 0; k < count; ++k) {
+            const int x0 = xs[k], y0 = ys[k], x1 = xs[k + 1], y1 = ys[k + 1];
+            const uint8_t status = batch[k].Status();
+            const bool inside =
+                unsigned(x0) < width && unsigned(x1) < width && unsigned(y0) < height && unsigned(y1) < height;
+            if (status & TZLT_Point::BlankBit) {
+                if (moveLines) {
+                    if (inside)
+                        InsideLine<true>(bits, stride, x0, y0, x1, y1, moveColor, background);
+                    else
+                        Line<true>(x0, y0, x1, y1, moveColor);
+                }
+            } else if (inside) {
+                const uint32_t color = colours[status & TZLT_Point::ColorMask];
+                const int dx = x1 - x0;
+                const int dy = y1 - y0;
+                if (unsigned(dx + 4) <= 8u && unsigned(dy + 4) <= 8u) {
+                    // A line of no steps writes aside.
+                    const int32_t* const offsets = shortLines.Offsets[(dy + 4) * 9 + dx + 4];
+                    uint32_t aside;
+                    const uintptr_t none = -uintptr_t((dx | dy) == 0);
+                    uint32_t* const first = reinterpret_cast<uint32_t*>(
+                        (reinterpret_cast<uintptr_t>(bits + (ptrdiff_t(y0) * stride + x0)) & ~none) |
+                        (reinterpret_cast<uintptr_t>(&aside) & none));
+                    first[offsets[0]] = color;
+                    first[offsets[1]] = color;
+                    first[offsets[2]] = color;
+                    first[offsets[3]] = color;
+                } else {
+                    InsideLine<false>(bits, stride, x0, y0, x1, y1, color, 0);
+                }
+            } else {
+                Line<false>(x0, y0, x1, y1, colours[status & TZLT_Point::ColorMask]);
+            }
+        }
+        xs[Batch] = xs[count];
+        ys[Batch] = ys[count];
     }
-    FX = x0;
-    FY = y0;
+    FX = xs[Batch];
+    FY = ys[Batch];
     FColor = colours[points[n - 1].ColorIndex()];
 }
