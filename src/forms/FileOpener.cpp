@@ -28,9 +28,10 @@ enum TextId
     ManyFailedText, // %1: the files and the reasons
     FolderText,
     PaletteText,
-    UnknownKindText
+    UnknownKindText,
+    MoreText // %1: the number of failed files not listed
 };
-constexpr std::array<TTextRow, 5> Texts{{
+constexpr std::array<TTextRow, 6> Texts{{
     {u"Trevasc could not open this file:\n\n%1", u"Trevasc konnte diese Datei nicht öffnen:\n\n%1"},
     {u"Trevasc could not open these files:\n\n%1", u"Trevasc konnte diese Dateien nicht öffnen:\n\n%1"},
     {u"This is a folder, not a file.", u"Das ist ein Ordner, keine Datei."},
@@ -40,7 +41,11 @@ constexpr std::array<TTextRow, 5> Texts{{
      u"Einstellungen) und wählen Sie sie in einem Katalogfenster."},
     {u"Trevasc opens catalog files (.cat), PIC files (.pic) and ILDA files (.ild).",
      u"Trevasc öffnet Katalogdateien (.cat), PIC Dateien (.pic) und ILDA Dateien (.ild)."},
+    {u"and %1 more", u"und %1 weitere"},
 }};
+
+// The message lists this many files at most, so it fits on the screen.
+constexpr int MaxListed = 5;
 
 struct TFailure
 {
@@ -111,8 +116,11 @@ QStringList Report(const QList<TFailure>& failures)
     QStringList lines;
     for (const TFailure& failure : failures) {
         files << failure.FileName;
-        lines << QDir::toNativeSeparators(failure.FileName) + QLatin1Char('\n') + failure.Reason;
+        if (lines.size() < MaxListed)
+            lines << QDir::toNativeSeparators(failure.FileName) + QLatin1Char('\n') + failure.Reason;
     }
+    if (failures.size() > MaxListed)
+        lines << Tr(Texts[MoreText]).arg(failures.size() - MaxListed);
     const QString text = Tr(Texts[failures.size() == 1 ? OneFailedText : ManyFailedText])
                              .arg(lines.join(QStringLiteral("\n\n")));
     Dialogs::ShowMessage(MainForm, QStringLiteral("Trevasc"), text);

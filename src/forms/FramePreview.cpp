@@ -15,6 +15,7 @@
 #include <QMainWindow>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
@@ -518,6 +519,33 @@ const QString GeometryKey = QStringLiteral("Geometry");
 const QString ShowBlankedKey = QStringLiteral("ShowBlankedMoves");
 const QString RateKey = QStringLiteral("FramesPerSecond");
 const QString LoopKey = QStringLiteral("Loop");
+
+// A stored floating geometry placed as window managers place a window: on
+// the screen it overlaps most (none: the main window's), no larger than that
+// screen's free area and wholly inside it. A monitor unplugged since, or a
+// hand-edited file, never leaves the pane out of reach or makes it huge.
+QRect OnScreen(QRect rect, const QWidget* mainWindow)
+{
+    QScreen* best = nullptr;
+    qint64 bestArea = 0;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect common = screen->availableGeometry().intersected(rect);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (area > bestArea) {
+            best = screen;
+            bestArea = area;
+        }
+    }
+    if (!best)
+        best = mainWindow->screen() ? mainWindow->screen() : QGuiApplication::primaryScreen();
+    if (!best)
+        return rect;
+    const QRect free = best->availableGeometry();
+    rect.setSize(rect.size().boundedTo(free.size()));
+    rect.moveLeft(std::clamp(rect.left(), free.left(), free.left() + free.width() - rect.width()));
+    rect.moveTop(std::clamp(rect.top(), free.top(), free.top() + free.height() - rect.height()));
+    return rect;
+}
 } // namespace
 
 void TFramePreview::LoadSettings(const TIniFile& ini)
@@ -542,10 +570,12 @@ void TFramePreview::LoadSettings(const TIniFile& ini)
         const QStringList parts = ini.ReadString(section, GeometryKey, QString()).split(QLatin1Char(','));
         std::array<int, 4> values{};
         bool valid = parts.size() == 4;
+        // Far beyond any desktop, and no overflow in the sums below.
+        constexpr int Far = 1 << 20;
         for (int i = 0; valid && i < 4; ++i)
-            values[size_t(i)] = parts[i].trimmed().toInt(&valid);
+            values[size_t(i)] = std::clamp(parts[i].trimmed().toInt(&valid), -Far, Far);
         if (valid && values[2] > 0 && values[3] > 0)
-            setGeometry(values[0], values[1], values[2], values[3]);
+            setGeometry(OnScreen(QRect(values[0], values[1], values[2], values[3]), FMainWindow));
     }
     setVisible(ini.ReadInteger(section, VisibleKey, 0) != 0);
 }

@@ -170,9 +170,14 @@ void TIniFile::WriteInteger(const QString& section, const QString& key, int32_t 
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    for (const QString& part : {section, key, value})
+    for (const QString& part : {section, key, value}) {
         if (part.contains(QLatin1Char('\n')) || part.contains(QLatin1Char('\r')))
             throw EZLT_Error(QStringLiteral("A setting cannot hold a line break: %1").arg(key));
+        if (!CanHold(part))
+            throw EZLT_Error(QStringLiteral("The settings file '%1' is written in Latin-1, which cannot hold "
+                                            "the setting %2: %3")
+                                 .arg(FFileName, key, value));
+    }
     const QString line = key + QLatin1Char('=') + value;
     const Location loc = Find(section, key);
     if (loc.KeyLine >= 0) {
@@ -211,16 +216,20 @@ void TIniFile::EraseSection(const QString& section)
         FLines.removeAt(--first);
 }
 
+bool TIniFile::CanHold(const QString& text) const
+{
+    return !FLatin1 || std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 256; });
+}
+
 QByteArray TIniFile::Text() const
 {
     QString text;
     for (const QString& line : FLines)
         text += line + FLineBreak;
-    // A file read in a one-byte code page keeps it while its text fits.
-    const bool latin1 =
-        FLatin1 && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 256; });
-    QByteArray data = latin1 ? text.toLatin1() : text.toUtf8();
-    if (FByteOrderMark && !latin1)
+    // A file read in a one-byte code page keeps it: every line it holds
+    // comes back byte for byte, and WriteString adds only what it can hold.
+    QByteArray data = FLatin1 ? text.toLatin1() : text.toUtf8();
+    if (FByteOrderMark && !FLatin1)
         data.prepend("\xEF\xBB\xBF");
     return data;
 }

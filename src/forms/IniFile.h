@@ -30,8 +30,14 @@ public:
     QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
     bool ValueExists(const QString& section, const QString& key) const;
 
+    // Whether the file's encoding can hold the text: any text in UTF-8; in a
+    // file read as Latin-1 (it was not valid UTF-8), only Latin-1 letters.
+    bool CanHold(const QString& text) const;
+
     // Change the text in memory; UpdateFile writes it. A value with a line
-    // break would become further lines of the file: it raises EZLT_Error.
+    // break would become further lines of the file, and one the file's
+    // encoding cannot hold would change the encoding of all its other lines:
+    // both raise EZLT_Error.
     void WriteInteger(const QString& section, const QString& key, int32_t value);
     void WriteString(const QString& section, const QString& key, const QString& value);
 

@@ -792,7 +792,9 @@ void TMainForm::SaveIniSettings()
     SettingsLocation::CreateFolderFor(fileName);
     TIniFile ini(fileName);
     ini.WriteInteger(IniSection, QStringLiteral("Language"), Language);
-    ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
+    // A path the file's encoding cannot hold keeps the one stored before.
+    if (ini.CanHold(PalettePath))
+        ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
     Preview->SaveSettings(ini); // its own section, after this one
     RecentFiles->Save(ini);
     ini.UpdateFile();

@@ -86,8 +86,12 @@ void TRecentFiles::Load(const TIniFile& ini)
 void TRecentFiles::Save(TIniFile& ini) const
 {
     ini.EraseSection(Section);
-    for (int i = 0; i < FFiles.size(); ++i)
-        ini.WriteString(Section, KeyOf(i), FFiles[i]);
+    // A name the file's encoding cannot hold is left out, rather than
+    // rewrite the whole file in another encoding.
+    int stored = 0;
+    for (const QString& file : FFiles)
+        if (ini.CanHold(file))
+            ini.WriteString(Section, KeyOf(stored++), file);
 }
 
 void TRecentFiles::SetFiles(QStringList files)

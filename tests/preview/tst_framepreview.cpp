@@ -102,6 +102,8 @@ private slots:
     void keysMenuAndTexts();
     void settingsSection_data();
     void settingsSection();
+    void storedGeometryComesBackOnScreen_data();
+    void storedGeometryComesBackOnScreen();
 
 private:
     void Start();
@@ -548,6 +550,52 @@ void TestFramePreview::settingsSection()
     Start();
     // The next start shows the pane as it was left.
     QCOMPARE(state(), left);
+}
+
+void TestFramePreview::storedGeometryComesBackOnScreen_data()
+{
+    QTest::addColumn<QRect>("stored");
+    QTest::addColumn<bool>("kept");
+
+    QTest::newRow("on the screen: kept") << QRect(120, 90, 400, 420) << true;
+    QTest::newRow("on a second monitor, now gone") << QRect(3000, 200, 400, 400) << false;
+    QTest::newRow("above and left") << QRect(-5000, -5000, 400, 400) << false;
+    QTest::newRow("partly beyond the corner") << QRect(700, 500, 400, 400) << false;
+    QTest::newRow("larger than any screen") << QRect(0, 0, 20000, 20000) << false;
+    QTest::newRow("far and huge") << QRect(-2000000000, 2000000000, 2000000000, 2000000000) << false;
+}
+
+void TestFramePreview::storedGeometryComesBackOnScreen()
+{
+    QFETCH(QRect, stored);
+    QFETCH(bool, kept);
+    cleanup();
+    WriteIni(QStringLiteral("[Preview]\nVisible=1\nFloating=1\nGeometry=%1,%2,%3,%4\n")
+                 .arg(stored.x())
+                 .arg(stored.y())
+                 .arg(stored.width())
+                 .arg(stored.height())
+                 .toLatin1());
+    Start();
+    QVERIFY(Pane()->isFloating());
+    QVERIFY(QTest::qWaitForWindowExposed(Pane()));
+
+    const QRect free = Pane()->screen()->availableGeometry();
+    const QRect g = Pane()->geometry();
+    // Inside the screen, give or take the frame the window system adds around it.
+    const QRect frame = Pane()->frameGeometry();
+    const QRect within = free.adjusted(0, 0, frame.width() - g.width(), frame.height() - g.height());
+    QVERIFY2(within.contains(g),
+             qPrintable(QStringLiteral("%1,%2 %3x%4").arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height())));
+    QCOMPARE(g.size(), stored.size().boundedTo(free.size()));
+    if (kept)
+        QCOMPARE(g, stored);
+    // The picture is drawn at the pane's size, never at the stored one.
+    QVERIFY(Pane()->Image().width() <= free.width() && Pane()->Image().height() <= free.height());
+    // Hidden and shown again (F9 twice) it stays where it is.
+    Pane()->ToggleAction->trigger();
+    Pane()->ToggleAction->trigger();
+    QCOMPARE(Pane()->geometry(), g);
 }
 
 QTEST_MAIN(TestFramePreview)

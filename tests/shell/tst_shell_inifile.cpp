@@ -137,9 +137,9 @@ void TestIniFile::writesKeepingOtherLines_data()
         << 0 << QStringLiteral("C:\\Über\\")
         << QByteArray("[Application]\r\nLanguage=0\r\nPathToPalettes=C:\\\xDC"
                       "ber\\\r\n");
-    QTest::newRow("one-byte code page left when the text needs more")
+    QTest::newRow("one-byte code page kept when a value needs more: the value is refused")
         << QByteArray("[Application]\nPathToPalettes=\xDC\n") << 0 << QStringLiteral("/€/")
-        << QByteArray("[Application]\nPathToPalettes=/€/\nLanguage=0\n");
+        << QByteArray("[Application]\nPathToPalettes=\xDC\nLanguage=0\n");
     QTest::newRow("byte order mark kept")
         << QByteArray("\xEF\xBB\xBF[Application]\nLanguage=1\n") << 0 << QStringLiteral("/p/")
         << QByteArray("\xEF\xBB\xBF[Application]\nLanguage=0\nPathToPalettes=/p/\n");
@@ -160,7 +160,12 @@ void TestIniFile::writesKeepingOtherLines()
     }
     TIniFile ini(fileName);
     ini.WriteInteger(QStringLiteral("Application"), QStringLiteral("Language"), language);
-    ini.WriteString(QStringLiteral("Application"), QStringLiteral("PathToPalettes"), path);
+    try {
+        ini.WriteString(QStringLiteral("Application"), QStringLiteral("PathToPalettes"), path);
+        QVERIFY(ini.CanHold(path));
+    } catch (const EZLT_Error& e) {
+        QVERIFY2(!ini.CanHold(path), qPrintable(e.Message()));
+    }
     ini.UpdateFile();
     QCOMPARE(ReadFile(fileName), after);
 }

@@ -13,7 +13,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -35,6 +37,8 @@ private slots:
 
     void openFiles_data();
     void openFiles();
+    void manyFailuresFitOnTheScreen_data();
+    void manyFailuresFitOnTheScreen();
     void handedOverFilesWaitForTheJob();
     void dropOnTheMainWindow_data();
     void dropOnTheMainWindow();
@@ -277,6 +281,47 @@ void TestOpenFiles::openFiles()
     for (const QString& name : files)
         if (!failed.contains(name))
             QVERIFY2(!message.contains(FDir.filePath(name) + QLatin1Char('\n')), qPrintable(message));
+}
+
+void TestOpenFiles::manyFailuresFitOnTheScreen_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<QString>("more"); // the last line, empty when every file is listed
+
+    QTest::newRow("five: all") << 0 << 5 << 5 << QString();
+    QTest::newRow("six") << 0 << 6 << 5 << QStringLiteral("and 1 more");
+    QTest::newRow("forty") << 0 << 40 << 5 << QStringLiteral("and 35 more");
+    QTest::newRow("forty, German") << 1 << 40 << 5 << QStringLiteral("und 35 weitere");
+    QTest::newRow("two thousand") << 0 << 2000 << 5 << QStringLiteral("and 1995 more");
+}
+
+void TestOpenFiles::manyFailuresFitOnTheScreen()
+{
+    QFETCH(int, language);
+    QFETCH(int, count);
+    QFETCH(int, listed);
+    QFETCH(QString, more);
+    MainForm->Language = language;
+    QStringList paths;
+    for (int i = 0; i < count; ++i)
+        paths << FDir.filePath(QStringLiteral("missing%1.cat").arg(i, 4, 10, QLatin1Char('0')));
+
+    QCOMPARE(FileOpener::OpenFiles(paths), paths);
+
+    QCOMPARE(FMessages.size(), 1);
+    const QString& message = FMessages[0];
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(message.contains(paths[i] + QLatin1Char('\n')), i < listed);
+    QCOMPARE(message.endsWith(QLatin1String("\n\n") + more), !more.isEmpty());
+    // The box the user sees, with its OK button, fits on the screen.
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Trevasc"), message, QMessageBox::Ok, MainForm);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    const QRect screen = box.screen()->availableGeometry();
+    QVERIFY2(box.frameGeometry().height() <= screen.height(),
+             qPrintable(QStringLiteral("%1 pixels tall").arg(box.frameGeometry().height())));
 }
 
 void TestOpenFiles::handedOverFilesWaitForTheJob()

@@ -2,10 +2,13 @@
 // model, its section in the settings file, its File menu entries, and an
 // entry whose file is gone.
 
+#include "FileOpener.h"
 #include "IniFile.h"
 #include "RecentFiles.h"
 #include "ShellTestKit.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -26,6 +29,8 @@ private slots:
     void sectionFollowsApplication_data();
     void sectionFollowsApplication();
     void openingAndSavingAddToTheMenu();
+    void settingsFileKeepsItsEncoding_data();
+    void settingsFileKeepsItsEncoding();
     void pickingAnEntry_data();
     void pickingAnEntry();
 
@@ -265,6 +270,68 @@ void TestRecent::pickingAnEntry()
         QCOMPARE(MainForm->RecentFiles->Files(), QStringList{other});
         QCOMPARE(MainForm->RecentFiles->MenuEntries().size(), 1);
     }
+}
+
+void TestRecent::settingsFileKeepsItsEncoding_data()
+{
+    QTest::addColumn<QByteArray>("before"); // the file at start; empty: none
+    QTest::addColumn<QString>("palettes");  // the palette folder chosen meanwhile; empty: none
+    QTest::addColumn<bool>("latin1");       // the file's encoding at the end
+    QTest::addColumn<QStringList>("recent"); // the section's entries at the end
+
+    const QString laeser = QStringLiteral("L\u00e4ser.cat");
+    const QString euro = QStringLiteral("\u20ac.cat");
+    const QByteArray latin1 = "[Application]\r\nLanguage=1\r\nPathToPalettes=C:\\L\xE4ser\\\r\n";
+    const QByteArray utf8 = "[Application]\nLanguage=1\nPathToPalettes=C:\\L\xC3\xA4ser\\\n";
+    QTest::newRow("Latin-1: a name beyond it is left out")
+        << latin1 << QString() << true << QStringList{laeser};
+    QTest::newRow("Latin-1: a palette folder beyond it keeps the stored one")
+        << latin1 << QStringLiteral("/tmp/\u20ac/") << true << QStringList{euro, laeser}.mid(1);
+    QTest::newRow("UTF-8: every name kept") << utf8 << QString() << false
+                                            << QStringList{euro, laeser};
+    QTest::newRow("no file: UTF-8") << QByteArray() << QString() << false << QStringList{euro, laeser};
+}
+
+void TestRecent::settingsFileKeepsItsEncoding()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, palettes);
+    QFETCH(bool, latin1);
+    QFETCH(QStringList, recent);
+    if (!before.isEmpty())
+        WriteIni(before);
+    const QStringList names{QStringLiteral("L\u00e4ser.cat"), QStringLiteral("\u20ac.cat")};
+    QStringList files;
+    for (const QString& name : names) {
+        files << Path(name);
+        WriteCatalog(files.back());
+    }
+    StartProgram();
+    QCOMPARE(FileOpener::OpenFiles(files), QStringList());
+    if (!palettes.isEmpty()) {
+        QVERIFY(QDir().mkpath(palettes));
+        WhenModal([palettes](QWidget*) {
+            SettingsBox->EditPalPath->setText(palettes);
+            SettingsBox->ButtonOK->click();
+        });
+        MainForm->EditSettingsAction1->trigger();
+        QDir(palettes).removeRecursively();
+        QCOMPARE(MainForm->PalettePath, palettes);
+    }
+    QVERIFY(MainForm->close());
+    QCOMPARE(Errors(), QStringList());
+
+    const QByteArray text = ReadFile(IniPath());
+    // The application's lines as they were, byte for byte.
+    QVERIFY2(text.startsWith(before), text.constData());
+    const QString decoded = latin1 ? QString::fromLatin1(text) : QString::fromUtf8(text);
+    QCOMPARE(latin1 ? decoded.toLatin1() : decoded.toUtf8(), text);
+    QStringList stored;
+    const TIniFile ini(IniPath());
+    for (int i = 1; ini.ValueExists(TRecentFiles::Section, QStringLiteral("File%1").arg(i)); ++i)
+        stored << QFileInfo(ini.ReadString(TRecentFiles::Section, QStringLiteral("File%1").arg(i), QString()))
+                      .fileName();
+    QCOMPARE(stored, recent);
 }
 
 QTEST_MAIN(TestRecent)
