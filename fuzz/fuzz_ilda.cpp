@@ -1,9 +1,14 @@
 // ILDA reader: any bytes raise EZLT_Ilda_Load or give 1..32767 frames of
 // 1..65535 points, allocated exactly and never more than the bytes hold.
-// What was read, written again with the same palette and read back, gives
-// the same frames, exactly as the colour rules say:
-// - indexed: every point as it was, but a visible point whose palette
-//   colour is black comes back blanked;
+// What was read, written again with the same palette in every format (2D
+// ones read back with Z 0) and read back, gives the same frames, exactly as
+// the colour rules say:
+// - indexed with a palette section: every point as it was, but a visible
+//   point whose palette colour is black comes back blanked;
+// - indexed in the standard colours: coordinates and blanking likewise; the
+//   index is that of the standard colour nearest to the point's, read back:
+//   the same index where the palette has that very colour there, else the
+//   palette's nearest to it;
 // - true colour: coordinates and blanking likewise; a visible point's index
 //   becomes the lowest index of its colour, a blanked point's the index
 //   nearest to black.
@@ -29,7 +34,32 @@ struct TTarget
     TZLT_Pal Pal;
     std::array<uint8_t, 64> Lowest{}; // lowest index of each entry's colour
     std::array<bool, 64> Black{};
+    std::array<uint8_t, 64> Standard{}; // each entry's index after the standard colours
     uint8_t NearestBlack = 0;
+
+    static int Distance(uint32_t a, uint32_t b)
+    {
+        const int dr = int(a >> 16) - int(b >> 16), dg = int((a >> 8) & 255) - int((b >> 8) & 255),
+                  db = int(a & 255) - int(b & 255);
+        return dr * dr + dg * dg + db * db;
+    }
+
+    uint32_t Colour(int i) const
+    {
+        const TZLT_PalEntry& e = Pal.GetEntry(i);
+        return uint32_t(e.Red) << 16 | uint32_t(e.Green) << 8 | e.Blue;
+    }
+
+    // The lowest index of the colours nearest to c, of the palette or the standard's.
+    template<typename ColourAt>
+    static int Nearest(uint32_t c, ColourAt colourAt)
+    {
+        int best = 0;
+        for (int k = 1; k < 64; ++k)
+            if (Distance(c, colourAt(k)) < Distance(c, colourAt(best)))
+                best = k;
+        return best;
+    }
 
     explicit TTarget(const TZLT_Pal& pal) : Pal(pal)
     {
@@ -42,6 +72,11 @@ struct TTarget
                 best = d;
                 NearestBlack = uint8_t(i);
             }
+            const int written = Nearest(Colour(i), StandardColour);
+            Standard[size_t(i)] =
+                uint8_t(Colour(written) == StandardColour(written)
+                            ? written
+                            : Nearest(StandardColour(written), [&](int k) { return Colour(k); }));
             Lowest[size_t(i)] = uint8_t(i);
             for (int k = 0; k < i; ++k) {
                 const TZLT_PalEntry& f = pal.GetEntry(k);
@@ -99,12 +134,15 @@ NO_COVERAGE size_t CheckRead(const TReadResult& read, size_t size, const QString
 // Writes the frames in a format, reads them back and compares each point
 // with what the rules make of it.
 NO_COVERAGE void CheckRoundTrip(const TZLT_FrameList& frames, size_t points, const TTarget& target,
-                                TFormat format, const QString& name)
+                                TFormat format, TPaletteSection section, const QString& name)
 {
-    const QByteArray bytes = WriteBytes(frames, 0, frames.Count(), target.Pal, format);
-    const bool indexed = format == TFormat::Indexed3D;
+    const QByteArray bytes = WriteBytes(frames, 0, frames.Count(), target.Pal, format, section);
+    const bool indexed = format == TFormat::Indexed3D || format == TFormat::Indexed2D;
+    const bool standard = indexed && section == TPaletteSection::Standard;
+    const bool flat = format == TFormat::Indexed2D || format == TFormat::TrueColor2D;
+    const size_t recordSize = (indexed ? 8 : 10) - (flat ? 2 : 0);
     FUZZ_CHECK(size_t(bytes.size()) ==
-               (indexed ? 32 + 192 : 0) + 32 * size_t(frames.Count() + 1) + (indexed ? 8 : 10) * points);
+               (indexed && !standard ? 32 + 192 : 0) + 32 * size_t(frames.Count() + 1) + recordSize * points);
     const TReadResult back = ReadBytes(bytes, target.Pal, name);
     FUZZ_CHECK(back.Warning.isEmpty());
     FUZZ_CHECK(back.Frames.Count() == frames.Count());
@@ -115,10 +153,12 @@ NO_COVERAGE void CheckRoundTrip(const TZLT_FrameList& frames, size_t points, con
         for (size_t i = 0; i < a.size(); ++i) {
             const TZLT_Point& p = a[i];
             const bool blanked = p.Blanked() || target.Black[p.ColorIndex()];
-            const uint8_t index = indexed   ? p.ColorIndex()
+            const uint8_t index = standard  ? target.Standard[p.ColorIndex()]
+                                  : indexed ? p.ColorIndex()
                                   : blanked ? target.NearestBlack
                                             : target.Lowest[p.ColorIndex()];
-            FUZZ_CHECK(b[i] == TZLT_Point(p.X(), p.Y(), p.Z(), uint8_t(index | (blanked ? 0x40 : 0)), 0));
+            FUZZ_CHECK(b[i] ==
+                       TZLT_Point(p.X(), p.Y(), flat ? 0 : p.Z(), uint8_t(index | (blanked ? 0x40 : 0)), 0));
         }
     }
 }
@@ -141,7 +181,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     FUZZ_CHECK(size >= 4 && std::memcmp(data, "ILDA", 4) == 0);
     const size_t points = CheckRead(read, size, name);
-    CheckRoundTrip(read.Frames, points, target, TFormat::Indexed3D, name);
-    CheckRoundTrip(read.Frames, points, target, TFormat::TrueColor3D, name);
+    for (const TFormat format :
+         {TFormat::Indexed3D, TFormat::Indexed2D, TFormat::TrueColor3D, TFormat::TrueColor2D})
+        CheckRoundTrip(read.Frames, points, target, format, TPaletteSection::Included, name);
+    for (const TFormat format : {TFormat::Indexed3D, TFormat::Indexed2D})
+        CheckRoundTrip(read.Frames, points, target, format, TPaletteSection::Standard, name);
     return 0;
 }

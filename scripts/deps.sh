@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   clang libclang-rt-14-dev   # fuzzers and sanitizers
   fonts-dejavu-core          # text in windows drawn without a display
+  tshark                     # decodes the laser output's datagrams in a test
   # install and package checks: validators, MIME database, Debian package tools
   desktop-file-utils appstream libxml2-utils shared-mime-info dpkg-dev file
 )

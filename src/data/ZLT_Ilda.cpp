@@ -467,10 +467,42 @@ QString TooManyPoints(int index, int count)
         .arg(TZLT_Frame::MaxPoints);
 }
 
+constexpr bool IsIndexed(TFormat format)
+{
+    return format == TFormat::Indexed3D || format == TFormat::Indexed2D;
+}
+
+constexpr bool HasZ(TFormat format)
+{
+    return format == TFormat::Indexed3D || format == TFormat::TrueColor3D;
+}
+
+// Whether the file starts with a palette section.
+constexpr bool WritesPalette(TFormat format, TPaletteSection section)
+{
+    return IsIndexed(format) && section == TPaletteSection::Included;
+}
+
+// The standard palette's index nearest to a colour, the lowest on a tie.
+uint8_t StandardIndexOf(TRgb rgb)
+{
+    int best = 0;
+    int bestDistance = SquaredDistance(rgb, DefaultIldaPalette[0]);
+    for (int i = 1; i < int(DefaultIldaPalette.size()); ++i) {
+        const int d = SquaredDistance(rgb, DefaultIldaPalette[size_t(i)]);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return uint8_t(best);
+}
+
 // Raises EZLT_Index for a range outside frames and EZLT_Error for what a
 // file cannot hold; reason(text) wraps the latter's message.
 template<typename Reason>
-TPlan Plan(const TZLT_FrameList& frames, int first, int count, TFormat format, Reason reason)
+TPlan Plan(const TZLT_FrameList& frames, int first, int count, TFormat format, TPaletteSection section,
+           Reason reason)
 {
     if (first < 0)
         throw EZLT_Index(first, frames.Count());
@@ -493,7 +525,7 @@ TPlan Plan(const TZLT_FrameList& frames, int first, int count, TFormat format, R
                          .arg(plan.Frames)
                          .arg(MaxSectionNumber));
     plan.Bytes = qint64(plan.Frames + 1) * HeaderSize + points * recordSize;
-    if (format == TFormat::Indexed3D)
+    if (WritesPalette(format, section))
         plan.Bytes += HeaderSize + TZLT_Pal::EntryCount * RecordSize(PaletteFormat);
     return plan;
 }
@@ -513,31 +545,80 @@ void PutHeader(uint8_t* h, int format, const char* name, int records, int number
 using TTail = std::array<uint8_t, 4>;
 using TTails = std::array<TTail, 128>;
 
-template<int Size>
+// The records of one frame format: coordinates, then the tail of the
+// point's status.
+template<TFormat Format>
 void EncodeRecords(const TZLT_Point* p, int n, uint8_t* out, const TTails& tails)
 {
+    constexpr int Size = RecordSize(int(Format));
+    constexpr int StatusAt = HasZ(Format) ? 6 : 4;
     for (int k = 0; k < n; ++k, out += Size) {
-        if constexpr (std::endian::native == std::endian::little) {
+        if constexpr (std::endian::native == std::endian::little && HasZ(Format)) {
             // X, Y, Z at once: swap the bytes of each, invert Y; the two
             // bytes past Z are overwritten by the tail.
             uint64_t v;
             std::memcpy(&v, &p[k], 8);
             v = ((v & 0x00FF00FF00FF00FFu) << 8 | ((v >> 8) & 0x00FF00FF00FF00FFu)) ^ 0xFFFF0000u;
             std::memcpy(out, &v, 8);
+        } else if constexpr (std::endian::native == std::endian::little) {
+            uint32_t v; // X and Y alike
+            std::memcpy(&v, &p[k], 4);
+            v = ((v & 0x00FF00FFu) << 8 | ((v >> 8) & 0x00FF00FFu)) ^ 0xFFFF0000u;
+            std::memcpy(out, &v, 4);
         } else {
             WriteBE16(out, uint16_t(p[k].X()));
             WriteBE16(out + 2, uint16_t(~p[k].Y()));
-            WriteBE16(out + 4, uint16_t(p[k].Z()));
+            if constexpr (HasZ(Format))
+                WriteBE16(out + 4, uint16_t(p[k].Z()));
         }
-        std::memcpy(out + 6, tails[p[k].Status() & 0x7F].data(), Size - 6);
+        std::memcpy(out + StatusAt, tails[p[k].Status() & 0x7F].data(), Size - StatusAt);
     }
+}
+
+void EncodeFrame(TFormat format, const TZLT_Point* p, int n, uint8_t* out, const TTails& tails)
+{
+    switch (format) {
+    case TFormat::Indexed3D:
+        EncodeRecords<TFormat::Indexed3D>(p, n, out, tails);
+        break;
+    case TFormat::Indexed2D:
+        EncodeRecords<TFormat::Indexed2D>(p, n, out, tails);
+        break;
+    case TFormat::TrueColor3D:
+        EncodeRecords<TFormat::TrueColor3D>(p, n, out, tails);
+        break;
+    case TFormat::TrueColor2D:
+        EncodeRecords<TFormat::TrueColor2D>(p, n, out, tails);
+        break;
+    }
+}
+
+// What follows the coordinates in a record, for each status (bit 7 aside):
+// status, blue, green, red in true colour (black when blanked); status and
+// colour index in indexed records.
+TTails MakeTails(const TZLT_Pal& palette, TFormat format, TPaletteSection section)
+{
+    TTails tails;
+    for (int status = 0; status < 128; ++status) {
+        const uint8_t blank = status & BlankBit;
+        const TZLT_PalEntry& e = palette.ColorOf(uint8_t(status));
+        const TRgb rgb = Rgb(e.Red, e.Green, e.Blue);
+        if (!IsIndexed(format))
+            tails[size_t(status)] = blank ? TTail{blank, 0, 0, 0} : TTail{0, e.Blue, e.Green, e.Red};
+        else if (section == TPaletteSection::Included)
+            tails[size_t(status)] = {blank, uint8_t(status & TZLT_Point::ColorMask), 0, 0};
+        else // black would come out as the standard palette's red: dark instead
+            tails[size_t(status)] = {uint8_t(blank | (rgb == 0 ? BlankBit : 0)), StandardIndexOf(rgb), 0, 0};
+    }
+    return tails;
 }
 
 // Encodes the file into buffer, handing it to flush(used) whenever the next
 // section does not fit and once at the end; capacity holds any section.
 template<typename Flush>
 void Encode(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& palette, TFormat format,
-            const TPlan& plan, uint8_t* buffer, qint64 capacity, Flush flush, TProgress progress)
+            TPaletteSection section, const TPlan& plan, uint8_t* buffer, qint64 capacity, Flush flush,
+            TProgress progress)
 {
     qint64 used = 0;
     qint64 flushed = 0;
@@ -550,7 +631,7 @@ void Encode(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& 
         return buffer + used;
     };
     const int code = int(format);
-    if (format == TFormat::Indexed3D) {
+    if (WritesPalette(format, section)) {
         uint8_t* out = room(HeaderSize + 3 * TZLT_Pal::EntryCount);
         PutHeader(out, PaletteFormat, "Palette", TZLT_Pal::EntryCount, 0, 0);
         out += HeaderSize;
@@ -562,19 +643,9 @@ void Encode(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& 
         }
         used += HeaderSize + 3 * TZLT_Pal::EntryCount;
     }
-    // What follows the coordinates in a record, for each status (bit 7
-    // aside): status, blue, green, red in true colour (black when blanked),
-    // status and colour index in indexed records.
-    TTails tails;
-    for (int status = 0; status < 128; ++status) {
-        const uint8_t blank = status & BlankBit;
-        const TZLT_PalEntry& e = palette.ColorOf(uint8_t(status));
-        if (format == TFormat::TrueColor3D)
-            tails[size_t(status)] = blank ? TTail{blank, 0, 0, 0} : TTail{0, e.Blue, e.Green, e.Red};
-        else
-            tails[size_t(status)] = {blank, uint8_t(status & TZLT_Point::ColorMask), 0, 0};
-    }
+    const TTails tails = MakeTails(palette, format, section);
     const qint64 recordSize = RecordSize(code);
+    const int statusAt = HasZ(format) ? 6 : 4;
     int number = 0;
     char name[12]; // room for any int; a header keeps the first 8
     for (int i = first; i < first + count; ++i) {
@@ -588,12 +659,9 @@ void Encode(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& 
         std::snprintf(name, sizeof name, "%05d", i);
         PutHeader(out, code, name, n, number++, plan.Frames);
         out += HeaderSize;
-        if (format == TFormat::TrueColor3D)
-            EncodeRecords<10>(points.data(), n, out, tails);
-        else
-            EncodeRecords<8>(points.data(), n, out, tails);
+        EncodeFrame(format, points.data(), n, out, tails);
         out += n * recordSize;
-        out[6 - recordSize] |= LastPointBit; // the last record's status
+        out[statusAt - recordSize] |= LastPointBit; // the last record's status
         used += HeaderSize + n * recordSize;
     }
     PutHeader(room(HeaderSize), code, "", 0, plan.Frames, plan.Frames);
@@ -602,6 +670,11 @@ void Encode(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& 
 }
 
 } // namespace
+
+uint32_t StandardColour(int index)
+{
+    return index >= 0 && index < int(DefaultIldaPalette.size()) ? DefaultIldaPalette[size_t(index)] : 0;
+}
 
 TReadResult ReadBytes(QByteArrayView data, const TZLT_Pal& palette, const QString& fileName,
                       const TProgressFn& progress)
@@ -619,22 +692,22 @@ TReadResult ReadFile(const QString& fileName, const TZLT_Pal& palette, const TPr
 }
 
 QByteArray WriteBytes(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& palette,
-                      TFormat format, const TProgressFn& progress)
+                      TFormat format, TPaletteSection section, const TProgressFn& progress)
 {
     const TPlan plan =
-        Plan(frames, first, count, format, [](const QString& text) { return EZLT_Error(text); });
+        Plan(frames, first, count, format, section, [](const QString& text) { return EZLT_Error(text); });
     QByteArray bytes(plan.Bytes, Qt::Uninitialized);
     Encode(
-        frames, first, count, palette, format, plan, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size(),
-        [](qint64) {}, TProgress(progress, 0, plan.Bytes));
+        frames, first, count, palette, format, section, plan, reinterpret_cast<uint8_t*>(bytes.data()),
+        bytes.size(), [](qint64) {}, TProgress(progress, 0, plan.Bytes));
     return bytes;
 }
 
 void WriteFile(const QString& fileName, const TZLT_FrameList& frames, int first, int count,
-               const TZLT_Pal& palette, TFormat format, const TProgressFn& progress)
+               const TZLT_Pal& palette, TFormat format, TPaletteSection section, const TProgressFn& progress)
 {
     // Checked before the file is touched.
-    const TPlan plan = Plan(frames, first, count, format, [&](const QString& text) {
+    const TPlan plan = Plan(frames, first, count, format, section, [&](const QString& text) {
         return EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, text));
     });
     // Sections are gathered into pieces of 1 MiB, which hold the longest
@@ -648,7 +721,7 @@ void WriteFile(const QString& fileName, const TZLT_FrameList& frames, int first,
     ZLT_Files::WriteFileAtomically(fileName, [&](QIODevice& device) {
         try {
             Encode(
-                frames, first, count, palette, format, plan, piece.data(), qint64(piece.size()),
+                frames, first, count, palette, format, section, plan, piece.data(), qint64(piece.size()),
                 [&](qint64 used) {
                     if (used > 0 && device.write(reinterpret_cast<const char*>(piece.data()), used) != used)
                         throw TDeviceFailed();

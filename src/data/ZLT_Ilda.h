@@ -1,8 +1,9 @@
 #pragma once
 
 // ILDA Image Data Transfer files (.ild), the laser world's common frame
-// format: read in formats 0, 1, 2 (palettes), 4 and 5; written as format 4
-// (true colour) or as one format-2 palette followed by format-0 frames.
+// format: read in formats 0, 1, 2 (palettes), 4 and 5; written in formats
+// 0, 1, 4 and 5, the indexed ones after a format-2 palette section or in the
+// standard's own 64 colours without one.
 //
 // A file is a series of sections, each a 32-byte header and its records;
 // one frame section becomes one frame. Sections are numbered from 1 in file
@@ -16,15 +17,36 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 namespace ZLT_Ilda {
 
+// The frame formats written, by their code; 2D drops Z.
 enum class TFormat
 {
     Indexed3D = 0,
-    TrueColor3D = 4
+    Indexed2D = 1,
+    TrueColor3D = 4,
+    TrueColor2D = 5
 };
+
+// Where the colours of indexed frames come from. Included: a palette
+// section of the 64 colours first, each point keeping its index. Standard:
+// no palette section, for readers that know none; each point takes the
+// index of the standard palette's colour nearest to its own (squared
+// red-green-blue distance, the lowest index on a tie), and a point whose
+// colour is black is blanked, since that palette has no black. True colour
+// ignores the choice.
+enum class TPaletteSection
+{
+    Included,
+    Standard
+};
+
+// The colour 0xRRGGBB of the standard's default palette at index 0..63:
+// what a reader shows for an index before any palette section.
+uint32_t StandardColour(int index);
 
 struct TReadResult
 {
@@ -54,15 +76,18 @@ TReadResult ReadBytes(QByteArrayView data, const TZLT_Pal& palette, const QStrin
 TReadResult ReadFile(const QString& fileName, const TZLT_Pal& palette, const TProgressFn& progress = {});
 
 // Writes the used frames among frames[first .. first+count-1], in order, one
-// section each, in the colours of palette; a frame's section is named by
-// its place in frames (its slot in a catalog) in five digits, "00042". A
-// range outside frames raises EZLT_Index; a frame of more than 65535 points,
-// or more than 65535 used frames, raises EZLT_Error.
+// section each, in format and the colours of palette (see TPaletteSection
+// for the indexed formats); a frame's section is named by its place in
+// frames (its slot in a catalog) in five digits, "00042". A range outside
+// frames raises EZLT_Index; a frame of more than 65535 points, or more than
+// 65535 used frames, raises EZLT_Error.
 QByteArray WriteBytes(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& palette,
-                      TFormat format, const TProgressFn& progress = {});
+                      TFormat format, TPaletteSection section = TPaletteSection::Included,
+                      const TProgressFn& progress = {});
 // WriteBytes into a file, replacing it only once every byte is written and
 // synced; on any failure or cancel the old file stays as it was.
 void WriteFile(const QString& fileName, const TZLT_FrameList& frames, int first, int count,
-               const TZLT_Pal& palette, TFormat format, const TProgressFn& progress = {});
+               const TZLT_Pal& palette, TFormat format, TPaletteSection section = TPaletteSection::Included,
+               const TProgressFn& progress = {});
 
 } // namespace ZLT_Ilda

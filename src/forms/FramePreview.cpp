@@ -42,7 +42,7 @@ enum TextId
     ToggleCaptionText,
     ToggleHintText,
     NoFrameText,
-    FactsText, // %1 slot, %2 points, %3 blanked, %4..%7 min X, max X, min Y, max Y
+    FactsText, // %1 slot, %2 points, %3 blanked, %4..%7 min X, max X, min Y, max Y, %8 ms, %9 kpps
     OnePointText,
     PointsText, // %1
     EmptySlotText,
@@ -60,7 +60,8 @@ constexpr std::array<TTextRow, 15> Texts{{
     {u"Frame preview|Shows the selected frame large and plays frames as an animation",
      u"Frame-Vorschau|Zeigt den markierten Frame groß und spielt Frames als Animation ab"},
     {u"No frame", u"Kein Frame"},
-    {u"Frame %1: %2, %3 blanked, X %4…%5, Y %6…%7", u"Frame %1: %2, %3 dunkel, X %4…%5, Y %6…%7"},
+    {u"Frame %1: %2, %3 blanked, X %4…%5, Y %6…%7, %8 ms at %9 kpps",
+     u"Frame %1: %2, %3 dunkel, X %4…%5, Y %6…%7, %8 ms bei %9 kpps"},
     {u"1 point", u"1 Punkt"},
     {u"%1 points", u"%1 Punkte"},
     {u"Frame %1: empty", u"Frame %1: leer"},
@@ -368,16 +369,30 @@ void TFramePreview::PlayPause()
 // Draws the picture again when anything it shows has changed: the window,
 // the slot, the frame's points, the palette's colours, the size, the
 // blanked-move option or the language.
+int TFramePreview::CurrentSlot() const
+{
+    if (!FWindow)
+        return -1;
+    const int played = Playback.CurrentSlot();
+    return FFollowPlayback && played >= 0 ? played : FWindow->SelStart();
+}
+
+void TFramePreview::SetPointRate(int pointsPerSecond)
+{
+    FPointRate = std::max(pointsPerSecond, 1);
+    ShowFacts();
+}
+
 void TFramePreview::Refresh()
 {
+    emit ShownFrameChanged();
     if (!isVisible())
         return; // drawn when shown
     TShown shown;
     const TZLT_Frame* frame = nullptr;
     if (FWindow) {
         shown.Window = FWindow;
-        const int played = Playback.CurrentSlot();
-        shown.Slot = FFollowPlayback && played >= 0 ? played : FWindow->SelStart();
+        shown.Slot = CurrentSlot();
         frame = &FWindow->Cat.Frames.GetFrame(shown.Slot);
         if (frame->Used()) {
             shown.Frame = frame;
@@ -446,11 +461,14 @@ void TFramePreview::ShowFacts()
             }
             const QString points =
                 frame.Count() == 1 ? Tr(Texts[OnePointText]) : Tr(Texts[PointsText]).arg(frame.Count());
+            // One pass at the projector's point rate.
+            const QString pass = DecimalText((frame.Count() - 1) * 1000.0 / FPointRate, 1);
+            const QString kpps = DecimalText(FPointRate / 1000.0, FPointRate % 1000 == 0 ? 0 : 1);
             // Filled in one pass, so no value is read as a placeholder.
             FFacts = Tr(Texts[FactsText])
                          .arg(QString::number(FShown.Slot), points, QString::number(blanked),
                               QString::number(minX), QString::number(maxX), QString::number(minY),
-                              QString::number(maxY));
+                              QString::number(maxY), pass, kpps);
         }
     }
     FactsLabel->setToolTip(FFacts);

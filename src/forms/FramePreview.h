@@ -66,6 +66,12 @@ public:
     void LoadSettings(const TIniFile& ini);
     void SaveSettings(TIniFile& ini) const;
 
+    // The slot of the frame shown, whether the pane is open or not: the
+    // leftmost selected one, or the one playback is at; -1 without a window.
+    int CurrentSlot() const;
+    // The point rate of the projector, for the time one pass takes.
+    void SetPointRate(int pointsPerSecond);
+
     // What is shown: the slot (-1 for none), the picture as drawn, the
     // facts line, and how many times the picture has been drawn.
     int ShownSlot() const { return FShown.Slot; }
@@ -83,6 +89,11 @@ public:
     // The used slots to play for a selection: those of first..last, or
     // with one slot selected those from it to the end of the catalog.
     static std::vector<int> PlayRange(const TZLT_Cat& cat, int first, int last);
+
+signals:
+    // The frame shown may have changed: another window, slot, palette or
+    // points. Also while the pane is closed.
+    void ShownFrameChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -124,4 +135,5 @@ private:
     QString FFacts;
     int FDrawCount = 0;
     int FRestoreSize = 0; // docked width or height from the settings
+    int FPointRate = 30000;
 };

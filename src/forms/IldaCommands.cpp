@@ -2,6 +2,7 @@
 
 #include "CHILDWIN.h"
 #include "Dialogs.h"
+#include "IniFile.h"
 #include "Language.h"
 #include "MAIN.h"
 #include "Progress.h"
@@ -10,17 +11,69 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <utility>
 
 namespace {
 
+using ZLT_Ilda::TFormat;
+using ZLT_Ilda::TPaletteSection;
+
 const QString OpenFilter = QStringLiteral("ILDA files (*.ild)|*.ild");
-// The order of the filters picks the format written: see FormatOf.
-const QString SaveFilter = QStringLiteral("ILDA true colour, formats 4 (*.ild)|*.ild|"
-                                          "ILDA indexed with palette, formats 2 and 0 (*.ild)|*.ild");
 const QString Extension = QStringLiteral("ild");
+
+// The kinds of file an export writes, in the order of the save dialog's
+// filters; each filter says who reads that kind.
+struct TExportKind
+{
+    TFormat Format;
+    TPaletteSection Section;
+    const char* SettingsName;
+    TTextRow Filter;
+};
+constexpr std::array<TExportKind, IldaCommands::ExportKindCount> ExportKinds{{
+    {TFormat::TrueColor3D,
+     TPaletteSection::Included,
+     "TrueColor3D",
+     {u"ILDA 3D true colour, format 4: today's laser software (*.ild)",
+      u"ILDA 3D Echtfarben, Format 4: heutige Lasersoftware (*.ild)"}},
+    {TFormat::TrueColor2D,
+     TPaletteSection::Included,
+     "TrueColor2D",
+     {u"ILDA 2D true colour, format 5: most players (*.ild)",
+      u"ILDA 2D Echtfarben, Format 5: die meisten Player (*.ild)"}},
+    {TFormat::Indexed3D,
+     TPaletteSection::Included,
+     "Indexed3D",
+     {u"ILDA 3D indexed with palette, formats 2 + 0: older 3D software (*.ild)",
+      u"ILDA 3D indiziert mit Palette, Formate 2 + 0: ältere 3D-Software (*.ild)"}},
+    {TFormat::Indexed2D,
+     TPaletteSection::Included,
+     "Indexed2D",
+     {u"ILDA 2D indexed with palette, formats 2 + 1: older players (*.ild)",
+      u"ILDA 2D indiziert mit Palette, Formate 2 + 1: ältere Player (*.ild)"}},
+    {TFormat::Indexed2D,
+     TPaletteSection::Standard,
+     "Indexed2DStandard",
+     {u"ILDA 2D in the standard colours, format 1: players that refuse palettes (*.ild)",
+      u"ILDA 2D in den Standardfarben, Format 1: Player, die keine Palette lesen (*.ild)"}},
+}};
+
+// The kind offered first: the one last chosen.
+int LastExportKind = 0;
+
+const QString IniSection = QStringLiteral("Ilda");
+const QString ExportKey = QStringLiteral("ExportFormat");
+
+QString SaveFilter()
+{
+    QStringList filters;
+    for (const TExportKind& kind : ExportKinds)
+        filters << Tr(kind.Filter) + QStringLiteral("|*.") + Extension;
+    return filters.join(QLatin1Char('|'));
+}
 
 // Texts: English, German.
 enum TextId
@@ -35,11 +88,6 @@ constexpr std::array<TTextRow, 3> Texts{{
     {u"Not every frame of the file was imported:\n\n%1",
      u"Nicht alle Frames der Datei wurden importiert:\n\n%1"},
 }};
-
-ZLT_Ilda::TFormat FormatOf(int filterIndex)
-{
-    return filterIndex == 1 ? ZLT_Ilda::TFormat::Indexed3D : ZLT_Ilda::TFormat::TrueColor3D;
-}
 
 // The progress dialog of a read or a write, made at the first report, when
 // the job knows its size.
@@ -86,15 +134,18 @@ QString AskForFileToRead()
 void WriteChosenFile(const TMDIChild& child, int first, int count, const QString& name)
 {
     TFileDialog& dialog = MainForm->SaveDialog;
-    dialog.Filter = SaveFilter;
+    dialog.Filter = SaveFilter();
     dialog.DefaultExt = Extension;
-    dialog.FilterIndex = 0;
+    dialog.FilterIndex = LastExportKind;
     dialog.FileName = name;
     if (!dialog.Execute(MainForm))
         return;
+    // Remembered even if the write fails: the choice was the user's.
+    LastExportKind = std::clamp(dialog.FilterIndex, 0, IldaCommands::ExportKindCount - 1);
+    const TExportKind& kind = ExportKinds[size_t(LastExportKind)];
     TIldaProgress progress(WritingText);
-    ZLT_Ilda::WriteFile(dialog.FileName, child.Cat.Frames, first, count, child.Pal,
-                        FormatOf(dialog.FilterIndex), progress.Reporter());
+    ZLT_Ilda::WriteFile(dialog.FileName, child.Cat.Frames, first, count, child.Pal, kind.Format, kind.Section,
+                        progress.Reporter());
 }
 
 bool AnyUsed(const TZLT_FrameList& frames, int first, int last)
@@ -168,6 +219,33 @@ void ImportAtSelection(TMDIChild& child)
     }
     child.PasteFrames(&result.Frames, slot, StepNames::LoadIlda);
     ShowWarning(result.Warning);
+}
+
+int ExportKind()
+{
+    return LastExportKind;
+}
+
+void SetExportKind(int kind)
+{
+    LastExportKind = std::clamp(kind, 0, ExportKindCount - 1);
+}
+
+void LoadSettings(const TIniFile& ini)
+{
+    const QString name = ini.ReadString(IniSection, ExportKey, QString());
+    LastExportKind = 0; // also for a name this version does not know
+    for (int i = 0; i < ExportKindCount; ++i)
+        if (name.compare(QLatin1String(ExportKinds[size_t(i)].SettingsName), Qt::CaseInsensitive) == 0)
+            LastExportKind = i;
+}
+
+void SaveSettings(TIniFile& ini)
+{
+    // A program that never changed the choice leaves the file as it was.
+    if (LastExportKind == 0 && !ini.ValueExists(IniSection, ExportKey))
+        return;
+    ini.WriteString(IniSection, ExportKey, QLatin1String(ExportKinds[size_t(LastExportKind)].SettingsName));
 }
 
 } // namespace IldaCommands

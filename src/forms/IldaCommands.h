@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class TIniFile;
 class TMDIChild;
 
 // The commands that exchange frames with ILDA files (.ild), the format every
@@ -23,7 +24,7 @@ void ImportFile();
 
 // File › Export ILDA: every used frame of the window, in slot order and in
 // the window's colours, into a file chosen in the save dialog, whose filter
-// picks true colour or indexed with palette.
+// picks one of the kinds of ILDA file (ExportKind).
 void ExportCatalog(TMDIChild& child);
 
 // Context menu: the used frames of the selected slots into an ILDA file.
@@ -32,5 +33,16 @@ void SaveSelection(TMDIChild& child);
 // Context menu: a file's frames placed at the leftmost selected slot through
 // the paste path, with its overwrite-or-insert question.
 void ImportAtSelection(TMDIChild& child);
+
+// The kinds of ILDA file the export dialogs offer, in the order of their
+// filters: true colour 3D (format 4), true colour 2D (5), indexed 3D with
+// palette (2 + 0), indexed 2D with palette (2 + 1), indexed 2D in the
+// standard colours (1). The dialogs offer the kind last chosen first; it
+// lives in the settings' [Ilda] section.
+constexpr int ExportKindCount = 5;
+int ExportKind();
+void SetExportKind(int kind);
+void LoadSettings(const TIniFile& ini);
+void SaveSettings(TIniFile& ini);
 
 } // namespace IldaCommands

@@ -15,3 +15,11 @@ void SetHint(QAction* action, const QString& hint)
     action->setToolTip(bar < 0 ? hint : hint.left(bar));
     action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
 }
+
+QString DecimalText(double value, int decimals)
+{
+    QString text = QString::number(value, 'f', decimals);
+    if (IsGerman())
+        text.replace(QLatin1Char('.'), QLatin1Char(','));
+    return text;
+}

@@ -28,6 +28,10 @@ inline QString Tr(const TTextRow& row)
     return QString::fromUtf16(row[size_t(TextColumn())]);
 }
 
+// A number with decimals, with the decimal point of the language ("2.7",
+// "2,7").
+QString DecimalText(double value, int decimals);
+
 // Sets an action's hint "short|long": the short part is the tooltip, the
 // long part the status-bar text; a hint without "|" serves as both.
 void SetHint(QAction* action, const QString& hint);

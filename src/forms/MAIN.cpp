@@ -7,6 +7,7 @@
 #include "Icons.h"
 #include "IldaCommands.h"
 #include "IniFile.h"
+#include "LaserLink.h"
 #include "Overwrite.h"
 #include "RecentFiles.h"
 #include "Settings.h"
@@ -55,7 +56,7 @@ constexpr TTextRow UndoHint{u"Undo|Undoes the last change of the catalog",
 constexpr TTextRow RedoHint{u"Redo|Makes the last undone change again",
                             u"Wiederherstellen|Stellt die zuletzt rückgängig gemachte Änderung wieder her"};
 
-const std::array<TActionText<TMainForm>, 22> ActionTable{{
+const std::array<TActionText<TMainForm>, 25> ActionTable{{
     {&TMainForm::FileNew1, {u"&New", u"&Neu"}, {u"New|Create a new file", u"Neu|Neue Datei erstellen"}},
     {&TMainForm::FileOpen1, {u"&Open", u"Ö&ffnen"}, {u"Open|Open a file", u"Öffnen|Datei öffnen"}},
     {&TMainForm::FileClose1,
@@ -112,17 +113,29 @@ const std::array<TActionText<TMainForm>, 22> ActionTable{{
      {u"&Minimize All", u"Alle ver&kleinern"},
      {u"Minimize All", u"Alle verkleinern"}},
     {&TMainForm::WindowArrangeAll1, {u"&Arrange All", u"&Alle anordnen"}, {u"Arrange All", u"Alle anordnen"}},
+    {&TMainForm::LaserOutput1,
+     {u"Laser &output", u"Laser-&Ausgabe"},
+     {u"Laser output|Starts and stops the output of the shown frame to the projector",
+      u"Laser-Ausgabe|Startet und beendet die Ausgabe des gezeigten Frames an den Projektor"}},
+    {&TMainForm::LaserBlackout1,
+     {u"&Blackout", u"&Blackout"},
+     {u"Blackout|Stops the laser output at once", u"Blackout|Beendet die Laser-Ausgabe sofort"}},
+    {&TMainForm::LaserSettings1,
+     {u"&Projector settings...", u"&Projektor-Einstellungen..."},
+     {u"Projector settings|Sets the projector's address, service and point rate",
+      u"Projektor-Einstellungen|Legt Adresse, Dienst und Punktrate des Projektors fest"}},
     {&TMainForm::HelpAbout1,
      {u"&About...", u"&Info..."},
      {u"About|Displays program information, version number, and copyright",
       u"Info|Anzeige von Programminformationen, Versionsnummer und Copyright-Vermerk"}},
 }};
 
-// File, Edit, Window, Help: caption and hint.
-const std::array<std::array<std::array<const char16_t*, 2>, 2>, 4> MenuTable{{
+// File, Edit, Window, Laser, Help: caption and hint.
+const std::array<std::array<std::array<const char16_t*, 2>, 2>, 5> MenuTable{{
     {{{u"&File", u"&Datei"}, {u"File related commands", u"Dateibefehle"}}},
     {{{u"&Edit", u"&Bearbeiten"}, {u"Edit commands", u"Anweisungen zur Bearbeitung"}}},
     {{{u"&Window", u"&Fenster"}, {u"Window related commands", u"Fensterbezogene Anweisungen"}}},
+    {{{u"&Laser", u"&Laser"}, {u"Laser output commands", u"Befehle der Laser-Ausgabe"}}},
     {{{u"&Help", u"&Hilfe"}, {u"Help topics", u"Hilfethemen"}}},
 }};
 
@@ -177,6 +190,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     addDockWidget(Qt::RightDockWidgetArea, Preview);
     Preview->hide();
     addAction(Preview->ToggleAction);
+    Laser = new TLaserLink(Preview, statusBar(), this);
+    Laser->Attach(LaserOutput1, LaserBlackout1);
     CreateMenusAndToolBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] {
         UpdateWindowActions();
@@ -256,6 +271,12 @@ void TMainForm::CreateActions()
          &TMainForm::FileImportIlda1Execute},
         {&TMainForm::FileExportIlda1, "FileExportIlda1", "File", nullptr, -1, false,
          &TMainForm::FileExportIlda1Execute},
+        {&TMainForm::LaserOutput1, "LaserOutput1", "Laser", "Ctrl+L", -1, true,
+         &TMainForm::LaserOutput1Execute},
+        {&TMainForm::LaserBlackout1, "LaserBlackout1", "Laser", "Esc", -1, true,
+         &TMainForm::LaserBlackout1Execute},
+        {&TMainForm::LaserSettings1, "LaserSettings1", "Laser", nullptr, -1, true,
+         &TMainForm::LaserSettings1Execute},
     };
     for (const ActionRow& row : rows) {
         auto* action = new QAction(this);
@@ -302,6 +323,12 @@ void TMainForm::CreateMenusAndToolBar()
     connect(Window1, &QMenu::aboutToShow, this, &TMainForm::UpdateWindowMenu);
     UpdateWindowMenu();
 
+    Laser1 = bar->addMenu(QString());
+    Laser1->setObjectName(QStringLiteral("Laser1"));
+    Laser1->addActions({LaserOutput1, LaserBlackout1});
+    Laser1->addSeparator();
+    Laser1->addAction(LaserSettings1);
+
     Help1 = bar->addMenu(QString());
     Help1->setObjectName(QStringLiteral("Help1"));
     Help1->addAction(HelpAbout1);
@@ -321,6 +348,7 @@ void TMainForm::CreateMenusAndToolBar()
     hidden->setObjectName(QStringLiteral("ToolButton7"));
     hidden->setVisible(false);
     ToolBar->addActions({WindowCascade1, WindowTileHorizontal1, WindowTileVertical1});
+    ToolBar->addAction(LaserOutput1);
 }
 
 void TMainForm::FormCreate()
@@ -345,7 +373,7 @@ void TMainForm::ApplyLanguage()
 {
     const int column = TextColumn();
     ApplyActionTexts(*this, ActionTable);
-    const std::array<QMenu*, 4> menus{File1, Edit1, Window1, Help1};
+    const std::array<QMenu*, 5> menus{File1, Edit1, Window1, Laser1, Help1};
     for (size_t i = 0; i < menus.size(); ++i) {
         menus[i]->setTitle(QString::fromUtf16(MenuTable[i][0][column]));
         const QString hint = QString::fromUtf16(MenuTable[i][1][column]);
@@ -353,6 +381,7 @@ void TMainForm::ApplyLanguage()
         menus[i]->menuAction()->setToolTip(hint);
     }
     UpdateUndoActions(); // their captions name the step
+    Laser->ApplyLanguage();
 }
 
 // --- catalog windows ------------------------------------------------------
@@ -762,6 +791,23 @@ void TMainForm::FileExportIlda1Execute()
         IldaCommands::ExportCatalog(*child);
 }
 
+// --- laser output ---------------------------------------------------------
+
+void TMainForm::LaserOutput1Execute()
+{
+    Laser->OutputCommand(LaserOutput1->isChecked(), this);
+}
+
+void TMainForm::LaserBlackout1Execute()
+{
+    Laser->Stop();
+}
+
+void TMainForm::LaserSettings1Execute()
+{
+    Laser->EditSettings(this);
+}
+
 // --- settings -------------------------------------------------------------
 
 QString TMainForm::IniFileName()
@@ -778,7 +824,9 @@ void TMainForm::LoadIniSettings()
     Language = ini.ReadInteger(IniSection, QStringLiteral("Language"), 0);
     PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
     Preview->LoadSettings(ini);
+    Laser->LoadSettings(ini);
     RecentFiles->Load(ini);
+    IldaCommands::LoadSettings(ini);
 }
 
 void TMainForm::SaveIniSettings()
@@ -796,7 +844,9 @@ void TMainForm::SaveIniSettings()
     if (ini.CanHold(PalettePath))
         ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
     Preview->SaveSettings(ini); // its own section, after this one
+    Laser->SaveSettings(ini);
     RecentFiles->Save(ini);
+    IldaCommands::SaveSettings(ini);
     ini.UpdateFile();
 }
 
@@ -848,6 +898,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // The projector goes dark before anything else ends.
+    Laser->Stop();
     // The windows have agreed: a settings file that cannot be written is
     // reported, and the program ends anyway.
     RunGuarded([this] { FormClose(); });

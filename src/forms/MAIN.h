@@ -17,6 +17,7 @@ class QMdiArea;
 class QMenu;
 class QToolBar;
 class TFramePreview;
+class TLaserLink;
 class TMDIChild;
 class TRecentFiles;
 
@@ -44,6 +45,8 @@ public:
     QMdiArea* MdiArea = nullptr;
     // The frame preview pane; it shows the active catalog window's frames.
     TFramePreview* Preview = nullptr;
+    // The laser output: streams the frame the preview shows to a projector.
+    TLaserLink* Laser = nullptr;
     TMDIChild* ActiveMDIChild() const;
     int MDIChildCount() const;
     TMDIChild* MDIChildren(int index) const;
@@ -102,6 +105,9 @@ public:
     QAction* FileImportPicDir1 = nullptr;
     QAction* FileImportIlda1 = nullptr;
     QAction* FileExportIlda1 = nullptr;
+    QAction* LaserOutput1 = nullptr;
+    QAction* LaserBlackout1 = nullptr;
+    QAction* LaserSettings1 = nullptr;
 
     // Command handlers.
     void FileNew1Execute();
@@ -120,6 +126,9 @@ public:
     void FileImportPicDir1Execute();
     void FileImportIlda1Execute();
     void FileExportIlda1Execute();
+    void LaserOutput1Execute();
+    void LaserBlackout1Execute();
+    void LaserSettings1Execute();
 
     // Imports an ILDA file into a new catalog window, as File › Import ILDA
     // does after its dialog; returns the window (none after Cancel).
@@ -161,6 +170,7 @@ private:
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;
     QMenu* Window1 = nullptr;
+    QMenu* Laser1 = nullptr;
     QMenu* Help1 = nullptr;
     QToolBar* ToolBar = nullptr;
 };

@@ -156,6 +156,7 @@ TZLT_FrameList RandomFrames(quint32 seed, int frames, int points)
 
 Q_DECLARE_METATYPE(TZLT_Pal)
 Q_DECLARE_METATYPE(TFormat)
+Q_DECLARE_METATYPE(TPaletteSection)
 
 class TestIlda : public QObject
 {
@@ -180,6 +181,8 @@ private slots:
     void writtenLayout_data();
     void writtenLayout();
     void writeRefuses();
+    void standardColours_data();
+    void standardColours();
     void roundTrips_data();
     void roundTrips();
     void failedWriteKeepsTheOldFile_data();
@@ -472,6 +475,7 @@ void TestIlda::missingFileOrDirectory()
 void TestIlda::writtenLayout_data()
 {
     QTest::addColumn<TFormat>("format");
+    QTest::addColumn<TPaletteSection>("section");
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("count");
     QTest::addColumn<QByteArray>("hex");
@@ -480,19 +484,41 @@ void TestIlda::writtenLayout_data()
                QByteArray(name).leftJustified(8, '\0').toHex() + QByteArray("Trevasc\0", 8).toHex() +
                (Be16(records) + Be16(number) + Be16(total)).toHex() + "0000";
     };
-    QTest::newRow("true colour") << TFormat::TrueColor3D << 0 << 4
+    const TPaletteSection included = TPaletteSection::Included, standard = TPaletteSection::Standard;
+    QTest::newRow("true colour") << TFormat::TrueColor3D << included << 0 << 4
                                  << header(4, "00001", 2, 0, 2) + "0001fffd0003 00 0000ff" +
                                         "fffe00000000 c0 000000" + header(4, "00003", 1, 1, 2) +
                                         "0100ffffffff 80 ffff00" + header(4, "", 0, 2, 2);
+    QTest::newRow("true colour, no palette whatever the choice")
+        << TFormat::TrueColor3D << standard << 3 << 1
+        << header(4, "00003", 1, 0, 1) + "0100ffffffff 80 ffff00" + header(4, "", 0, 1, 1);
+    QTest::newRow("true colour 2D") << TFormat::TrueColor2D << included << 0 << 4
+                                    << header(5, "00001", 2, 0, 2) + "0001fffd 00 0000ff" +
+                                           "fffe0000 c0 000000" + header(5, "00003", 1, 1, 2) +
+                                           "0100ffff 80 ffff00" + header(5, "", 0, 2, 2);
     QTest::newRow("indexed, a range")
-        << TFormat::Indexed3D << 1 << 2
+        << TFormat::Indexed3D << included << 1 << 2
         << header(2, "Palette", 64, 0, 0) + "<palette>" + header(0, "00001", 2, 0, 1) + "0001fffd0003 00 01" +
                "fffe00000000 c0 04" + header(0, "", 0, 1, 1);
+    QTest::newRow("indexed 2D") << TFormat::Indexed2D << included << 0 << 4
+                                << header(2, "Palette", 64, 0, 0) + "<palette>" +
+                                       header(1, "00001", 2, 0, 2) + "0001fffd 00 01" + "fffe0000 c0 04" +
+                                       header(1, "00003", 1, 1, 2) + "0100ffff 80 05" +
+                                       header(1, "", 0, 2, 2);
+    // Red, green and cyan are the standard's 0, 24 and 31.
+    QTest::newRow("indexed 2D, standard colours")
+        << TFormat::Indexed2D << standard << 0 << 4
+        << header(1, "00001", 2, 0, 2) + "0001fffd 00 00" + "fffe0000 c0 18" + header(1, "00003", 1, 1, 2) +
+               "0100ffff 80 1f" + header(1, "", 0, 2, 2);
+    QTest::newRow("indexed 3D, standard colours")
+        << TFormat::Indexed3D << standard << 3 << 1
+        << header(0, "00003", 1, 0, 1) + "0100ffffffff 80 1f" + header(0, "", 0, 1, 1);
 }
 
 void TestIlda::writtenLayout()
 {
     QFETCH(TFormat, format);
+    QFETCH(TPaletteSection, section);
     QFETCH(int, first);
     QFETCH(int, count);
     QFETCH(QByteArray, hex);
@@ -507,7 +533,7 @@ void TestIlda::writtenLayout()
         palette += QByteArray(1, char(pal.GetEntry(i).Red)) + char(pal.GetEntry(i).Green) +
                    char(pal.GetEntry(i).Blue);
     hex.replace("<palette>", palette.toHex()).replace(" ", "");
-    QCOMPARE(ZLT_Ilda::WriteBytes(frames, first, count, pal, format).toHex(), hex);
+    QCOMPARE(ZLT_Ilda::WriteBytes(frames, first, count, pal, format, section).toHex(), hex);
 }
 
 void TestIlda::writeRefuses()
@@ -528,9 +554,72 @@ void TestIlda::writeRefuses()
     QCOMPARE(Read(WriteBytes(many, 1, 65535, TZLT_Pal(), TFormat::Indexed3D)).Frames.Count(), 32767);
 }
 
+void TestIlda::standardColours_data()
+{
+    QTest::addColumn<QList<int>>("colour"); // red, green, blue of palette entry 0
+    QTest::addColumn<int>("status");        // its point's status in the file: blanking and index
+    // The standard's own colours, wherever they stand in it.
+    QTest::newRow("red") << QList<int>{255, 0, 0} << 0;
+    QTest::newRow("orange") << QList<int>{255, 128, 0} << 8;
+    QTest::newRow("green") << QList<int>{0, 255, 0} << 24;
+    QTest::newRow("blue") << QList<int>{0, 0, 255} << 40;
+    QTest::newRow("magenta") << QList<int>{255, 0, 255} << 48;
+    QTest::newRow("white") << QList<int>{255, 255, 255} << 56;
+    QTest::newRow("last") << QList<int>{255, 32, 32} << 63;
+    // Between two of them: the lower index.
+    QTest::newRow("tie of 0 and 1") << QList<int>{255, 8, 0} << 0;
+    QTest::newRow("tie of 1 and 2") << QList<int>{255, 24, 0} << 1;
+    QTest::newRow("tie of 24 and 25") << QList<int>{0, 255, 18} << 24;
+    // Nearest, in squared distance.
+    QTest::newRow("dark blue") << QList<int>{0, 0, 160} << 40;
+    QTest::newRow("grey blue") << QList<int>{128, 128, 192} << 59;
+    QTest::newRow("light blue") << QList<int>{0, 128, 192} << 35;
+    QTest::newRow("green with a little blue") << QList<int>{0, 255, 64} << 26;
+    QTest::newRow("brown") << QList<int>{200, 100, 50} << 62;
+    // Black ties red, green and blue, and no reader would show it dark: blanked.
+    QTest::newRow("black") << QList<int>{0, 0, 0} << (64 | 0);
+    QTest::newRow("almost black stays visible") << QList<int>{1, 0, 0} << 0;
+}
+
+void TestIlda::standardColours()
+{
+    QFETCH(QList<int>, colour);
+    QFETCH(int, status);
+    const TZLT_Pal pal = Pal({{0, {colour[0], colour[1], colour[2]}}});
+    TZLT_FrameList frames;
+    frames.Add(MakeFrame({{7, 7, 7, 0, 0}, {8, 8, 8, 64, 0}})); // visible, then blanked
+    for (const TFormat format : {TFormat::Indexed2D, TFormat::Indexed3D}) {
+        const QByteArray bytes = WriteBytes(frames, 0, 1, pal, format, TPaletteSection::Standard);
+        const int size = format == TFormat::Indexed2D ? 6 : 8;
+        QCOMPARE(bytes.size(), 32 + 2 * size + 32); // no palette section
+        QCOMPARE(bytes.at(32 + size - 2), char(status & 64));
+        QCOMPARE(bytes.at(32 + size - 1), char(status & 63));
+        QCOMPARE(bytes.at(32 + 2 * size - 2), char(0x80 | 64));
+        QCOMPARE(bytes.at(32 + 2 * size - 1), char(status & 63));
+    }
+    // The row agrees with a search of the standard's colours.
+    int best = 0, bestDistance = INT_MAX;
+    for (int i = 0; i < 64; ++i) {
+        const int c = int(StandardColour(i));
+        const int dr = (c >> 16) - colour[0], dg = ((c >> 8) & 255) - colour[1], db = (c & 255) - colour[2];
+        if (dr * dr + dg * dg + db * db < bestDistance) {
+            bestDistance = dr * dr + dg * dg + db * db;
+            best = i;
+        }
+    }
+    QCOMPARE(best, status & 63);
+    // A reader shows exactly the standard's colour at that index.
+    const int shown = int(StandardColour(status & 63));
+    const TReadResult back =
+        Read(WriteBytes(frames, 0, 1, pal, TFormat::Indexed2D, TPaletteSection::Standard),
+             Probe(5, {shown >> 16, (shown >> 8) & 255, shown & 255}));
+    QCOMPARE(Statuses(back.Frames), (QList<int>{5 | (status & 64), 5 | 64}));
+}
+
 void TestIlda::roundTrips_data()
 {
     QTest::addColumn<TFormat>("format");
+    QTest::addColumn<TPaletteSection>("section");
     QTest::addColumn<TZLT_Pal>("palette");
     // The built-in palette repeats colours; the second has black twice and
     // one more pair; the third is random.
@@ -542,22 +631,35 @@ void TestIlda::roundTrips_data()
     randomPal.LoadFromBytes(bytes, QStringLiteral("random"));
     const TZLT_Pal withBlack =
         Pal({{0, {0, 0, 0}}, {7, {0, 0, 0}}, {8, {1, 2, 3}}, {9, {1, 2, 3}}, {10, {5, 0, 0}}});
-    for (const auto& [name, format] :
-         {std::pair{"indexed", TFormat::Indexed3D}, {"true colour", TFormat::TrueColor3D}}) {
-        QTest::addRow("%s, built-in palette", name) << format << TZLT_Pal();
-        QTest::addRow("%s, black and pairs", name) << format << withBlack;
-        QTest::addRow("%s, random palette", name) << format << randomPal;
+    const TPaletteSection included = TPaletteSection::Included, standard = TPaletteSection::Standard;
+    const struct
+    {
+        const char* Name;
+        TFormat Format;
+        TPaletteSection Section;
+    } kinds[] = {{"indexed", TFormat::Indexed3D, included},
+                 {"indexed 2D", TFormat::Indexed2D, included},
+                 {"indexed, standard colours", TFormat::Indexed3D, standard},
+                 {"indexed 2D, standard colours", TFormat::Indexed2D, standard},
+                 {"true colour", TFormat::TrueColor3D, included},
+                 {"true colour 2D", TFormat::TrueColor2D, included}};
+    for (const auto& kind : kinds) {
+        QTest::addRow("%s, built-in palette", kind.Name) << kind.Format << kind.Section << TZLT_Pal();
+        QTest::addRow("%s, black and pairs", kind.Name) << kind.Format << kind.Section << withBlack;
+        QTest::addRow("%s, random palette", kind.Name) << kind.Format << kind.Section << randomPal;
     }
 }
 
 void TestIlda::roundTrips()
 {
     QFETCH(TFormat, format);
+    QFETCH(TPaletteSection, section);
     QFETCH(TZLT_Pal, palette);
     const TZLT_FrameList frames = RandomFrames(7, 40, 300);
     const QString name = FDir.filePath(QStringLiteral("round trip.ild"));
-    WriteFile(name, frames, 0, frames.Count(), palette, format);
-    QCOMPARE(DataTest::ReadBytes(name), ZLT_Ilda::WriteBytes(frames, 0, frames.Count(), palette, format));
+    WriteFile(name, frames, 0, frames.Count(), palette, format, section);
+    QCOMPARE(DataTest::ReadBytes(name),
+             ZLT_Ilda::WriteBytes(frames, 0, frames.Count(), palette, format, section));
     const TReadResult back = ReadFile(name, palette);
     QCOMPARE(back.Warning, QString());
     QCOMPARE(back.Frames.Count(), 30); // the used ones
@@ -565,6 +667,26 @@ void TestIlda::roundTrips()
         const TZLT_PalEntry& e = palette.GetEntry(i);
         return e.Red * 65536 + e.Green * 256 + e.Blue;
     };
+    const auto distance = [](int a, int b) {
+        const int dr = (a >> 16) - (b >> 16), dg = ((a >> 8) & 255) - ((b >> 8) & 255),
+                  db = (a & 255) - (b & 255);
+        return dr * dr + dg * dg + db * db;
+    };
+    // The palette's index nearest to a colour, the lowest on a tie.
+    const auto nearest = [&](int colour, int (*colourAt)(int, const TZLT_Pal&)) {
+        int best = 0;
+        for (int k = 1; k < 64; ++k)
+            if (distance(colour, colourAt(k, palette)) < distance(colour, colourAt(best, palette)))
+                best = k;
+        return best;
+    };
+    const auto inPalette = [](int k, const TZLT_Pal& pal) {
+        const TZLT_PalEntry& e = pal.GetEntry(k);
+        return e.Red * 65536 + e.Green * 256 + e.Blue;
+    };
+    const auto inStandard = [](int k, const TZLT_Pal&) { return int(StandardColour(k)); };
+    const bool indexed = format == TFormat::Indexed3D || format == TFormat::Indexed2D;
+    const bool flat = format == TFormat::Indexed2D || format == TFormat::TrueColor2D;
     for (int f = 0, g = 0; f < frames.Count(); ++f) {
         const TZLT_Frame& source = frames.GetFrame(f);
         if (!source.Used())
@@ -580,9 +702,17 @@ void TestIlda::roundTrips()
             for (int k = 0; k < 64; ++k)
                 unique += colourOf(k) == colour;
             // The index is kept where the rules say so; elsewhere any is right.
-            const bool keeps = format == TFormat::Indexed3D || (!blanked && unique == 1);
-            const int index = keeps ? p.ColorIndex() : q.ColorIndex();
-            QCOMPARE(q, TZLT_Point(p.X(), p.Y(), p.Z(), uint8_t(index | (blanked ? 64 : 0)), 0));
+            const bool keeps = (indexed && section == TPaletteSection::Included) || (!blanked && unique == 1);
+            int index = keeps ? p.ColorIndex() : q.ColorIndex();
+            if (indexed && section == TPaletteSection::Standard) {
+                // The standard's nearest colour, read back into the palette:
+                // at its own index where the palette has it there.
+                const int written = nearest(colour, inStandard);
+                index = colourOf(written) == int(StandardColour(written))
+                            ? written
+                            : nearest(int(StandardColour(written)), inPalette);
+            }
+            QCOMPARE(q, TZLT_Point(p.X(), p.Y(), flat ? 0 : p.Z(), uint8_t(index | (blanked ? 64 : 0)), 0));
         }
     }
 }
@@ -648,9 +778,11 @@ void TestIlda::progressAndCancel()
         else if (job == 1)
             ReadFile(name, TZLT_Pal(), progress);
         else if (job == 2)
-            WriteBytes(frames, 0, frames.Count(), TZLT_Pal(), TFormat::TrueColor3D, progress);
+            WriteBytes(frames, 0, frames.Count(), TZLT_Pal(), TFormat::TrueColor3D, TPaletteSection::Included,
+                       progress);
         else
-            WriteFile(name, frames, 0, frames.Count(), TZLT_Pal(), TFormat::TrueColor3D, progress);
+            WriteFile(name, frames, 0, frames.Count(), TZLT_Pal(), TFormat::TrueColor3D,
+                      TPaletteSection::Included, progress);
     };
 
     int calls = 0;

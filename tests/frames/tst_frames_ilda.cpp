@@ -1,11 +1,14 @@
 // ILDA files as a user meets them: File › Import ILDA into a new catalog,
-// File › Export ILDA of a whole catalog in either format, and the grid's
+// File › Export ILDA of a whole catalog in each of the five kinds of file,
+// the kind last chosen offered first and kept in the settings, and the grid's
 // context menu saving its selection and importing at it through the paste
 // path; warnings, errors and Cancel.
 
 #include "FileOpener.h"
 #include "FramesTestKit.h"
+#include "IldaCommands.h"
 #include "Progress.h"
+#include "SettingsLocation.h"
 #include "ZLT_Ilda.h"
 
 #include <QComboBox>
@@ -63,6 +66,7 @@ struct TDialogAnswer
         TFileDialog::TestHook = [this, answer, filter](TFileDialog& dialog) {
             Proposed = dialog.FileName;
             Filter = dialog.Filter;
+            Offered = dialog.FilterIndex;
             if (answer.isEmpty())
                 return false;
             dialog.FileName = answer;
@@ -72,10 +76,35 @@ struct TDialogAnswer
     }
     ~TDialogAnswer() { TFileDialog::TestHook = nullptr; }
     QString Proposed, Filter;
+    int Offered = -1;
 };
 
-const QString SaveFilter = QStringLiteral("ILDA true colour, formats 4 (*.ild)|*.ild|"
-                                          "ILDA indexed with palette, formats 2 and 0 (*.ild)|*.ild");
+const QString SaveFilter =
+    QStringLiteral("ILDA 3D true colour, format 4: today's laser software (*.ild)|*.ild|"
+                   "ILDA 2D true colour, format 5: most players (*.ild)|*.ild|"
+                   "ILDA 3D indexed with palette, formats 2 + 0: older 3D software (*.ild)|*.ild|"
+                   "ILDA 2D indexed with palette, formats 2 + 1: older players (*.ild)|*.ild|"
+                   "ILDA 2D in the standard colours, format 1: players that refuse palettes (*.ild)|*.ild");
+const QString GermanSaveFilter =
+    QStringLiteral("ILDA 3D Echtfarben, Format 4: heutige Lasersoftware (*.ild)|*.ild|"
+                   "ILDA 2D Echtfarben, Format 5: die meisten Player (*.ild)|*.ild|"
+                   "ILDA 3D indiziert mit Palette, Formate 2 + 0: ältere 3D-Software (*.ild)|*.ild|"
+                   "ILDA 2D indiziert mit Palette, Formate 2 + 1: ältere Player (*.ild)|*.ild|"
+                   "ILDA 2D in den Standardfarben, Format 1: Player, die keine Palette lesen (*.ild)|*.ild");
+
+// The format codes of a file's sections, in order.
+QList<int> SectionFormats(const QByteArray& bytes)
+{
+    QList<int> formats;
+    for (qsizetype at = 0; at + 32 <= bytes.size();) {
+        const int format = bytes.at(at + 7);
+        const int records = (uchar(bytes.at(at + 24)) << 8) | uchar(bytes.at(at + 25));
+        formats << format;
+        const int size = format == 0 ? 8 : format == 1 ? 6 : format == 2 ? 3 : format == 4 ? 10 : 8;
+        at += 32 + qsizetype(records) * size;
+    }
+    return formats;
+}
 
 } // namespace
 
@@ -91,12 +120,22 @@ private slots:
         TFileDialog::TestHook = nullptr;
         ProgressHook = nullptr;
         ProgressDelayMs = 500;
+        IldaCommands::SetExportKind(0);
+        SettingsLocation::ProgramFolderOverride.clear();
+        if (MainForm->Language != 0) {
+            MainForm->Language = 0;
+            MainForm->ApplyLanguage();
+        }
     }
 
     void importOpensANewCatalog_data();
     void importOpensANewCatalog();
     void exportWritesTheChosenFormat_data();
     void exportWritesTheChosenFormat();
+    void exportOffersTheKindLastChosen_data();
+    void exportOffersTheKindLastChosen();
+    void kindIsKeptInTheSettings_data();
+    void kindIsKeptInTheSettings();
     void contextMenuSavesAndImportsAtTheSelection_data();
     void contextMenuSavesAndImportsAtTheSelection();
     void cancelLeavesNothingHalfDone_data();
@@ -162,15 +201,18 @@ void TestFramesIlda::importOpensANewCatalog()
 void TestFramesIlda::exportWritesTheChosenFormat_data()
 {
     QTest::addColumn<int>("filter");
-    QTest::addColumn<char>("firstFormat"); // format code of the file's first section
-    QTest::newRow("true colour") << 0 << char(4);
-    QTest::newRow("indexed with palette") << 1 << char(2);
+    QTest::addColumn<QList<int>>("formats"); // format codes of the file's sections
+    QTest::newRow("true colour 3D") << 0 << QList<int>{4, 4, 4, 4};
+    QTest::newRow("true colour 2D") << 1 << QList<int>{5, 5, 5, 5};
+    QTest::newRow("indexed 3D with palette") << 2 << QList<int>{2, 0, 0, 0, 0};
+    QTest::newRow("indexed 2D with palette") << 3 << QList<int>{2, 1, 1, 1, 1};
+    QTest::newRow("indexed 2D, standard colours") << 4 << QList<int>{1, 1, 1, 1};
 }
 
 void TestFramesIlda::exportWritesTheChosenFormat()
 {
     QFETCH(int, filter);
-    QFETCH(char, firstFormat);
+    QFETCH(QList<int>, formats);
     QTemporaryDir dir;
     QVERIFY(!MainForm->FileExportIlda1->isEnabled());
     TMDIChild* child = NewWindow();
@@ -189,7 +231,9 @@ void TestFramesIlda::exportWritesTheChosenFormat()
     QVERIFY(!child->Modified);
     const QByteArray bytes = ReadBytes(path);
     QVERIFY(bytes.startsWith("ILDA"));
-    QCOMPARE(bytes.at(7), firstFormat);
+    QCOMPARE(SectionFormats(bytes), formats);
+    QCOMPARE(IldaCommands::ExportKind(), filter);
+    const bool flat = formats.last() == 1 || formats.last() == 5;
 
     // What the export wrote imports back in slot order, the gaps closed.
     TDialogAnswer again(path);
@@ -204,9 +248,105 @@ void TestFramesIlda::exportWritesTheChosenFormat()
         for (int k = 0; k < frame.Count(); ++k) {
             QCOMPARE(frame.GetPoint(k).X(), original->GetPoint(k).X());
             QCOMPARE(frame.GetPoint(k).Y(), original->GetPoint(k).Y());
+            QCOMPARE(frame.GetPoint(k).Z(), flat ? int16_t(0) : original->GetPoint(k).Z());
             QCOMPARE(frame.GetPoint(k).Blanked(), original->GetPoint(k).Blanked());
         }
     }
+}
+
+void TestFramesIlda::exportOffersTheKindLastChosen_data()
+{
+    QTest::addColumn<int>("chosen");  // in the first export; -1: cancelled
+    QTest::addColumn<bool>("german"); // the program's language
+    QTest::addColumn<int>("offered"); // first in the next one
+    QTest::newRow("first run") << -1 << false << 0;
+    QTest::newRow("indexed 2D with palette") << 3 << false << 3;
+    QTest::newRow("standard colours, in German") << 4 << true << 4;
+    QTest::newRow("true colour 2D") << 1 << false << 1;
+}
+
+void TestFramesIlda::exportOffersTheKindLastChosen()
+{
+    QFETCH(int, chosen);
+    QFETCH(bool, german);
+    QFETCH(int, offered);
+    QTemporaryDir dir;
+    if (german) {
+        MainForm->Language = 1;
+        MainForm->ApplyLanguage();
+    }
+    TMDIChild* child = NewWindow();
+    child->Cat.Frames.SetFrame(4, IldaFrame('A'));
+    child->SelectSlots(4, 4);
+    {
+        TDialogAnswer answer(chosen < 0 ? QString() : dir.filePath(QStringLiteral("a.ild")), chosen);
+        MainForm->FileExportIlda1->trigger();
+        QCOMPARE(answer.Offered, 0);
+        QCOMPARE(answer.Filter, german ? GermanSaveFilter : SaveFilter);
+    }
+    // The grid's save offers the same choice first; answered as offered.
+    const QString path = dir.filePath(QStringLiteral("b.ild"));
+    {
+        TDialogAnswer answer(path, offered);
+        child->SaveIldaAction->trigger();
+        QCOMPARE(answer.Offered, offered);
+        QCOMPARE(answer.Filter, german ? GermanSaveFilter : SaveFilter);
+    }
+    const int codes[] = {4, 5, 2, 2, 1};
+    QCOMPARE(int(ReadBytes(path).at(7)), codes[offered]);
+}
+
+void TestFramesIlda::kindIsKeptInTheSettings_data()
+{
+    QTest::addColumn<QByteArray>("before"); // the settings file at start; null: none
+    QTest::addColumn<int>("offered");       // first in the export dialog
+    QTest::addColumn<int>("chosen");        // there; -1: no export
+    QTest::addColumn<QByteArray>("after");  // the settings file's [Ilda] section at the end
+    // The settings in effect, so loading them changes nothing else.
+    const QByteArray app =
+        "[Application]\nLanguage=0\nPathToPalettes=" + MainForm->PalettePath.toUtf8() + "\n";
+    QTest::newRow("no file, nothing chosen") << QByteArray() << 0 << -1 << QByteArray();
+    QTest::newRow("no file, standard colours chosen")
+        << QByteArray() << 0 << 4 << QByteArray("[Ilda]\nExportFormat=Indexed2DStandard\n");
+    QTest::newRow("kept, any case") << app + "[Ilda]\nExportFormat=truecolor2d\n"
+                                    << 1 << -1 << QByteArray("[Ilda]\nExportFormat=TrueColor2D\n");
+    QTest::newRow("back to the first") << app + "[Ilda]\nExportFormat=Indexed3D\n"
+                                       << 2 << 0 << QByteArray("[Ilda]\nExportFormat=TrueColor3D\n");
+    QTest::newRow("unknown name: the first") << app + "[Ilda]\nExportFormat=Format9\n"
+                                             << 0 << -1 << QByteArray("[Ilda]\nExportFormat=TrueColor3D\n");
+    QTest::newRow("section missing") << app << 0 << 3 << QByteArray("[Ilda]\nExportFormat=Indexed2D\n");
+}
+
+void TestFramesIlda::kindIsKeptInTheSettings()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(int, offered);
+    QFETCH(int, chosen);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    SettingsLocation::ProgramFolderOverride = dir.path();
+    const QString ini = TMainForm::IniFileName();
+    QCOMPARE(ini, dir.filePath(QStringLiteral("Trevasc.ini")));
+    if (!before.isNull())
+        WriteBytes(ini, before);
+    MainForm->LoadIniSettings();
+
+    TMDIChild* child = NewWindow();
+    child->Cat.Frames.SetFrame(0, IldaFrame('A'));
+    {
+        TDialogAnswer answer(chosen < 0 ? QString() : dir.filePath(QStringLiteral("a.ild")), chosen);
+        MainForm->FileExportIlda1->trigger();
+        QCOMPARE(answer.Offered, offered);
+    }
+    MainForm->SaveIniSettings();
+    const QByteArray text = ReadBytes(ini);
+    // [Application] as it was, or as the program writes it; [Ilda] only once it matters.
+    if (before.isNull() || !before.contains("[Ilda]"))
+        QCOMPARE(text.indexOf("[Ilda]") >= 0, !after.isEmpty());
+    if (!after.isEmpty())
+        QVERIFY2(text.endsWith(after), text.constData());
+    if (!before.isNull())
+        QVERIFY2(text.startsWith(before.left(before.indexOf("[Ilda]"))), text.constData());
 }
 
 void TestFramesIlda::contextMenuSavesAndImportsAtTheSelection_data()

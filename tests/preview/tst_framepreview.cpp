@@ -278,12 +278,13 @@ void TestFramePreview::factsLine_data()
 
     const QList<int> one{5, -6, 3};
     const QList<int> corners{-32768, -32768, 0x42, 32767, 100, 2, 0, 32767, 0x40, -7, 8, 0xC5};
-    QTest::newRow("one point") << one << 7 << 0 << "Frame 7: 1 point, 0 blanked, X 5…5, Y -6…-6";
-    QTest::newRow("one point, German") << one << 7 << 1 << "Frame 7: 1 Punkt, 0 dunkel, X 5…5, Y -6…-6";
+    QTest::newRow("one point") << one << 7 << 0 << "Frame 7: 1 point, 0 blanked, X 5…5, Y -6…-6, 0.0 ms at 30 kpps";
+    QTest::newRow("one point, German") << one << 7 << 1 << "Frame 7: 1 Punkt, 0 dunkel, X 5…5, Y -6…-6, 0,0 ms bei 30 kpps";
     QTest::newRow("blanked, extremes")
-        << corners << 0 << 0 << "Frame 0: 4 points, 3 blanked, X -32768…32767, Y -32768…32767";
+        << corners << 0 << 0
+        << "Frame 0: 4 points, 3 blanked, X -32768…32767, Y -32768…32767, 0.1 ms at 30 kpps";
     QTest::newRow("German") << corners << 32766 << 1
-                            << "Frame 32766: 4 Punkte, 3 dunkel, X -32768…32767, Y -32768…32767";
+                            << "Frame 32766: 4 Punkte, 3 dunkel, X -32768…32767, Y -32768…32767, 0,1 ms bei 30 kpps";
     QTest::newRow("empty slot") << QList<int>{} << 12 << 0 << "Frame 12: empty";
     QTest::newRow("empty slot, German") << QList<int>{} << 12 << 1 << "Frame 12: leer";
 }

@@ -113,7 +113,7 @@ void TestMainWindow::startsWithoutSettingsFile()
     QStringList menus;
     for (QAction* entry : MainForm->menuBar()->actions())
         menus << entry->text();
-    QCOMPARE(menus, QStringList({"&File", "&Edit", "&Window", "&Help"}));
+    QCOMPARE(menus, QStringList({"&File", "&Edit", "&Window", "&Laser", "&Help"}));
     QCOMPARE(MainForm->FileExportPics1->text(), QStringLiteral("Export &PIC files..."));
     QCOMPARE(MainForm->FileImportPicDir1->text(), QStringLiteral("&Import PIC directory..."));
     QCOMPARE(MainForm->EditCut1->text(), QStringLiteral("Cut"));
@@ -201,7 +201,7 @@ void TestMainWindow::toolbarShowsOneSeparator()
             shown << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
     QCOMPARE(shown, QStringList({"FileNew1", "FileOpen1", "FileSave1", "|", "EditCut1", "EditCopy1",
                                  "EditPaste1", "EditUndo1", "EditRedo1", "WindowCascade1",
-                                 "WindowTileHorizontal1", "WindowTileVertical1"}));
+                                 "WindowTileHorizontal1", "WindowTileVertical1", "LaserOutput1"}));
 
     // The hidden separator takes no room: Cascade sits as close to Redo as
     // Copy to Cut, while the visible one leaves a gap.

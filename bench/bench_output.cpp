@@ -1,0 +1,180 @@
+// Speed of the laser output. Everything goes to a socket on 127.0.0.1 in
+// this program, never anywhere else.
+//
+// - frame_65535_*: building the datagrams of a 65,535-point frame from the
+//   catalog's points and sending them (the session's whole path: the check
+//   for one spot, the samples, the fragments, the sends), beside a plain
+//   copy of the same sample bytes plus sending the same datagrams; medians
+//   of 60 rounds each, and their ratio.
+// - selection_to_datagram_*: from a change of the selected slot in a catalog
+//   window to the frame's first datagram waiting at the receiver, median
+//   and worst of 100 changes (frames of 2,000 points, preview pane closed).
+// Prints one "name value" line per figure (times in milliseconds). Runs
+// without a display: QT_QPA_PLATFORM=offscreen.
+
+#include "BenchSupport.h"
+#include "BenchWindows.h"
+#include "CHILDWIN.h"
+#include "IdnDatagrams.h"
+#include "IdnSession.h"
+#include "LaserLink.h"
+#include "MAIN.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QRandomGenerator>
+#include <QUdpSocket>
+
+#include <sys/socket.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using Bench::Median;
+using Bench::Print;
+
+// A socket on 127.0.0.1 that takes what comes, with room for whole frames.
+class TSink
+{
+public:
+    TSink()
+    {
+        if (!Socket.bind(QHostAddress(QHostAddress::LocalHost), 0))
+            Bench::Fail("cannot bind a socket on 127.0.0.1");
+        const int size = 8 << 20;
+        const int fd = int(Socket.socketDescriptor());
+        if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+            setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    }
+    uint16_t Port() const { return Socket.localPort(); }
+    int Drain()
+    {
+        int count = 0;
+        while (Socket.hasPendingDatagrams()) {
+            Socket.receiveDatagram();
+            ++count;
+        }
+        return count;
+    }
+    QUdpSocket Socket;
+};
+
+std::unique_ptr<TZLT_Frame> RandomFrame(QRandomGenerator& random, int count)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < count; ++i)
+        frame->Add(TZLT_Point(int16_t(random.bounded(-32768, 32768)), int16_t(random.bounded(-32768, 32768)), 0,
+                              uint8_t(random.bounded(0, 128)), 0));
+    return frame;
+}
+
+void FrameFigures()
+{
+    QRandomGenerator random(18);
+    const std::unique_ptr<TZLT_Frame> frames[2] = {RandomFrame(random, TZLT_Frame::MaxPoints),
+                                                   RandomFrame(random, TZLT_Frame::MaxPoints)};
+    const TZLT_Pal palette;
+    constexpr int Rate = 30000;
+    TSink sink;
+
+    // The program's path: two frames in turn, so each one is new.
+    TIdnSession session;
+    session.Start(QHostAddress(QHostAddress::LocalHost), sink.Port(), 0, Rate);
+    std::vector<double> built;
+    for (int round = 0; round < 60; ++round) {
+        const TZLT_Frame& frame = *frames[round % 2];
+        built.push_back(
+            Bench::Milliseconds([&] { session.SetFrame(IdnDatagrams::StreamSamples(&frame, palette, Rate)); }));
+        sink.Drain();
+    }
+    session.Stop();
+
+    // The baseline: the sample bytes copied once, the same datagrams sent.
+    const QByteArray samples = IdnDatagrams::FrameSamples(*frames[0], palette);
+    std::vector<QByteArray> datagrams = IdnDatagrams::FrameDatagrams(samples, 0, Rate, 0);
+    QUdpSocket plain;
+    plain.bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+    std::vector<double> copied;
+    for (int round = 0; round < 60; ++round) {
+        copied.push_back(Bench::Milliseconds([&] {
+            QByteArray copy(samples.size(), Qt::Uninitialized);
+            std::memcpy(copy.data(), samples.constData(), size_t(samples.size()));
+            for (const QByteArray& datagram : datagrams)
+                if (plain.writeDatagram(datagram, QHostAddress(QHostAddress::LocalHost), sink.Port()) < 0)
+                    Bench::Fail("the plain send failed");
+        }));
+        sink.Drain();
+    }
+    const double program = Median(built);
+    const double baseline = Median(copied);
+    Print("frame_65535_datagrams", double(datagrams.size()));
+    Print("frame_65535_build_and_send_ms", program);
+    Print("frame_65535_copy_and_send_baseline_ms", baseline);
+    Print("frame_65535_ratio", program / baseline);
+}
+
+void SelectionFigures()
+{
+    Bench::ShowMainWindow(1000, 700);
+    TSink sink;
+    MainForm->Laser->Address = QStringLiteral("127.0.0.1:%1").arg(sink.Port());
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    QRandomGenerator random(7);
+    for (int slot = 0; slot < 101; ++slot)
+        child->Cat.Frames.SetFrame(slot, RandomFrame(random, 2000));
+    child->CatalogChanged();
+    child->SelectSlots(0, 0);
+    if (!MainForm->Laser->Start())
+        Bench::Fail("laser output did not start");
+    QApplication::processEvents();
+    sink.Socket.waitForReadyRead(100);
+    sink.Drain();
+
+    // The baseline: one plain datagram from a socket of its own to its arrival.
+    QUdpSocket plain;
+    plain.bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+    std::vector<double> plainTimes;
+    std::vector<double> times;
+    for (int change = 1; change <= 100; ++change) {
+        {
+            QElapsedTimer timer;
+            timer.start();
+            plain.writeDatagram(QByteArray(64, '\0'), QHostAddress(QHostAddress::LocalHost), sink.Port());
+            while (!sink.Socket.hasPendingDatagrams())
+                if (!sink.Socket.waitForReadyRead(1000))
+                    Bench::Fail("the plain datagram did not come");
+            plainTimes.push_back(timer.nsecsElapsed() / 1e6);
+            sink.Drain();
+        }
+        QElapsedTimer timer;
+        timer.start();
+        child->SelectSlots(change, change);
+        while (!sink.Socket.hasPendingDatagrams())
+            if (!sink.Socket.waitForReadyRead(1000))
+                Bench::Fail("no datagram came after a change of the selection");
+        times.push_back(timer.nsecsElapsed() / 1e6);
+        QApplication::processEvents();
+        sink.Drain();
+    }
+    Print("selection_to_datagram_median_ms", Median(times));
+    Print("selection_to_datagram_worst_ms", *std::max_element(times.begin(), times.end()));
+    Print("selection_to_datagram_plain_send_baseline_ms", Median(plainTimes));
+    MainForm->Laser->Stop();
+    delete MainForm;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Bench::UseOffscreenByDefault();
+    QApplication app(argc, argv);
+    FrameFigures();
+    SelectionFigures();
+    return 0;
+}

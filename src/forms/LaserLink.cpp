@@ -1,0 +1,296 @@
+#include "LaserLink.h"
+
+#include "CHILDWIN.h"
+#include "FramePreview.h"
+#include "Guard.h"
+#include "IniFile.h"
+#include "Language.h"
+#include "ProjectorSettings.h"
+
+#include <QAction>
+#include <QHostInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSpinBox>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <array>
+
+const QString TLaserLink::IniSection = QStringLiteral("Laser");
+
+namespace {
+// The status field's texts: English, German.
+enum TextId
+{
+    OffText,
+    OnText,       // %1 address, %2 kpps
+    NoAnswerText, // %1 address
+    RefusedText,  // %1 address, %2 reason
+    NotConnectedText,
+    OccupiedText,
+    ExcludedText,
+    InvalidPayloadText,
+    OtherErrorText, // %1 code
+    SendFailedText, // %1 address, %2 reason
+    NotFoundText,   // %1 address
+    OneSpotText,
+    TooLongText,
+};
+constexpr std::array<TTextRow, 13> Texts{{
+    {u"Laser off", u"Laser aus"},
+    {u"Laser on: %1, %2 kpps", u"Laser an: %1, %2 kpps"},
+    {u"Laser: no answer from %1", u"Laser: keine Antwort von %1"},
+    {u"Laser: %1 refuses: %2", u"Laser: %1 lehnt ab: %2"},
+    {u"not connected", u"nicht verbunden"},
+    {u"occupied by another sender", u"von einem anderen Sender belegt"},
+    {u"this sender is excluded", u"dieser Sender ist ausgeschlossen"},
+    {u"invalid data", u"ungültige Daten"},
+    {u"error %1", u"Fehler %1"},
+    {u"Laser off: sending to %1 failed: %2", u"Laser aus: Senden an %1 fehlgeschlagen: %2"},
+    {u"Laser off: %1 not found", u"Laser aus: %1 nicht gefunden"},
+    {u"Frame sent dark: it would hold the beam on one spot",
+     u"Frame dunkel gesendet: er würde den Strahl auf einem Punkt halten"},
+    {u"Frame sent dark: one pass would take longer than 16.7 s",
+     u"Frame dunkel gesendet: ein Durchlauf würde länger als 16,7 s dauern"},
+}};
+
+QString Text(TextId id)
+{
+    return Tr(Texts[size_t(id)]);
+}
+
+// The toolbar's picture of the output: a grey beam when off, a bright red
+// one on a dark field when on.
+QIcon LaserIcon()
+{
+    QIcon icon;
+    for (const bool on : {false, true}) {
+        QPixmap picture(16, 16);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        if (on)
+            painter.fillRect(0, 0, 16, 16, QColor(40, 0, 0));
+        painter.setPen(QPen(on ? QColor(255, 40, 40) : QColor(128, 128, 128), on ? 2.5 : 1.5));
+        painter.drawLine(QPointF(2, 14), QPointF(14, 2));
+        painter.setBrush(on ? QColor(255, 220, 0) : QColor(96, 96, 96));
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(QPointF(3.5, 12.5), 3, 3);
+        painter.end();
+        icon.addPixmap(picture, QIcon::Normal, on ? QIcon::On : QIcon::Off);
+    }
+    return icon;
+}
+
+QString Kpps(int rate)
+{
+    return DecimalText(rate / 1000.0, rate % 1000 == 0 ? 0 : 1);
+}
+} // namespace
+
+TLaserLink::TLaserLink(TFramePreview* preview, QStatusBar* statusBar, QObject* parent)
+    : QObject(parent), FPreview(preview)
+{
+    StatusLabel = new QLabel(statusBar);
+    StatusLabel->setObjectName(QStringLiteral("LaserStatus"));
+    StatusLabel->setTextFormat(Qt::PlainText);
+    statusBar->addPermanentWidget(StatusLabel);
+    connect(preview, &TFramePreview::ShownFrameChanged, this, [this] { RunGuarded([this] { FrameShown(); }); });
+    connect(&Session, &TIdnSession::StateChanged, this, &TLaserLink::ShowState);
+    ShowState();
+}
+
+TLaserLink::~TLaserLink()
+{
+    // The status field may be gone already: only the projector is told.
+    disconnect(&Session, nullptr, this, nullptr);
+    if (FLookup >= 0)
+        QHostInfo::abortHostLookup(FLookup);
+    Session.Stop();
+}
+
+void TLaserLink::Attach(QAction* output, QAction* blackout)
+{
+    FOutput = output;
+    output->setCheckable(true);
+    output->setIcon(LaserIcon());
+    // Blackout is never held back, not even behind a job's progress dialog,
+    // and Esc works in the preview pane floating in a window of its own too.
+    connect(blackout, &QAction::triggered, this, &TLaserLink::Stop);
+    FPreview->addAction(blackout);
+    ShowState();
+}
+
+void TLaserLink::OutputCommand(bool on, QWidget* parent)
+{
+    if (!on) {
+        Stop();
+        return;
+    }
+    TIdnAddress address;
+    if (!TIdnAddress::Parse(Address, address))
+        EditSettings(parent);
+    if (!Start())
+        ShowState(); // stays off
+}
+
+bool TLaserLink::Start()
+{
+    Stop();
+    TIdnAddress address;
+    if (!TIdnAddress::Parse(Address, address))
+        return false;
+    FWanted = true;
+    FOffReason = -1;
+    const QHostAddress literal(address.Host);
+    if (literal.protocol() == QAbstractSocket::IPv4Protocol) {
+        StartSession(literal, address.Port);
+    } else {
+        FLookup = QHostInfo::lookupHost(address.Host, this, [this, address](const QHostInfo& info) {
+            if (info.lookupId() != FLookup)
+                return;
+            FLookup = -1;
+            for (const QHostAddress& found : info.addresses())
+                if (found.protocol() == QAbstractSocket::IPv4Protocol) {
+                    StartSession(found, address.Port);
+                    return;
+                }
+            FWanted = false;
+            FOffReason = NotFoundText;
+            ShowState();
+        });
+        ShowState();
+    }
+    return true;
+}
+
+void TLaserLink::StartSession(const QHostAddress& address, uint16_t port)
+{
+    Session.SetFrame(ShownSamples());
+    Session.Start(address, port, uint8_t(Service), PointRate);
+    ShowState();
+}
+
+void TLaserLink::Stop()
+{
+    if (FLookup >= 0)
+        QHostInfo::abortHostLookup(FLookup);
+    FLookup = -1;
+    FWanted = false;
+    FOffReason = -1;
+    Session.Stop();
+    ShowState();
+}
+
+void TLaserLink::FrameShown()
+{
+    if (!Session.Running())
+        return;
+    const IdnDatagrams::TDarkReason before = FDark;
+    Session.SetFrame(ShownSamples());
+    if (FDark != before)
+        ShowState();
+}
+
+QByteArray TLaserLink::ShownSamples()
+{
+    const TMDIChild* window = FPreview->Window();
+    const int slot = window ? FPreview->CurrentSlot() : -1;
+    const TZLT_Frame* frame = slot >= 0 ? &window->Cat.Frames.GetFrame(slot) : nullptr;
+    return IdnDatagrams::StreamSamples(frame, window ? window->Pal : TZLT_Pal(), PointRate, &FDark);
+}
+
+bool TLaserLink::EditSettings(QWidget* parent)
+{
+    TProjectorSettingsBox box(parent);
+    box.EditAddress->setText(Address);
+    box.SpinService->setValue(Service);
+    box.SpinPointRate->setValue(PointRate);
+    if (box.exec() != QDialog::Accepted)
+        return false;
+    Address = box.EditAddress->text().trimmed();
+    Service = box.SpinService->value();
+    PointRate = box.SpinPointRate->value();
+    FPreview->SetPointRate(PointRate);
+    if (FWanted && !Start())
+        Stop(); // no address: no output
+    return true;
+}
+
+QString TLaserLink::StatusText() const
+{
+    using TState = TIdnSession::TState;
+    if (!FWanted)
+        return FOffReason == NotFoundText     ? Text(NotFoundText).arg(Address)
+               : FOffReason == SendFailedText ? Text(SendFailedText).arg(Address, Session.SendError())
+                                              : Text(OffText);
+    switch (Session.State()) {
+    case TState::NoAnswer:
+        return Text(NoAnswerText).arg(Address);
+    case TState::Refused: {
+        const int code = Session.ErrorCode() & 0xFF;
+        const QString reason = code == 0xEB   ? Text(NotConnectedText)
+                               : code == 0xEC ? Text(OccupiedText)
+                               : code == 0xED ? Text(ExcludedText)
+                               : code == 0xEE ? Text(InvalidPayloadText)
+                                              : Text(OtherErrorText).arg(QStringLiteral("0x%1").arg(code, 2, 16));
+        return Text(RefusedText).arg(Address, reason);
+    }
+    default:
+        break;
+    }
+    if (FDark == IdnDatagrams::TDarkReason::OneSpot)
+        return Text(OneSpotText);
+    if (FDark == IdnDatagrams::TDarkReason::TooLong)
+        return Text(TooLongText);
+    return Text(OnText).arg(Address, Kpps(PointRate));
+}
+
+void TLaserLink::ShowState()
+{
+    if (FWanted && Session.State() == TIdnSession::TState::Failed) {
+        FWanted = false;
+        FOffReason = SendFailedText;
+    }
+    StatusLabel->setText(StatusText());
+    if (FOutput)
+        FOutput->setChecked(FWanted);
+}
+
+void TLaserLink::ApplyLanguage()
+{
+    ShowState();
+}
+
+// Keys of the section: Address (host or IPv4 address, optionally :port),
+// Service (0-255), PointRate (1000-100000). Whether output was on is never
+// kept: it is off at every start.
+namespace {
+const QString AddressKey = QStringLiteral("Address");
+const QString ServiceKey = QStringLiteral("Service");
+const QString PointRateKey = QStringLiteral("PointRate");
+} // namespace
+
+void TLaserLink::LoadSettings(const TIniFile& ini)
+{
+    Address = ini.ReadString(IniSection, AddressKey, QString()).trimmed();
+    Service = std::clamp(ini.ReadInteger(IniSection, ServiceKey, 0), 0, 255);
+    PointRate = std::clamp(ini.ReadInteger(IniSection, PointRateKey, TProjectorSettingsBox::DefaultPointRate),
+                           TProjectorSettingsBox::MinPointRate, TProjectorSettingsBox::MaxPointRate);
+    FPreview->SetPointRate(PointRate);
+}
+
+void TLaserLink::SaveSettings(TIniFile& ini) const
+{
+    // A program that never set a projector leaves the file as it was.
+    bool present = false;
+    for (const QString& key : {AddressKey, ServiceKey, PointRateKey})
+        present = present || ini.ValueExists(IniSection, key);
+    if (!present && Address.isEmpty() && Service == 0 && PointRate == TProjectorSettingsBox::DefaultPointRate)
+        return;
+    ini.WriteString(IniSection, AddressKey, Address);
+    ini.WriteInteger(IniSection, ServiceKey, Service);
+    ini.WriteInteger(IniSection, PointRateKey, PointRate);
+}

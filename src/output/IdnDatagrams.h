@@ -1,0 +1,106 @@
+#pragma once
+
+#include "ZLT_Catalog.h"
+#include "ZLT_Palette.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <cstdint>
+#include <vector>
+
+// The bytes of IDN-Hello datagrams (UDP) carrying IDN-Stream channel
+// messages of laser frames. All numbers are big-endian.
+namespace IdnDatagrams {
+
+constexpr uint16_t DefaultPort = 7255;
+
+// Commands of the 4-byte packet header.
+enum Command : uint8_t
+{
+    PingRequest = 0x08,
+    PingResponse = 0x09,
+    ScanRequest = 0x10,
+    ScanResponse = 0x11,
+    ServiceMapRequest = 0x12,
+    ServiceMapResponse = 0x13,
+    ChannelMessage = 0x40,
+    ChannelMessageAck = 0x41, // the same, asking for an acknowledgement
+    CloseSession = 0x44,
+    Acknowledgement = 0x47,
+};
+
+constexpr int PacketHeaderSize = 4;
+constexpr int ChannelHeaderSize = 8;
+constexpr int ConfigSize = 20; // 4 bytes + 4 words of descriptors
+constexpr int ChunkHeaderSize = 4;
+constexpr int SampleSize = 7; // X, Y 16-bit; R, G, B 8-bit
+constexpr int MaxChannelMessage = 0xFF00;
+constexpr uint32_t MaxDuration = 0xFFFFFF; // µs, the chunk header's 24 bits
+
+// Content ID bits and chunk types.
+constexpr uint16_t ChannelMessageBit = 0x8000;
+constexpr uint16_t ConfigBit = 0x4000; // on a sequel fragment: the last one
+enum ChunkType : uint8_t
+{
+    EmptyChunk = 0x00,
+    FrameChunk = 0x02,
+    FirstFragment = 0x03,
+    SequelFragment = 0xC0,
+};
+constexpr uint8_t RouteFlag = 0x01;
+constexpr uint8_t CloseFlag = 0x02;
+constexpr uint8_t DiscreteFrameMode = 0x02;
+constexpr uint8_t LaserProjectorService = 0x80;
+
+// Why a frame is sent dark instead of as it is.
+enum class TDarkReason
+{
+    None,
+    NoFrame,  // no window or an empty slot
+    OneSpot,  // every visible segment within 1/256 of the range
+    TooLong,  // one pass would pass the duration field
+};
+
+// Whether a frame may be sent as it is at a point rate.
+TDarkReason CheckFrame(const TZLT_Frame* frame, int pointRate);
+
+// One pass of count samples in µs at a point rate; may pass MaxDuration.
+uint64_t PassDuration(int count, int pointRate);
+
+// The samples of a frame: sample 0 is point 0, dark; sample i is point i
+// at X and -1 - Y (the projector's Y points up), in its palette colour or
+// dark when blanked.
+QByteArray FrameSamples(const TZLT_Frame& frame, const TZLT_Pal& palette);
+// The samples of a dark frame: two dark samples in the middle.
+QByteArray DarkSamples();
+// What to stream for a frame: its samples, or a dark frame when CheckFrame
+// finds a reason, which goes into reason.
+QByteArray StreamSamples(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate,
+                         TDarkReason* reason = nullptr);
+
+// The datagrams of one frame, each with its packet header (command 0x40,
+// sequence 0: the session writes both). A frame whose channel message
+// would pass MaxChannelMessage comes in fragments. timestampUs is the first
+// message's timestamp; the fragments count on from it by one.
+std::vector<QByteArray> FrameDatagrams(QByteArrayView samples, uint8_t serviceId, int pointRate,
+                                       uint32_t timestampUs);
+
+// The channel message that closes the channel, and the session's close.
+QByteArray CloseChannelDatagram(uint8_t serviceId, uint32_t timestampUs);
+QByteArray PacketDatagram(Command command);
+
+// Writes the packet header's command and sequence number.
+void SetHeader(QByteArray& datagram, Command command, uint16_t sequence);
+
+// Reading big-endian numbers out of received bytes.
+inline uint16_t Read16(const char* p)
+{
+    return uint16_t(uint8_t(p[0]) << 8 | uint8_t(p[1]));
+}
+inline uint32_t Read32(const char* p)
+{
+    return uint32_t(Read16(p)) << 16 | Read16(p + 2);
+}
+
+} // namespace IdnDatagrams

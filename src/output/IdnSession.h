@@ -1,0 +1,119 @@
+#pragma once
+
+#include "IdnDatagrams.h"
+#include "OutputClock.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QUdpSocket;
+
+// A projector's address as the user types it: a host name or an IPv4
+// address, optionally followed by ":port".
+struct TIdnAddress
+{
+    QString Host;
+    uint16_t Port = IdnDatagrams::DefaultPort;
+
+    // False for an empty text, a bad port or a host with spaces.
+    static bool Parse(const QString& text, TIdnAddress& address);
+    // "host" with the default port, else "host:port".
+    QString ToString() const;
+};
+
+// The stream of frames to one projector service. It sends the frame at
+// once when it changes and again at least every 200 ms, asks for an
+// acknowledgement about once a second and tells when none comes, and closes
+// the channel and the session when it stops. It runs on timers of the event
+// loop, so modal dialogs (which run nested loops) do not stop it.
+class TIdnSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class TState
+    {
+        Off,
+        On,
+        NoAnswer, // no acknowledgement for a second; the stream goes on
+        Refused,  // the projector answered with an error; the stream goes on
+        Failed,   // a send failed: the session was closed
+    };
+
+    static constexpr int64_t Ms = 1'000'000;
+    // The frame goes out again after this long without a change.
+    static constexpr int64_t KeepAliveNs = 150 * Ms;
+    static constexpr int64_t AckIntervalNs = 1000 * Ms;
+    static constexpr int64_t AckTimeoutNs = 1000 * Ms;
+
+    // Runs by clock, or by the steady clock when it is null.
+    explicit TIdnSession(TOutputClock* clock = nullptr, QObject* parent = nullptr);
+    ~TIdnSession() override; // stops
+
+    // Opens the stream and sends the frame set last (dark if none).
+    void Start(const QHostAddress& address, uint16_t port, uint8_t serviceId, int pointRate);
+    // Closes the channel and the session; the projector goes dark.
+    void Stop();
+    bool Running() const { return FState != TState::Off && FState != TState::Failed; }
+
+    // The samples to stream (IdnDatagrams::FrameSamples); sent at once
+    // when they differ from the last ones.
+    void SetFrame(QByteArray samples);
+    const QByteArray& Frame() const { return FSamples; }
+
+    TState State() const { return FState; }
+    // The result code of the last error answer (Refused).
+    int ErrorCode() const { return FErrorCode; }
+    // Why the last send failed (Failed).
+    const QString& SendError() const { return FSendError; }
+    const QHostAddress& Address() const { return FAddress; }
+    uint16_t Port() const { return FPort; }
+    int PointRate() const { return FPointRate; }
+
+    // Datagrams and frames sent since the start.
+    int DatagramCount() const { return FDatagrams; }
+    int FrameCount() const { return FFrames; }
+
+signals:
+    void StateChanged();
+
+private:
+    TOutputClock& Clock() const { return FClock ? *FClock : *FSteady; }
+    uint32_t TimestampUs() const { return uint32_t(Clock().NowNs() / 1000); }
+    void SendFrame();
+    void Flush();
+    bool Send(QByteArray& datagram, IdnDatagrams::Command command);
+    void Fail(const QString& reason);
+    void ReadAnswers();
+    void Wake();
+    void Schedule();
+    void SetState(TState state);
+
+    TOutputClock* FClock;
+    std::unique_ptr<TOutputClock> FSteady;
+    std::unique_ptr<QUdpSocket> FSocket;
+    QHostAddress FAddress;
+    uint16_t FPort = IdnDatagrams::DefaultPort;
+    uint8_t FServiceId = 0;
+    int FPointRate = 30000;
+    TState FState = TState::Off;
+    int FErrorCode = 0;
+    QString FSendError;
+    QByteArray FSamples = IdnDatagrams::DarkSamples();
+    // The datagrams of the frame being sent, from FNext on still to go.
+    std::vector<QByteArray> FQueue;
+    size_t FNext = 0;
+    uint16_t FSequence = 0;
+    int64_t FLastSendNs = 0;
+    int64_t FAckAskedNs = -1;      // the last acknowledgement request
+    int64_t FUnansweredNs = -1;    // the first request not answered yet
+    bool FRetry = false;           // the socket was full: go on soon
+    int FDatagrams = 0;
+    int FFrames = 0;
+};

@@ -1,0 +1,381 @@
+// The laser output from the windows: the Laser menu, the status field,
+// Esc, the projector settings, and the frame shown streaming to a
+// receiver on 127.0.0.1.
+
+#include "../shell/ShellTestKit.h"
+#include "FramePreview.h"
+#include "IniFile.h"
+#include "IdnTestKit.h"
+#include "LaserLink.h"
+#include "ProjectorSettings.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTreeWidget>
+
+using namespace ShellTestKit;
+using namespace IdnTestKit;
+
+namespace {
+
+TLaserLink* Laser()
+{
+    return MainForm->Laser;
+}
+
+QString Status()
+{
+    return MainForm->findChild<QLabel*>(QStringLiteral("LaserStatus"))->text();
+}
+
+// The last whole frame that arrived, as samples.
+std::vector<TSample> LastFrame(TReceiver& receiver)
+{
+    const std::vector<TFrame> frames = Frames(receiver.Datagrams);
+    return frames.empty() ? std::vector<TSample>{} : Samples(frames.back().Data);
+}
+
+bool IsClose(TReceiver& receiver)
+{
+    const size_t n = receiver.Datagrams.size();
+    if (n < 2)
+        return false;
+    const TDecoded channel = Decode(receiver.Datagrams[n - 2]);
+    return channel.HasConfig && channel.WordCount == 0 && (channel.ConfigFlags & 0x02) &&
+           Decode(receiver.Datagrams[n - 1]).Command == 0x44;
+}
+
+uint16_t ResponderPort = 0;
+QList<TIdnDiscovery::TTarget> LoopbackTargets()
+{
+    return {{QHostAddress(QHostAddress::LocalHost), ResponderPort}};
+}
+
+} // namespace
+
+class TestLaserWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QFile::remove(IniPath());
+        TProjectorSettingsBox::ScanTargets = &LoopbackTargets;
+        StartProgram();
+    }
+    void cleanup() { EndProgram(); }
+
+    void menuAndStatus();
+    void outputFollowsTheShownFrame();
+    void escapeIsBlackout();
+    void noAddressAsksForOne();
+    void settingsAndSearch();
+    void streamGoesOnBehindDialogs();
+    void exitCloses();
+    void settingsKeptOutputNot();
+};
+
+void TestLaserWindow::menuAndStatus()
+{
+    QStringList menus;
+    for (QAction* entry : MainForm->menuBar()->actions())
+        menus << entry->text();
+    QCOMPARE(menus, QStringList({"&File", "&Edit", "&Window", "&Laser", "&Help"}));
+    QMenu* laser = MainForm->menuBar()->actions().at(3)->menu();
+    QStringList entries;
+    for (QAction* entry : laser->actions())
+        entries << (entry->isSeparator() ? QStringLiteral("|") : entry->text() + QLatin1Char(' ') +
+                                                                   entry->shortcut().toString());
+    QCOMPARE(entries, QStringList({"Laser &output Ctrl+L", "&Blackout Esc", "|", "&Projector settings... "}));
+    QVERIFY(MainForm->LaserOutput1->isCheckable());
+    QVERIFY(!MainForm->LaserOutput1->isChecked());
+    QCOMPARE(Status(), QStringLiteral("Laser off"));
+    // The toolbar's picture differs when output is on.
+    const QIcon icon = MainForm->LaserOutput1->icon();
+    QVERIFY(icon.pixmap(16, 16, QIcon::Normal, QIcon::On).toImage() !=
+            icon.pixmap(16, 16, QIcon::Normal, QIcon::Off).toImage());
+
+    MainForm->Language = 1;
+    MainForm->ApplyLanguage();
+    QCOMPARE(MainForm->LaserOutput1->text(), QStringLiteral("Laser-&Ausgabe"));
+    QCOMPARE(MainForm->LaserSettings1->text(), QStringLiteral("&Projektor-Einstellungen..."));
+    QCOMPARE(Status(), QStringLiteral("Laser aus"));
+    TReceiver receiver;
+    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    MainForm->LaserOutput1->trigger();
+    QCOMPARE(Status(), QStringLiteral("Laser an: 127.0.0.1:%1, 30 kpps").arg(receiver.Port()));
+    Laser()->PointRate = 12500;
+    QVERIFY(Laser()->Start());
+    QCOMPARE(Status(), QStringLiteral("Laser an: 127.0.0.1:%1, 12,5 kpps").arg(receiver.Port()));
+}
+
+void TestLaserWindow::outputFollowsTheShownFrame()
+{
+    TReceiver receiver;
+    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    child->Cat.Frames.SetFrame(0, Figure(300, 5));
+    child->Cat.Frames.SetFrame(1, Figure(40));
+    auto spot = std::make_unique<TZLT_Frame>();
+    spot->Add(TZLT_Point(1000, 1000, 0, 2, 0));
+    spot->Add(TZLT_Point(1100, 1050, 0, 2, 0));
+    child->Cat.Frames.SetFrame(2, std::move(spot));
+    child->CatalogChanged();
+    child->SelectSlots(0, 0);
+
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(MainForm->LaserOutput1->isChecked());
+    QCOMPARE(Status(), QStringLiteral("Laser on: 127.0.0.1:%1, 30 kpps").arg(receiver.Port()));
+    QVERIFY(receiver.WaitFor(1));
+    QVERIFY(LastFrame(receiver) == Expected(child->Cat.Frames.GetFrame(0), child->Pal));
+
+    // The selection, with the preview pane closed.
+    QVERIFY(MainForm->Preview->isHidden());
+    size_t before = receiver.Datagrams.size();
+    child->SelectSlots(1, 1);
+    QVERIFY(receiver.WaitFor(before + 1));
+    QVERIFY(LastFrame(receiver) == Expected(child->Cat.Frames.GetFrame(1), child->Pal));
+
+    // A frame that would hold the beam on one spot goes dark, and says so.
+    before = receiver.Datagrams.size();
+    child->SelectSlots(2, 2);
+    QVERIFY(receiver.WaitFor(before + 1));
+    for (const TSample& s : LastFrame(receiver))
+        QCOMPARE(s.R | s.G | s.B, 0);
+    QCOMPARE(Status(), QStringLiteral("Frame sent dark: it would hold the beam on one spot"));
+
+    // A change of the shown slot's points, and an empty slot.
+    child->SelectSlots(1, 1);
+    before = receiver.Datagrams.size();
+    child->Cat.Frames.SetFrame(1, Figure(77, 2));
+    child->CatalogChanged();
+    QVERIFY(receiver.WaitFor(before + 1));
+    QVERIFY(LastFrame(receiver) == Expected(child->Cat.Frames.GetFrame(1), child->Pal));
+    QCOMPARE(Status(), QStringLiteral("Laser on: 127.0.0.1:%1, 30 kpps").arg(receiver.Port()));
+    before = receiver.Datagrams.size();
+    child->SelectSlots(9, 9);
+    QVERIFY(receiver.WaitFor(before + 1));
+    for (const TSample& s : LastFrame(receiver))
+        QCOMPARE(s.R | s.G | s.B, 0);
+
+    // Playback: the frame it is at.
+    child->SelectSlots(0, 1);
+    before = receiver.Datagrams.size();
+    MainForm->Preview->PositionSlider->setValue(1);
+    QVERIFY(receiver.WaitFor(before + 1));
+    QVERIFY(LastFrame(receiver) == Expected(child->Cat.Frames.GetFrame(1), child->Pal));
+
+    // No window: dark.
+    before = receiver.Datagrams.size();
+    child->Modified = false;
+    MainForm->FileClose1->trigger();
+    QTRY_VERIFY(MainForm->MDIChildCount() == 0);
+    QVERIFY(receiver.WaitFor(before + 1));
+    for (const TSample& s : LastFrame(receiver))
+        QCOMPARE(s.R | s.G | s.B, 0);
+}
+
+void TestLaserWindow::escapeIsBlackout()
+{
+    TReceiver receiver;
+    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+
+    // Esc inside a dialog belongs to the dialog.
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(Laser()->On());
+    WhenModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    MainForm->LaserSettings1->trigger();
+    QVERIFY(Laser()->On());
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+
+    // In the catalog window it stops the output at once.
+    child->SpinEdit->setFocus();
+    QTest::keyClick(child->SpinEdit, Qt::Key_Escape);
+    QVERIFY(!Laser()->On());
+    QVERIFY(!MainForm->LaserOutput1->isChecked());
+    QCOMPARE(Status(), QStringLiteral("Laser off"));
+    QVERIFY(receiver.WaitFor(3));
+    QVERIFY(IsClose(receiver));
+
+    // And in the main window.
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(Laser()->On());
+    const size_t before = receiver.Datagrams.size();
+    QTest::keyClick(MainForm, Qt::Key_Escape);
+    QVERIFY(!Laser()->On());
+    QVERIFY(receiver.WaitFor(before + 3));
+    QVERIFY(IsClose(receiver));
+}
+
+void TestLaserWindow::noAddressAsksForOne()
+{
+    TReceiver receiver;
+    // Cancelled: output stays off and nothing is sent.
+    WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(!Laser()->On());
+    QVERIFY(!MainForm->LaserOutput1->isChecked());
+    QCOMPARE(Status(), QStringLiteral("Laser off"));
+
+    // An address given: output starts.
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    WhenModal([address](QWidget* dialog) {
+        auto* box = qobject_cast<TProjectorSettingsBox*>(dialog);
+        QVERIFY(box);
+        box->EditAddress->setText(QStringLiteral("no good:x"));
+        QVERIFY(!box->Buttons->button(QDialogButtonBox::Ok)->isEnabled());
+        box->EditAddress->setText(address);
+        box->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(Laser()->On());
+    QCOMPARE(Laser()->Address, address);
+    QVERIFY(receiver.WaitFor(1));
+
+    // Clearing the address stops the output.
+    WhenModal([](QWidget* dialog) {
+        auto* box = qobject_cast<TProjectorSettingsBox*>(dialog);
+        box->EditAddress->clear();
+        box->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    MainForm->LaserSettings1->trigger();
+    QVERIFY(!Laser()->On());
+    QVERIFY(receiver.WaitFor(3));
+    QVERIFY(IsClose(receiver));
+}
+
+// A search lists the projector that answers, and choosing it takes its
+// address and service; the point rate goes into the preview's facts.
+void TestLaserWindow::settingsAndSearch()
+{
+    QUdpSocket responder;
+    QVERIFY(responder.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    ResponderPort = responder.localPort();
+    connect(&responder, &QUdpSocket::readyRead, &responder, [&responder] {
+        while (responder.hasPendingDatagrams()) {
+            const QNetworkDatagram request = responder.receiveDatagram();
+            QByteArray answer = request.data().left(4);
+            if (uint8_t(answer[0]) == 0x10) {
+                answer[0] = char(0x11);
+                QByteArray body(40, '\0');
+                body[0] = char(40);
+                body.replace(20, 6, "Beamer");
+                answer += body;
+            } else {
+                answer[0] = char(0x13);
+                answer += QByteArray("\x04\x18\x00\x01", 4);
+                QByteArray entry(24, '\0');
+                entry[0] = char(4);
+                entry[1] = char(0x80);
+                entry.replace(4, 4, "Left");
+                answer += entry;
+            }
+            responder.writeDatagram(answer, request.senderAddress(), quint16(request.senderPort()));
+        }
+    });
+
+    WhenModal([](QWidget* dialog) {
+        auto* box = qobject_cast<TProjectorSettingsBox*>(dialog);
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Projector settings"));
+        QCOMPARE(box->SpinPointRate->value(), 30000);
+        box->ButtonSearch->click();
+        QTRY_VERIFY(!box->Discovery.Scanning());
+        QCOMPARE(box->ListProjectors->topLevelItemCount(), 1);
+        QTreeWidgetItem* item = box->ListProjectors->topLevelItem(0);
+        QCOMPARE(item->text(0), QStringLiteral("Beamer"));
+        QCOMPARE(item->text(1), QStringLiteral("127.0.0.1:%1").arg(ResponderPort));
+        QCOMPARE(item->text(2), QStringLiteral("4 Left"));
+        item->setSelected(true);
+        QCOMPARE(box->SpinService->value(), 4);
+        box->SpinPointRate->setValue(45000);
+        box->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    MainForm->LaserSettings1->trigger();
+    QCOMPARE(Laser()->Address, QStringLiteral("127.0.0.1:%1").arg(ResponderPort));
+    QCOMPARE(Laser()->Service, 4);
+    QCOMPARE(Laser()->PointRate, 45000);
+    QVERIFY(!Laser()->On()); // settings alone start nothing
+
+    // The preview's facts give the pass at the new rate: 9 steps of 45 kpps.
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    child->Cat.Frames.SetFrame(0, Figure(10));
+    child->CatalogChanged();
+    MainForm->Preview->show();
+    child->SelectSlots(0, 0);
+    QVERIFY(MainForm->Preview->Facts().endsWith(QStringLiteral(", 0.2 ms at 45 kpps")));
+}
+
+// A modal dialog runs an event loop of its own: the timers of the stream
+// keep firing, so the projector keeps getting the frame.
+void TestLaserWindow::streamGoesOnBehindDialogs()
+{
+    TReceiver receiver;
+    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(receiver.WaitFor(1));
+    size_t during = 0;
+    WhenModal([&receiver, &during](QWidget* dialog) {
+        const size_t before = receiver.Datagrams.size();
+        QTest::qWait(1000); // runs the dialog's loop
+        receiver.Read();
+        during = receiver.Datagrams.size() - before;
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    MainForm->HelpAbout1->trigger();
+    QVERIFY2(during >= 2, qPrintable(QString::number(during)));
+    QVERIFY(Laser()->On());
+}
+
+void TestLaserWindow::exitCloses()
+{
+    TReceiver receiver;
+    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(receiver.WaitFor(1));
+    MainForm->close();
+    QVERIFY(receiver.WaitFor(3));
+    QVERIFY(IsClose(receiver));
+}
+
+void TestLaserWindow::settingsKeptOutputNot()
+{
+    TReceiver receiver;
+    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    Laser()->PointRate = 20000;
+    Laser()->Service = 2;
+    MainForm->LaserOutput1->trigger();
+    MainForm->close();
+    const TIniFile ini(IniPath());
+    QCOMPARE(ini.ReadString(QStringLiteral("Laser"), QStringLiteral("Address"), QString()),
+             QStringLiteral("127.0.0.1:%1").arg(receiver.Port()));
+    QCOMPARE(ini.ReadInteger(QStringLiteral("Laser"), QStringLiteral("Service"), -1), 2);
+    QCOMPARE(ini.ReadInteger(QStringLiteral("Laser"), QStringLiteral("PointRate"), -1), 20000);
+    // Three keys, none of them whether output was on.
+    QCOMPARE(QString::fromUtf8(ini.Text()).section(QStringLiteral("[Laser]"), 1).split(QLatin1Char('=')).size(), 4);
+    EndProgram();
+    StartProgram();
+    QCOMPARE(Laser()->PointRate, 20000);
+    QVERIFY(!Laser()->On());
+    QVERIFY(!MainForm->LaserOutput1->isChecked());
+    QCOMPARE(Status(), QStringLiteral("Laser off"));
+    receiver.Read();
+    const size_t before = receiver.Datagrams.size();
+    QVERIFY(receiver.Quiet());
+    QCOMPARE(receiver.Datagrams.size(), before);
+}
+
+QTEST_MAIN(TestLaserWindow)
+#include "tst_output_laserwindow.moc"
