@@ -4,6 +4,9 @@
 // commands including the grid's repaint, next to a baseline of the same
 // run (cloning a whole catalog's frames), and the heap that a Delete of
 // every slot keeps, history included, beyond the empty frames it puts in.
+// Then five windows each paste 300 MiB of frames and undo it: what the
+// histories of all windows hold together, as counted and as the heap shows
+// it, against the budget.
 // Prints one "name value" line per figure (times in milliseconds).
 
 #include "BenchSupport.h"
@@ -180,5 +183,40 @@ int main(int argc, char** argv)
     Print("delete_all_heap_beyond_empty_frames_kib", (growth - double(emptyFrames)) / 1024);
     Print("delete_all_allocations", double(allocations));
     CloseWindow(child);
+
+    // Five windows paste 300 MiB each and undo it: the steps kept for Redo
+    // count, and the oldest of all windows go.
+    constexpr double MiB = 1024.0 * 1024.0;
+    constexpr int BigFrames = 600; // of 65535 points: 300 MiB
+    MainForm->ClipboardFrames = std::make_unique<TZLT_FrameList>();
+    for (int i = 0; i < BigFrames; ++i)
+        MainForm->ClipboardFrames->Add(Bench::MakeFrame(i, TZLT_Frame::MaxPoints));
+    std::vector<TMDIChild*> windows;
+    for (int w = 0; w < 5; ++w) {
+        MainForm->FileNew1->trigger();
+        windows.push_back(MainForm->ActiveMDIChild());
+    }
+    QCoreApplication::processEvents();
+    malloc_trim(0);
+    const size_t beforeBig = HeapInUse();
+    double mostCounted = 0, mostHeld = 0;
+    for (TMDIChild* window : windows) {
+        MainForm->MdiArea->setActiveSubWindow(window);
+        window->SelectSlots(0, 0);
+        MainForm->EditPaste1Execute();
+        MainForm->EditUndo1Execute();
+        QCoreApplication::processEvents();
+        mostCounted = std::max(mostCounted, double(THistory::TotalCost()) / MiB);
+        mostHeld = std::max(mostHeld, (double(HeapInUse()) - double(beforeBig)) / MiB);
+    }
+    int redoable = 0;
+    for (TMDIChild* window : windows)
+        redoable += window->History.CanRedo() ? 1 : 0;
+    Print("baseline_undo_budget_mib", double(THistory::Budget()) / MiB);
+    Print("five_windows_300_mib_history_counted_mib", mostCounted);
+    Print("five_windows_300_mib_history_heap_mib", mostHeld);
+    Print("five_windows_300_mib_windows_that_can_redo", double(redoable));
+    for (TMDIChild* window : windows)
+        CloseWindow(window);
     return 0;
 }

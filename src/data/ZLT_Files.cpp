@@ -1,14 +1,14 @@
 #include "ZLT_Files.h"
 
 #include "ZLT_Error.h"
+#include "ZLT_FileNames.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include <fcntl.h>
@@ -38,8 +38,7 @@ SyncFunction SetSyncFunction(SyncFunction sync)
 
 bool FileExists(const QString& fileName)
 {
-    const QFileInfo info(fileName);
-    return info.exists() && !info.isDir();
+    return ZLT_FileNames::IsFile(fileName);
 }
 
 namespace {
@@ -84,7 +83,7 @@ private:
 // limit bytes (all of it for a negative limit).
 QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut, const ProgressFunction& progress = {})
 {
-    const QByteArray path = QFile::encodeName(fileName);
+    const QByteArray path = ZLT_FileNames::Encode(fileName);
     const TFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.Get() < 0)
         Fail("open", fileName, errno);
@@ -142,7 +141,7 @@ bool IsMissingOrFolder(const QString& fileName)
     struct stat info
     {
     };
-    return ::stat(QFile::encodeName(fileName).constData(), &info) != 0 || S_ISDIR(info.st_mode);
+    return ::stat(ZLT_FileNames::Encode(fileName).constData(), &info) != 0 || S_ISDIR(info.st_mode);
 }
 
 } // namespace
@@ -207,7 +206,7 @@ void ReplaceFile(const QString& fileName, QByteArrayView bytes)
     // be. No stat first: a bulk export calls this for every file, and a
     // folder in the target's place makes the rename fail with EISDIR.
     static std::atomic<unsigned> counter{0};
-    const QByteArray target = QFile::encodeName(fileName);
+    const QByteArray target = ZLT_FileNames::Encode(fileName);
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray prefix = target.left(slash + 1) + '.' + target.mid(slash + 1) + ".tmp-" +
                               QByteArray::number(qint64(::getpid())) + '-';
@@ -234,32 +233,97 @@ void ReplaceFile(const QString& fileName, QByteArrayView bytes)
 
 void SyncFolder(const QString& folder)
 {
-    const TFd fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const TFd fd(::open(ZLT_FileNames::Encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Get() < 0)
         Fail("open", folder, errno);
     if (!CurrentSync(fd.Get()))
         throw EZLT_File(QStringLiteral("Cannot write folder '%1': %2").arg(folder, Reason(errno)));
 }
 
+namespace {
+
+// Where a write to the name lands: a symbolic link keeps pointing at its
+// file, which the new one replaces (also a link to a file not made yet).
+QByteArray LinkTarget(QByteArray path)
+{
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat info
+        {
+        };
+        if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            break;
+        QByteArray link(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.constData(), link.data(), size_t(link.size()));
+        if (n <= 0 || n >= link.size())
+            break;
+        link.truncate(n);
+        path = link.startsWith('/') ? link : path.left(path.lastIndexOf('/') + 1) + link;
+    }
+    return path;
+}
+
+} // namespace
+
 void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODevice&)>& write)
 {
-    if (QFileInfo(fileName).isDir())
+    // Through the name's own bytes: Qt's file classes would lose a name
+    // that is not UTF-8.
+    const QByteArray target = LinkTarget(ZLT_FileNames::Encode(fileName));
+    struct stat info
+    {
+    };
+    const bool exists = ::stat(target.constData(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode))
         throw EZLT_File(QStringLiteral("Cannot write file '%1': it is a directory").arg(fileName));
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EZLT_File(QStringLiteral("Cannot create file '%1': %2").arg(fileName, file.errorString()));
+    if (exists && ::access(target.constData(), W_OK) != 0)
+        Fail("create", fileName, errno);
+
+    // A hidden name beside the file; an existing file's permissions carry over.
+    static std::atomic<unsigned> counter{0};
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray prefix = target.left(slash + 1) + '.' + target.mid(slash + 1) + ".save-" +
+                              QByteArray::number(qint64(::getpid())) + '-';
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        temp = prefix + QByteArray::number(counter++);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt > 100))
+            Fail("create", fileName, errno);
+    }
+    TFd handle(fd);
+    // The temporary file goes whatever fails, also in the caller's write.
+    struct TRemover
+    {
+        const QByteArray& Name;
+        bool Keep = false;
+        ~TRemover()
+        {
+            if (!Keep)
+                ::unlink(Name.constData());
+        }
+    } remover{temp};
     const auto fail = [&](const QString& reason) {
-        file.cancelWriting();
         throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, reason));
     };
-    if (!write(file) || !file.flush())
-        fail(file.errorString());
-    // commit() syncs too but ignores a failing sync, and a write error the
-    // disk reports only then must not replace the old file.
-    if (!CurrentSync(file.handle()))
-        fail(QString::fromLocal8Bit(std::strerror(errno)));
-    if (!file.commit())
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, file.errorString()));
+    if (exists && ::fchmod(fd, info.st_mode & 07777) != 0)
+        fail(Reason(errno));
+    {
+        QFile file;
+        if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+            fail(file.errorString());
+        if (!write(file) || !file.flush())
+            fail(file.errorString());
+    }
+    // A write error the disk reports only at the sync or the close must not
+    // replace the old file.
+    if (!CurrentSync(fd))
+        fail(Reason(errno));
+    if (!handle.Close())
+        fail(Reason(errno));
+    if (::rename(temp.constData(), target.constData()) != 0)
+        fail(Reason(errno));
+    remover.Keep = true;
 }
 
 void WriteFileAtomically(const QString& fileName, QByteArrayView bytes)

@@ -9,11 +9,11 @@
 #include "MAIN.h"
 #include "Overwrite.h"
 #include "Progress.h"
+#include "ZLT_FileNames.h"
 #include "ZLT_Files.h"
 
 #include <QCollator>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QLocale>
 #include <QTableView>
@@ -315,14 +315,11 @@ void TMDIChild::ImportPics(const QString& directory)
 {
     // Every name ending in ".pic", whatever its case, as the pattern *.pic
     // finds it; matching the suffix here is cheaper than a name filter.
-    QStringList names;
-    QDirIterator entries(directory, QDir::Files | QDir::Hidden | QDir::System);
-    while (entries.hasNext()) {
-        entries.next();
-        QString name = entries.fileName();
-        if (name.endsWith(QLatin1String(".pic"), Qt::CaseInsensitive))
-            names << std::move(name);
-    }
+    // Listed through the names' bytes: Qt's own listing leaves out names
+    // that are not UTF-8.
+    QStringList names = ZLT_FileNames::FilesIn(directory);
+    names.removeIf(
+        [](const QString& name) { return !name.endsWith(QLatin1String(".pic"), Qt::CaseInsensitive); });
     if (names.isEmpty())
         return;
 

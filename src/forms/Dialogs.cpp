@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include "Language.h"
+#include "ZLT_FileNames.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -39,6 +40,8 @@ namespace {
 constexpr TTextRow MissingFolderText{
     u"%1\nThe folder does not exist. Please choose an existing folder.",
     u"%1\nDer Ordner existiert nicht. Bitte einen vorhandenen Ordner wählen."};
+constexpr TTextRow ReplaceText{u"%1 already exists.\nDo you want to replace it?",
+                               u"%1 existiert bereits.\nSoll die Datei ersetzt werden?"};
 
 // A file dialog whose save mode accepts only a name in an existing folder:
 // it refuses anything else itself and stays open, so no command ever sees
@@ -54,9 +57,20 @@ protected:
         const QStringList files = selectedFiles();
         if (acceptMode() == AcceptSave && !files.isEmpty()) {
             const QString folder = QFileInfo(files.first()).absolutePath();
-            if (!QFileInfo(folder).isDir()) {
+            if (!ZLT_FileNames::IsDirectory(folder)) {
                 Dialogs::ShowMessage(this, windowTitle(),
                                      Tr(MissingFolderText).arg(QDir::toNativeSeparators(folder)));
+                return;
+            }
+            // Qt's own check cannot see a file whose name is not UTF-8 (it
+            // would look for another name): this one asks before replacing it.
+            if (ZLT_FileNames::HasForeignBytes(files.first())) {
+                if (ZLT_FileNames::IsFile(files.first()) &&
+                    QMessageBox::question(this, windowTitle(),
+                                          Tr(ReplaceText).arg(QFileInfo(files.first()).fileName())) !=
+                        QMessageBox::Yes)
+                    return;
+                QDialog::accept();
                 return;
             }
         }

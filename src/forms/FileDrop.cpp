@@ -4,6 +4,7 @@
 #include "FileOpener.h"
 #include "FrameGrid.h"
 #include "Guard.h"
+#include "ZLT_FileNames.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -36,9 +37,13 @@ QStringList TFileDrop::LocalFiles(const QMimeData* mime)
     if (!mime || mime->hasFormat(TFrameGrid::MimeType) || !mime->hasUrls())
         return files;
     const QList<QUrl> urls = mime->urls();
-    for (const QUrl& url : urls)
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            files << url.toLocalFile();
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+            continue;
+        // From the URL's bytes: toLocalFile loses a name that is not UTF-8.
+        const QString file = ZLT_FileNames::FromUrl(url.toEncoded(QUrl::RemoveQuery | QUrl::RemoveFragment));
+        files << (file.isEmpty() ? url.toLocalFile() : file);
+    }
     return files;
 }
 

@@ -6,6 +6,7 @@
 #include "Language.h"
 #include "MAIN.h"
 #include "ZLT_Error.h"
+#include "ZLT_FileNames.h"
 #include "ZLT_Files.h"
 
 #include <QDir>
@@ -56,7 +57,7 @@ struct TFailure
 // Raises the reason why a file that is not there cannot be opened.
 void CheckIsFile(const QString& fileName)
 {
-    if (QFileInfo(fileName).isDir())
+    if (ZLT_FileNames::IsDirectory(fileName))
         throw EZLT_File(Tr(Texts[FolderText]));
     if (!ZLT_Files::FileExists(fileName))
         throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));

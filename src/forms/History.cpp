@@ -5,11 +5,19 @@
 
 namespace {
 qint64 Budget = THistory::DefaultBudget;
-qint64 Total = 0; // all histories together
+qint64 Total = 0;                // all histories together
+qint64 Made = 0;                 // steps made so far, over all windows: their age
+std::vector<THistory*> Everyone; // every window's history
 
+// A frame's points take the room the frame has for them.
 qint64 CostOf(const std::unique_ptr<TZLT_Frame>& frame)
 {
-    return THistory::FrameCost + THistory::PointCost * (frame ? frame->Count() : 0);
+    return THistory::FrameCost + THistory::PointCost * qint64(frame ? frame->AllPoints().capacity() : 0);
+}
+
+bool Equal(const std::unique_ptr<TZLT_Frame>& a, const TZLT_Frame& b)
+{
+    return a ? *a == b : !b.Used();
 }
 } // namespace
 
@@ -55,13 +63,18 @@ struct THistory::TStep
     TSlotRange Range;
     std::vector<TEdit> Edits;
     qint64 Cost = 0;
+    qint64 Age = 0; // when it was made: a lower age is older
 };
 
-THistory::THistory(TZLT_FrameList& frames, bool& modified) : FFrames(frames), FModified(modified) {}
+THistory::THistory(TZLT_FrameList& frames, bool& modified) : FFrames(frames), FModified(modified)
+{
+    Everyone.push_back(this);
+}
 
 THistory::~THistory()
 {
     Total -= Cost();
+    Everyone.erase(std::find(Everyone.begin(), Everyone.end(), this));
 }
 
 qint64 THistory::Budget()
@@ -72,6 +85,7 @@ qint64 THistory::Budget()
 void THistory::SetBudget(qint64 bytes)
 {
     ::Budget = bytes;
+    KeepBudget();
 }
 
 qint64 THistory::TotalCost()
@@ -121,6 +135,7 @@ void THistory::Begin(const TTextRow& name, int slot)
     NoteSaved();
     FOpen->Name = name;
     FOpen->Range = {slot, slot};
+    FOpenModified = FModified;
     FModified = true;
 }
 
@@ -129,6 +144,11 @@ void THistory::End() noexcept
     if (FDepth == 0 || --FDepth > 0)
         return;
     std::unique_ptr<TStep> step = std::move(FOpen);
+    if (step->Edits.empty()) {
+        FModified = FOpenModified; // nothing changed: no step
+        return;
+    }
+    step->Age = ++Made;
     DiscardRedo();
     try {
         FSteps.push_back(nullptr);
@@ -141,7 +161,7 @@ void THistory::End() noexcept
     FSteps.back() = std::move(step);
     ++FPos;
     Recount(*FSteps.back());
-    DropOldest();
+    Trim(FSteps.back().get());
     FollowSaved();
 }
 
@@ -180,11 +200,40 @@ void THistory::Overwrite(int slot, std::unique_ptr<TZLT_Frame> frame)
         edit.Frames.pop_back();
         throw;
     }
+    if (Equal(edit.Frames.back(), FFrames.GetFrame(slot))) {
+        // An equal frame changes nothing: the slot keeps its own.
+        (void)FFrames.SetFrame(slot, std::move(edit.Frames.back()));
+        edit.Slots.pop_back();
+        edit.Frames.pop_back();
+        if (edit.Frames.empty())
+            FOpen->Edits.pop_back();
+        return;
+    }
     Extend(slot, slot);
+}
+
+// Whether inserting frames before slot leaves every slot as it was: each
+// frame equals the one it lands on, and the frames after them equal those
+// count slots before.
+bool THistory::InsertChangesNothing(int slot, const std::vector<std::unique_ptr<TZLT_Frame>>& frames) const
+{
+    const int count = int(frames.size());
+    const int size = FFrames.Count();
+    if (slot < 0 || count > size - slot)
+        return false; // the insert itself raises the error
+    for (int i = 0; i < count; ++i)
+        if (!Equal(frames[size_t(i)], FFrames.GetFrame(slot + i)))
+            return false;
+    for (int i = slot + count; i < size; ++i)
+        if (!(FFrames.GetFrame(i - count) == FFrames.GetFrame(i)))
+            return false;
+    return true;
 }
 
 void THistory::Insert(int slot, std::vector<std::unique_ptr<TZLT_Frame>> frames)
 {
+    if (InsertChangesNothing(slot, frames))
+        return;
     const int count = int(frames.size());
     TEdit edit;
     edit.Kind = TEdit::TKind::Insert;
@@ -248,6 +297,7 @@ TSlotRange THistory::Undo()
     for (auto edit = step.Edits.rbegin(); edit != step.Edits.rend(); ++edit)
         edit->Revert(FFrames);
     Recount(step);
+    Trim(&step);
     FollowSaved();
     return step.Range;
 }
@@ -261,6 +311,7 @@ TSlotRange THistory::Redo()
     for (TEdit& edit : step.Edits)
         edit.Apply(FFrames);
     Recount(step);
+    Trim(&step);
     FollowSaved();
     return step.Range;
 }
@@ -287,17 +338,65 @@ void THistory::DiscardRedo() noexcept
         FSaved = -1; // the saved state was on the discarded branch
 }
 
-// The newest step always stays, however large.
-void THistory::DropOldest() noexcept
+// The oldest step of a window is its first. Once that can only be redone,
+// so can every later one, and none of them can be reached without it.
+void THistory::DropFront() noexcept
 {
-    int drop = 0;
-    while (Total > ::Budget && drop < FPos - 1)
-        Total -= FSteps[size_t(drop++)]->Cost;
-    if (drop == 0)
+    if (FPos == 0) {
+        DiscardRedo();
         return;
-    FSteps.erase(FSteps.begin(), FSteps.begin() + drop);
-    FPos -= drop;
-    FBase += drop;
+    }
+    Total -= FSteps.front()->Cost;
+    FSteps.erase(FSteps.begin());
+    --FPos;
+    ++FBase;
+}
+
+// The last step, one that can be redone.
+void THistory::DropBack() noexcept
+{
+    Total -= FSteps.back()->Cost;
+    FSteps.pop_back();
+    if (FSaved > FBase + qint64(FSteps.size()))
+        FSaved = -1;
+}
+
+void THistory::KeepBudget() noexcept
+{
+    Trim(nullptr);
+}
+
+// While over the budget, drops the oldest step of all windows but keep. A
+// window whose first step is keep can give up only the steps after it,
+// which can be redone.
+void THistory::Trim(const TStep* keep) noexcept
+{
+    while (Total > ::Budget) {
+        THistory* oldest = nullptr;
+        bool back = false;
+        qint64 age = 0;
+        for (THistory* history : Everyone) {
+            const auto& steps = history->FSteps;
+            if (steps.empty())
+                continue;
+            const bool front = steps.front().get() != keep;
+            if (!front && steps.size() < 2)
+                continue;
+            const qint64 stepAge = (front ? steps.front() : steps.back())->Age;
+            if (oldest == nullptr || stepAge < age) {
+                oldest = history;
+                back = !front;
+                age = stepAge;
+            }
+        }
+        if (oldest == nullptr)
+            return; // keep alone is larger than the budget
+        if (back)
+            oldest->DropBack();
+        else
+            oldest->DropFront();
+        // The current state of every window stays, and with it Modified.
+    }
 }
 
 void THistory::Forget() noexcept

@@ -40,7 +40,13 @@ struct TSlotRange
 //
 // The history also keeps the window's Modified flag: the state last loaded
 // or saved (Modified set to false from outside) is unmodified, every other
-// state is modified.
+// state is modified. A step whose edits leave every slot as it was (a paste
+// answered with Cancel, frames put onto equal ones) is no step: it is not
+// kept and leaves Modified as it was.
+//
+// All windows' histories share one budget, steps that can be redone
+// included. Beyond it the oldest steps of all windows go first; the step
+// just made, undone or redone stays, however large.
 class THistory
 {
 public:
@@ -52,8 +58,8 @@ public:
     // One step: Begin marks the window modified; the edits change the slots
     // at once; End keeps the step, also after an edit failed (it holds what
     // was done), discards the steps that could have been redone and drops
-    // the window's oldest steps while all histories together exceed the
-    // budget. Calls may nest; the outermost pair makes the step.
+    // the oldest steps of all windows while all histories together exceed
+    // the budget. Calls may nest; the outermost pair makes the step.
     void Begin(const TTextRow& name, int slot);
     void End() noexcept;
     // Puts frame into slot.
@@ -81,25 +87,31 @@ public:
     qint64 Cost() const;
 
     // The budget of all windows' histories together, in bytes of frame
-    // data: PointCost per point and FrameCost per frame held.
+    // data: PointCost per point a frame has room for and FrameCost per
+    // frame held.
     static constexpr qint64 PointCost = 8;
     static constexpr qint64 FrameCost = 64;
     static constexpr qint64 DefaultBudget = qint64(1) << 30;
     static qint64 Budget();
     static void SetBudget(qint64 bytes);
     static qint64 TotalCost();
+    // Drops the oldest steps of all windows until the budget holds again.
+    static void KeepBudget() noexcept;
 
 private:
     struct TEdit;
     struct TStep;
 
     TEdit& ExchangeEdit();
+    bool InsertChangesNothing(int slot, const std::vector<std::unique_ptr<TZLT_Frame>>& frames) const;
     void Extend(int first, int last);
     void NoteSaved();
     void FollowSaved();
     void Recount(TStep& step);
     void DiscardRedo() noexcept;
-    void DropOldest() noexcept;
+    void DropFront() noexcept;
+    void DropBack() noexcept;
+    static void Trim(const TStep* keep) noexcept;
 
     TZLT_FrameList& FFrames;
     bool& FModified;
@@ -109,4 +121,5 @@ private:
     qint64 FSaved = 0;            // number of the saved state, or -1 when none can be reached
     std::unique_ptr<TStep> FOpen; // the step being made
     int FDepth = 0;
+    bool FOpenModified = false; // Modified before the step being made
 };

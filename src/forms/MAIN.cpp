@@ -7,9 +7,11 @@
 #include "Icons.h"
 #include "IldaCommands.h"
 #include "IniFile.h"
+#include "KeepInArea.h"
 #include "LaserLink.h"
 #include "Overwrite.h"
 #include "RecentFiles.h"
+#include "ZLT_FileNames.h"
 #include "Settings.h"
 #include "SettingsLocation.h"
 #include "ZLT_Files.h"
@@ -179,6 +181,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     MdiArea->setObjectName(QStringLiteral("MdiArea"));
     MdiArea->setBackground(QApplication::palette().brush(QPalette::Dark));
     setCentralWidget(MdiArea);
+    new TKeepInArea(MdiArea);
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
 
@@ -671,7 +674,7 @@ bool TMainForm::SaveCatalogAs(TMDIChild* child)
     // A bare name would send Save back here; it is relative to the working folder.
     QString fileName = SaveDialog.FileName;
     if (!HasDirectory(fileName))
-        fileName = QFileInfo(fileName).absoluteFilePath();
+        fileName = ZLT_FileNames::Absolute(fileName);
     child->setWindowTitle(fileName);
     return SaveCatalog(child);
 }
@@ -747,7 +750,7 @@ QString TMainForm::PickExistingFolder(int prompt)
         Dialogs::PickFolder(this, QString::fromUtf16(FolderPrompts[prompt][TextColumn()]));
     if (directory.isEmpty())
         return QString();
-    if (!QFileInfo(directory).isDir()) {
+    if (!ZLT_FileNames::IsDirectory(directory)) {
         Dialogs::ShowMessage(this, QStringLiteral("Trevasc"),
                              directory + QStringLiteral(" does not exists."));
         return QString();

@@ -1,6 +1,7 @@
 #include "RecentFiles.h"
 
 #include "IniFile.h"
+#include "ZLT_FileNames.h"
 
 #include <QAction>
 #include <QDir>
@@ -19,7 +20,7 @@ QString KeyOf(int index)
 
 QString Absolute(const QString& fileName)
 {
-    return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
+    return ZLT_FileNames::Absolute(fileName);
 }
 
 // What the settings file gives back unchanged: no line break, and no
@@ -46,8 +47,8 @@ bool TRecentFiles::SameFile(const QString& a, const QString& b)
 {
     if (Absolute(a) == Absolute(b))
         return true;
-    const QString canonical = QFileInfo(a).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+    const QString canonical = ZLT_FileNames::Canonical(a);
+    return !canonical.isEmpty() && canonical == ZLT_FileNames::Canonical(b);
 }
 
 void TRecentFiles::Add(const QString& fileName)
@@ -74,7 +75,9 @@ void TRecentFiles::Load(const TIniFile& ini)
 {
     QStringList files;
     for (int i = 0; i < MaxCount; ++i) {
-        const QString file = ini.ReadString(Section, KeyOf(i), QString());
+        QString file = ini.ReadString(Section, KeyOf(i), QString());
+        if (file.startsWith(QLatin1String("file:")))
+            file = ZLT_FileNames::FromUrl(file.toLatin1());
         if (!Storable(file) || !QFileInfo(file).isAbsolute())
             continue;
         if (std::none_of(files.cbegin(), files.cend(), [&](const QString& f) { return SameFile(f, file); }))
@@ -89,9 +92,13 @@ void TRecentFiles::Save(TIniFile& ini) const
     // A name the file's encoding cannot hold is left out, rather than
     // rewrite the whole file in another encoding.
     int stored = 0;
-    for (const QString& file : FFiles)
-        if (ini.CanHold(file))
-            ini.WriteString(Section, KeyOf(stored++), file);
+    for (const QString& file : FFiles) {
+        // A name that is not UTF-8 is kept as a file: URL of its bytes.
+        const QString entry =
+            ZLT_FileNames::HasForeignBytes(file) ? QString::fromLatin1(ZLT_FileNames::ToUrl(file)) : file;
+        if (ini.CanHold(entry))
+            ini.WriteString(Section, KeyOf(stored++), entry);
+    }
 }
 
 void TRecentFiles::SetFiles(QStringList files)

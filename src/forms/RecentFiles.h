@@ -13,7 +13,9 @@ class TIniFile;
 
 // The catalogs opened or saved most recently, newest first, at most
 // MaxCount. They are kept in the settings file's own section (File1 to
-// File8) and shown as numbered entries in the File menu.
+// File8; a name that is not UTF-8 as a file: URL of its bytes, a name the
+// file's encoding cannot hold not at all) and shown as numbered entries in
+// the File menu.
 class TRecentFiles : public QObject
 {
     Q_OBJECT

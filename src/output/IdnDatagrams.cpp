@@ -63,25 +63,29 @@ uint64_t PassDuration(int count, int pointRate)
 
 namespace {
 
-// The extent of what a frame lights: the end points of its visible
-// segments. Found without a branch per point, as frames mix lit and dark
-// points in any order: a dark segment's values are moved out of range.
-struct TLitExtent
+// Whether everything a frame lights (the end points of its visible
+// segments) lies within one spot. Stops as soon as the lit extent passes
+// the spot's size, which for a drawing comes after a few points.
+bool OneSpot(const TZLT_Frame::Points& points)
 {
-    int MinX = 0x7FFFFFFF, MaxX = -0x7FFFFFFF, MinY = 0x7FFFFFFF, MaxY = -0x7FFFFFFF;
-    int Lit = 0;
-
-    inline void Add(const TZLT_Point& from, const TZLT_Point& to)
-    {
-        const int dark = int(to.Status() & TZLT_Point::BlankBit) << 10; // 0x10000 when blanked
-        MinX = std::min(MinX, std::min<int>(from.X(), to.X()) + dark);
-        MaxX = std::max(MaxX, std::max<int>(from.X(), to.X()) - dark);
-        MinY = std::min(MinY, std::min<int>(from.Y(), to.Y()) + dark);
-        MaxY = std::max(MaxY, std::max<int>(from.Y(), to.Y()) - dark);
-        Lit |= dark ^ 0x10000;
+    int minX = 0x7FFFFFFF, maxX = -0x7FFFFFFF, minY = 0x7FFFFFFF, maxY = -0x7FFFFFFF;
+    bool lit = false;
+    for (size_t i = 1; i < points.size(); ++i) {
+        if (points[i].Blanked())
+            continue;
+        lit = true;
+        const TZLT_Point& from = points[i - 1];
+        const TZLT_Point& to = points[i];
+        minX = std::min({minX, int(from.X()), int(to.X())});
+        maxX = std::max({maxX, int(from.X()), int(to.X())});
+        minY = std::min({minY, int(from.Y()), int(to.Y())});
+        maxY = std::max({maxY, int(from.Y()), int(to.Y())});
+        if (maxX - minX > SpotSize || maxY - minY > SpotSize)
+            return false;
     }
-    bool OneSpot() const { return Lit && MaxX - MinX <= SpotSize && MaxY - MinY <= SpotSize; }
-};
+    // A frame that lights nothing cannot hold the beam anywhere.
+    return lit;
+}
 
 // One sample as the bytes X, Y, R, G, B in memory order, and a spare byte.
 inline uint64_t SampleWord(const TZLT_Point& point, uint32_t rgb)
@@ -95,8 +99,8 @@ inline uint64_t SampleWord(const TZLT_Point& point, uint32_t rgb)
     }
 }
 
-// The samples of a frame in one pass, with the extent of what it lights.
-QByteArray BuildSamples(const TZLT_Frame& frame, const TZLT_Pal& palette, TLitExtent& extent)
+// The samples of a frame in one pass, without a branch per point.
+QByteArray BuildSamples(const TZLT_Frame& frame, const TZLT_Pal& palette)
 {
     // The colour of each status value (bit 7 aside), dark when blanked.
     std::array<uint32_t, 128> colours;
@@ -119,7 +123,6 @@ QByteArray BuildSamples(const TZLT_Frame& frame, const TZLT_Pal& palette, TLitEx
         std::memcpy(p, &word, 8);
         p += SampleSize;
         const TZLT_Point& point = points[i];
-        extent.Add(points[i - 1], point);
         word = SampleWord(point, colours[point.Status() & 0x7F]);
     }
     std::memcpy(p, &word, SampleSize);
@@ -134,18 +137,12 @@ TDarkReason CheckFrame(const TZLT_Frame* frame, int pointRate)
         return TDarkReason::NoFrame;
     if (PassDuration(frame->Count(), pointRate) > MaxDuration)
         return TDarkReason::TooLong;
-    TLitExtent extent;
-    const TZLT_Frame::Points& points = frame->AllPoints();
-    for (size_t i = 1; i < points.size(); ++i)
-        extent.Add(points[i - 1], points[i]);
-    // A frame that lights nothing cannot hold the beam anywhere.
-    return extent.OneSpot() ? TDarkReason::OneSpot : TDarkReason::None;
+    return OneSpot(frame->AllPoints()) ? TDarkReason::OneSpot : TDarkReason::None;
 }
 
 QByteArray FrameSamples(const TZLT_Frame& frame, const TZLT_Pal& palette)
 {
-    TLitExtent extent;
-    return BuildSamples(frame, palette, extent);
+    return BuildSamples(frame, palette);
 }
 
 QByteArray DarkSamples()
@@ -155,19 +152,10 @@ QByteArray DarkSamples()
 
 QByteArray StreamSamples(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate, TDarkReason* reason)
 {
-    TDarkReason why = frame && frame->Used() ? TDarkReason::None : TDarkReason::NoFrame;
-    if (why == TDarkReason::None && PassDuration(frame->Count(), pointRate) > MaxDuration)
-        why = TDarkReason::TooLong;
-    QByteArray samples;
-    if (why == TDarkReason::None) {
-        TLitExtent extent;
-        samples = BuildSamples(*frame, palette, extent);
-        if (extent.OneSpot())
-            why = TDarkReason::OneSpot;
-    }
+    const TDarkReason why = CheckFrame(frame, pointRate);
     if (reason)
         *reason = why;
-    return why == TDarkReason::None ? samples : DarkSamples();
+    return why == TDarkReason::None ? BuildSamples(*frame, palette) : DarkSamples();
 }
 
 std::vector<QByteArray> FrameDatagrams(QByteArrayView samples, uint8_t serviceId, int pointRate,

@@ -132,8 +132,6 @@ private slots:
     void importOpensANewCatalog();
     void exportWritesTheChosenFormat_data();
     void exportWritesTheChosenFormat();
-    void exportOffersTheKindLastChosen_data();
-    void exportOffersTheKindLastChosen();
     void kindIsKeptInTheSettings_data();
     void kindIsKeptInTheSettings();
     void contextMenuSavesAndImportsAtTheSelection_data();
@@ -254,67 +252,28 @@ void TestFramesIlda::exportWritesTheChosenFormat()
     }
 }
 
-void TestFramesIlda::exportOffersTheKindLastChosen_data()
-{
-    QTest::addColumn<int>("chosen");  // in the first export; -1: cancelled
-    QTest::addColumn<bool>("german"); // the program's language
-    QTest::addColumn<int>("offered"); // first in the next one
-    QTest::newRow("first run") << -1 << false << 0;
-    QTest::newRow("indexed 2D with palette") << 3 << false << 3;
-    QTest::newRow("standard colours, in German") << 4 << true << 4;
-    QTest::newRow("true colour 2D") << 1 << false << 1;
-}
-
-void TestFramesIlda::exportOffersTheKindLastChosen()
-{
-    QFETCH(int, chosen);
-    QFETCH(bool, german);
-    QFETCH(int, offered);
-    QTemporaryDir dir;
-    if (german) {
-        MainForm->Language = 1;
-        MainForm->ApplyLanguage();
-    }
-    TMDIChild* child = NewWindow();
-    child->Cat.Frames.SetFrame(4, IldaFrame('A'));
-    child->SelectSlots(4, 4);
-    {
-        TDialogAnswer answer(chosen < 0 ? QString() : dir.filePath(QStringLiteral("a.ild")), chosen);
-        MainForm->FileExportIlda1->trigger();
-        QCOMPARE(answer.Offered, 0);
-        QCOMPARE(answer.Filter, german ? GermanSaveFilter : SaveFilter);
-    }
-    // The grid's save offers the same choice first; answered as offered.
-    const QString path = dir.filePath(QStringLiteral("b.ild"));
-    {
-        TDialogAnswer answer(path, offered);
-        child->SaveIldaAction->trigger();
-        QCOMPARE(answer.Offered, offered);
-        QCOMPARE(answer.Filter, german ? GermanSaveFilter : SaveFilter);
-    }
-    const int codes[] = {4, 5, 2, 2, 1};
-    QCOMPARE(int(ReadBytes(path).at(7)), codes[offered]);
-}
-
 void TestFramesIlda::kindIsKeptInTheSettings_data()
 {
     QTest::addColumn<QByteArray>("before"); // the settings file at start; null: none
     QTest::addColumn<int>("offered");       // first in the export dialog
     QTest::addColumn<int>("chosen");        // there; -1: no export
     QTest::addColumn<QByteArray>("after");  // the settings file's [Ilda] section at the end
+    QTest::addColumn<bool>("german");       // the program's language
     // The settings in effect, so loading them changes nothing else.
     const QByteArray app =
         "[Application]\nLanguage=0\nPathToPalettes=" + MainForm->PalettePath.toUtf8() + "\n";
-    QTest::newRow("no file, nothing chosen") << QByteArray() << 0 << -1 << QByteArray();
-    QTest::newRow("no file, standard colours chosen")
-        << QByteArray() << 0 << 4 << QByteArray("[Ilda]\nExportFormat=Indexed2DStandard\n");
+    QTest::newRow("no file, nothing chosen") << QByteArray() << 0 << -1 << QByteArray() << false;
+    QTest::newRow("no file, standard colours chosen in German")
+        << QByteArray() << 0 << 4 << QByteArray("[Ilda]\nExportFormat=Indexed2DStandard\n") << true;
     QTest::newRow("kept, any case") << app + "[Ilda]\nExportFormat=truecolor2d\n"
-                                    << 1 << -1 << QByteArray("[Ilda]\nExportFormat=TrueColor2D\n");
+                                    << 1 << -1 << QByteArray("[Ilda]\nExportFormat=TrueColor2D\n") << false;
     QTest::newRow("back to the first") << app + "[Ilda]\nExportFormat=Indexed3D\n"
-                                       << 2 << 0 << QByteArray("[Ilda]\nExportFormat=TrueColor3D\n");
-    QTest::newRow("unknown name: the first") << app + "[Ilda]\nExportFormat=Format9\n"
-                                             << 0 << -1 << QByteArray("[Ilda]\nExportFormat=TrueColor3D\n");
-    QTest::newRow("section missing") << app << 0 << 3 << QByteArray("[Ilda]\nExportFormat=Indexed2D\n");
+                                       << 2 << 0 << QByteArray("[Ilda]\nExportFormat=TrueColor3D\n") << false;
+    QTest::newRow("unknown name: the first")
+        << app + "[Ilda]\nExportFormat=Format9\n"
+        << 0 << -1 << QByteArray("[Ilda]\nExportFormat=TrueColor3D\n") << false;
+    QTest::newRow("section missing") << app << 0 << 3 << QByteArray("[Ilda]\nExportFormat=Indexed2D\n")
+                                     << false;
 }
 
 void TestFramesIlda::kindIsKeptInTheSettings()
@@ -323,6 +282,7 @@ void TestFramesIlda::kindIsKeptInTheSettings()
     QFETCH(int, offered);
     QFETCH(int, chosen);
     QFETCH(QByteArray, after);
+    QFETCH(bool, german);
     QTemporaryDir dir;
     SettingsLocation::ProgramFolderOverride = dir.path();
     const QString ini = TMainForm::IniFileName();
@@ -330,14 +290,30 @@ void TestFramesIlda::kindIsKeptInTheSettings()
     if (!before.isNull())
         WriteBytes(ini, before);
     MainForm->LoadIniSettings();
+    if (german) {
+        MainForm->Language = 1;
+        MainForm->ApplyLanguage();
+    }
 
     TMDIChild* child = NewWindow();
     child->Cat.Frames.SetFrame(0, IldaFrame('A'));
+    child->SelectSlots(0, 0);
     {
         TDialogAnswer answer(chosen < 0 ? QString() : dir.filePath(QStringLiteral("a.ild")), chosen);
         MainForm->FileExportIlda1->trigger();
         QCOMPARE(answer.Offered, offered);
+        QCOMPARE(answer.Filter, german ? GermanSaveFilter : SaveFilter);
     }
+    // The grid's save offers the kind now in effect, and writes that kind.
+    const int kind = chosen < 0 ? offered : chosen;
+    const QString path = dir.filePath(QStringLiteral("b.ild"));
+    {
+        TDialogAnswer answer(path, kind);
+        child->SaveIldaAction->trigger();
+        QCOMPARE(answer.Offered, kind);
+    }
+    const int codes[] = {4, 5, 2, 2, 1};
+    QCOMPARE(int(ReadBytes(path).at(7)), codes[kind]);
     MainForm->SaveIniSettings();
     const QByteArray text = ReadBytes(ini);
     // [Application] as it was, or as the program writes it; [Ilda] only once it matters.

@@ -35,8 +35,11 @@ struct TModel
         Slots = std::move(ids);
         States = {Sparse()};
     }
+    // A change that leaves every slot as it was is no step.
     void Step(std::vector<int> ids)
     {
+        if (ids == Slots)
+            return;
         States.resize(size_t(Pos) + 1);
         Saved = Saved > Pos ? -1 : Saved;
         Slots = std::move(ids);
@@ -103,6 +106,8 @@ private slots:
     void commandsNameTheStep_data();
     void commandsNameTheStep();
     void budgetDropsTheOldestSteps();
+    void nothingChangedIsNoStep_data();
+    void nothingChangedIsNoStep();
     void closingAtTheSavedStateAsksNothing();
     void keysWorkWhereverTheFocusIs_data();
     void keysWorkWhereverTheFocusIs();
@@ -335,6 +340,8 @@ void TestFramesUndo::commandsNameTheStep()
     MainForm->ClipboardFrames = MakeList(IdsOf("AB"));
     MainForm->DragFrames = MakeList(IdsOf("CD"));
     child->SelectSlots(3, 4);
+    if (operation == QLatin1String("cut") || operation == QLatin1String("delete"))
+        SetIds(child->Cat.Frames, 3, IdsOf("XY")); // emptying empty slots would change nothing
     if (operation == QLatin1String("paste"))
         MainForm->EditPaste1->trigger();
     else if (operation == QLatin1String("drop"))
@@ -369,24 +376,27 @@ void TestFramesUndo::commandsNameTheStep()
 void TestFramesUndo::budgetDropsTheOldestSteps()
 {
     QCOMPARE(THistory::TotalCost(), 0); // the histories ended with their windows
-    const qint64 frameCost = THistory::FrameCost + 3 * THistory::PointCost; // MakeFrame's three points
     TMDIChild* other = NewWindow();
     QVERIFY(other);
     SetIds(other->Cat.Frames, 0, IdsOf("Z"));
     other->DeleteAction->trigger();
+    const qint64 frameCost = THistory::TotalCost(); // one frame kept for undo
+    QVERIFY(frameCost > THistory::FrameCost);
     TMDIChild* child = NewWindow();
     QVERIFY(child);
     SetIds(child->Cat.Frames, 0, IdsOf("ABCDEFGHIJ"));
-    THistory::SetBudget(THistory::TotalCost() + 3 * frameCost);
+    SetIds(child->Cat.Frames, 20, IdsOf("K"));
+    THistory::SetBudget(4 * frameCost);
     for (int slot = 0; slot < 5; ++slot) {
         child->SelectSlots(slot, slot);
         child->DeleteAction->trigger();
     }
-    QCOMPARE(child->History.UndoCount(), 3);
-    QCOMPARE(other->History.UndoCount(), 1); // only the window's own steps go
-    for (int i = 0; i < 4; ++i)
+    // The oldest step of all windows went first: the other window's.
+    QCOMPARE(child->History.UndoCount(), 4);
+    QCOMPARE(other->History.UndoCount(), 0);
+    for (int i = 0; i < 5; ++i)
         MainForm->EditUndo1->trigger();
-    QCOMPARE(TextOf(Ids(child->Cat.Frames, 0, 10)), QStringLiteral("..CDEFGHIJ"));
+    QCOMPARE(TextOf(Ids(child->Cat.Frames, 0, 10)), QStringLiteral(".BCDEFGHIJ"));
 
     // A step larger than the whole budget is done and undone; the next
     // step drops it.
@@ -395,7 +405,7 @@ void TestFramesUndo::budgetDropsTheOldestSteps()
     child->DeleteAction->trigger();
     QCOMPARE(child->History.UndoCount() + child->History.RedoCount(), 1);
     MainForm->EditUndo1->trigger();
-    QCOMPARE(TextOf(Ids(child->Cat.Frames, 0, 10)), QStringLiteral("..CDEFGHIJ"));
+    QCOMPARE(TextOf(Ids(child->Cat.Frames, 0, 10)), QStringLiteral(".BCDEFGHIJ"));
     MainForm->EditRedo1->trigger();
     child->SelectSlots(20, 20);
     child->DeleteAction->trigger();
@@ -403,6 +413,97 @@ void TestFramesUndo::budgetDropsTheOldestSteps()
     QCOMPARE(THistory::TotalCost(), other->History.Cost() + child->History.Cost());
     CloseAllWindows();
     QCOMPARE(THistory::TotalCost(), 0);
+}
+
+void TestFramesUndo::nothingChangedIsNoStep_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("catalog"); // from slot 10 on; a trailing '*' repeats its last frame to the end
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("answers");
+    QTest::addColumn<bool>("modified"); // before the operation
+    const char* const rows[][4] = {{"paste", "xy", "AB", "cc"},
+                                   {"paste", "x.y", "ABC", "en"},
+                                   {"paste", "xy", "AB", "xx"},
+                                   {"paste", "xy", "", ""},
+                                   {"paste", "AB", "AB", "oo"},
+                                   {"paste", "AB", "AB", "O"},
+                                   {"paste", "x*", "x", "i"},
+                                   {"paste", "x*", "xx", "I"},
+                                   {"drop", "xy", "AB", "cc"},
+                                   {"drop", "A", "A", "o"},
+                                   {"picture", "x", "P", "c"},
+                                   {"picture", "P", "P", "o"}, // P as read from the file
+                                   {"delete", "..", "", ""},
+                                   {"cut", "..", "", ""}};
+    for (const auto& row : rows)
+        for (const bool modified : {false, true})
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2 onto %3, %4, %5")
+                                         .arg(row[0], *row[2] ? row[2] : "nothing", row[1], row[3],
+                                              modified ? QStringLiteral("modified")
+                                                       : QStringLiteral("saved"))))
+                << row[0] << row[1] << row[2] << row[3] << modified;
+}
+
+// A paste, drop, picture load, cut or delete that leaves every slot as it
+// was records no step: the step that can be redone stays, and Modified
+// stays as it was, saved or not.
+void TestFramesUndo::nothingChangedIsNoStep()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, catalog);
+    QFETCH(QString, list);
+    QFETCH(QString, answers);
+    QFETCH(bool, modified);
+    TMDIChild* child = NewWindow();
+    QVERIFY(child);
+    if (catalog.endsWith(QLatin1Char('*'))) {
+        catalog.chop(1);
+        catalog += QString(Slots - 10 - catalog.size(), catalog.back());
+    }
+    SetIds(child->Cat.Frames, 10, IdsOf(catalog));
+    QTemporaryDir dir;
+    const QString pic = dir.filePath(QStringLiteral("p.pic"));
+    MakeFrame('P')->SaveToPicFile(pic);
+    if (operation == QLatin1String("picture") && catalog == QLatin1String("P"))
+        child->Cat.Frames.GetFrame(10).LoadFromPicFile(pic);
+    SetIds(child->Cat.Frames, 0, IdsOf("Q"));
+    child->SelectSlots(0, 0);
+    child->DeleteAction->trigger();
+    MainForm->EditUndo1->trigger();
+    QVERIFY(child->History.CanRedo());
+    child->Modified = modified;
+    const std::vector<int> before = AllIds(child->Cat.Frames);
+    TFileDialog::TestHook = [&pic](TFileDialog& dialog) {
+        dialog.FileName = pic;
+        return true;
+    };
+    child->SelectSlots(10, 10 + std::max(0, int(list.size()) - 1));
+    if (operation == QLatin1String("delete") || operation == QLatin1String("cut"))
+        child->SelectSlots(10, 9 + int(catalog.size()));
+    TAnswerer answerer(answers);
+
+    if (operation == QLatin1String("paste")) {
+        MainForm->ClipboardFrames = MakeList(IdsOf(list));
+        MainForm->EditPaste1->trigger();
+    } else if (operation == QLatin1String("drop")) {
+        MainForm->DragFrames = MakeList(IdsOf(list));
+        static_cast<TFrameGrid*>(child->Grid)->Drop(child->Grid, CellCenter(child, 10));
+    } else if (operation == QLatin1String("picture")) {
+        child->LoadPicAction->trigger();
+    } else {
+        (operation == QLatin1String("cut") ? MainForm->EditCut1 : child->DeleteAction)->trigger();
+    }
+
+    QCOMPARE(answerer.Left(), 0);
+    QCOMPARE(answerer.Unexpected, 0);
+    QVERIFY(AllIds(child->Cat.Frames) == before);
+    QCOMPARE(child->Modified, modified);
+    QCOMPARE(child->History.UndoCount(), 0);
+    QCOMPARE(child->History.RedoCount(), 1);
+    QVERIFY(MainForm->EditRedo1->isEnabled() && !MainForm->EditUndo1->isEnabled());
+    MainForm->EditRedo1->trigger();
+    QCOMPARE(FrameId(child->Cat.Frames.GetFrame(0)), 0);
 }
 
 void TestFramesUndo::closingAtTheSavedStateAsksNothing()
