@@ -1,10 +1,11 @@
 #include "CommandLine.h"
 
+#include "ZLT_FileNames.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QUrl>
+
 
 namespace {
 const QString NewInstanceOption = QStringLiteral("new-instance");
@@ -31,9 +32,14 @@ TCommandLine Result(const QCommandLineParser& parser)
         if (argument.isEmpty())
             continue;
         const QUrl url(argument);
-        const QString path =
-            argument.startsWith(QLatin1String("file:")) && url.isLocalFile() ? url.toLocalFile() : argument;
-        result.Files << QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        QString path = argument;
+        if (argument.startsWith(QLatin1String("file:")) && url.isLocalFile()) {
+            // Its bytes as they are, whether or not they are UTF-8.
+            path = ZLT_FileNames::FromUrl(ZLT_FileNames::Encode(argument));
+            if (path.isNull())
+                path = url.toLocalFile();
+        }
+        result.Files << ZLT_FileNames::Absolute(path);
     }
     return result;
 }
@@ -81,11 +87,16 @@ bool Parse(const QStringList& arguments, TCommandLine& result, QString& error)
     return true;
 }
 
-TCommandLine Process(const QCoreApplication& application)
+TCommandLine Process(int argc, char* argv[])
 {
+    // From the bytes themselves: the application's own list of arguments
+    // loses names that are not UTF-8.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << ZLT_FileNames::Decode(argv[i]);
     QCommandLineParser parser;
     Describe(parser);
-    parser.process(application);
+    parser.process(arguments);
     return Result(parser);
 }
 

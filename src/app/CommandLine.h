@@ -20,12 +20,14 @@ namespace CommandLine {
 void Describe(QCommandLineParser& parser);
 
 // Parses arguments (the program's name first). Files become absolute
-// against the working folder; file: URLs become paths. False with the
+// against the working folder; file: URLs become paths; names that are not
+// UTF-8 keep their bytes (ZLT_FileNames). False with the
 // parser's message for an unknown option or a missing value.
 bool Parse(const QStringList& arguments, TCommandLine& result, QString& error);
 
-// The program's own command line: --help and --version print their text
-// and end the program, as an error in the options does with a message.
-TCommandLine Process(const QCoreApplication& application);
+// The program's own command line (an application object must exist):
+// --help and --version print their text and end the program, as an error
+// in the options does with a message. File names keep their bytes.
+TCommandLine Process(int argc, char* argv[]);
 
 } // namespace CommandLine

@@ -63,7 +63,7 @@ int main(int argc, char* argv[])
     SingleInstance::TStart start;
     {
         QCoreApplication probe(argc, argv);
-        options = CommandLine::Process(probe);
+        options = CommandLine::Process(argc, argv);
         if (!options.NewInstance && start.HandOver(options.Files))
             return 0;
     }
@@ -83,6 +83,8 @@ int main(int argc, char* argv[])
     MainForm->show();
 
     SingleInstance::TServer server;
+    // Once the program has begun to end, later starts run on their own.
+    server.SetAccepting([] { return MainForm && !MainForm->Ending(); });
     QObject::connect(&server, &SingleInstance::TServer::FilesReceived, MainForm,
                      &FileOpener::FilesHandedOver);
     if (Reporting())

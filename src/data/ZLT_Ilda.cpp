@@ -2,6 +2,7 @@
 
 #include "ZLT_Files.h"
 
+#include <QFileDevice>
 #include <QIODevice>
 
 #include <algorithm>
@@ -13,6 +14,10 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#ifdef __linux__
+#include <fcntl.h>
+#endif
 
 namespace ZLT_Ilda {
 
@@ -713,18 +718,31 @@ void WriteFile(const QString& fileName, const TZLT_FrameList& frames, int first,
     // Sections are gathered into pieces of 1 MiB, which hold the longest
     // section: few write calls, and little memory beyond the frames' own.
     constexpr qint64 PieceSize = 1 << 20;
+    constexpr qint64 WritebackStep = 8 << 20;
     static_assert(PieceSize >= HeaderSize + qint64(TZLT_Frame::MaxPoints) * 10);
     std::vector<uint8_t> piece(size_t(std::min(plan.Bytes, PieceSize)));
     struct TDeviceFailed
     {
     };
     ZLT_Files::WriteFileAtomically(fileName, [&](QIODevice& device) {
+        const auto* file = qobject_cast<QFileDevice*>(&device);
+        [[maybe_unused]] const int fd = file ? file->handle() : -1;
+        [[maybe_unused]] qint64 written = 0, started = 0;
         try {
             Encode(
                 frames, first, count, palette, format, section, plan, piece.data(), qint64(piece.size()),
                 [&](qint64 used) {
                     if (used > 0 && device.write(reinterpret_cast<const char*>(piece.data()), used) != used)
                         throw TDeviceFailed();
+#ifdef __linux__
+                    written += used;
+                    // The disk starts on what is written while the rest is
+                    // encoded; the final sync still checks every byte.
+                    if (fd >= 0 && written - started >= WritebackStep) {
+                        ::sync_file_range(fd, started, written - started, SYNC_FILE_RANGE_WRITE);
+                        started = written;
+                    }
+#endif
                 },
                 TProgress(progress, 0, plan.Bytes));
         } catch (const TDeviceFailed&) {

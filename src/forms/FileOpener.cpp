@@ -234,8 +234,15 @@ void FilesHandedOver(const QStringList& fileNames)
     MainForm->show();
     MainForm->raise();
     MainForm->activateWindow();
-    if (!fileNames.isEmpty())
-        OpenFilesWhenFree(fileNames);
+    if (!fileNames.isEmpty() && RetryTimer()) {
+        PendingFiles() += fileNames;
+        QTimer::singleShot(0, MainForm, [] { OpenFilesWhenFree({}); });
+    }
+}
+
+bool FilesWaiting()
+{
+    return !PendingFiles().isEmpty();
 }
 
 } // namespace FileOpener

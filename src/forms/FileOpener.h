@@ -40,7 +40,11 @@ QStringList DropFiles(TMDIChild* child, int slot, const QStringList& fileNames);
 void OpenFilesWhenFree(const QStringList& fileNames);
 
 // Files handed over by a second start: brings the main window to the front
-// and opens them (none: the window only comes to the front).
+// and opens them from the event loop (none: the window only comes to the
+// front). They count as waiting from this call on.
 void FilesHandedOver(const QStringList& fileNames);
+
+// Whether files are waiting to be opened (the program does not end then).
+bool FilesWaiting();
 
 } // namespace FileOpener

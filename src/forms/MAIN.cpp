@@ -2,6 +2,7 @@
 
 #include "CHILDWIN.h"
 #include "FileDrop.h"
+#include "FileOpener.h"
 #include "FramePreview.h"
 #include "Guard.h"
 #include "Icons.h"
@@ -890,6 +891,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
         return;
     }
     // Each window is asked in the frame's order; the first refusal stops all.
+    FEnding = true;
     bool mayClose = false;
     RunGuarded([&] {
         for (TMDIChild* child : Children())
@@ -897,7 +899,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
                 return;
         mayClose = true;
     });
-    if (!mayClose) {
+    // Files handed over before the end began are opened, not dropped.
+    if (!mayClose || FileOpener::FilesWaiting()) {
+        FEnding = false;
         event->ignore();
         return;
     }

@@ -134,6 +134,9 @@ public:
     // does after its dialog; returns the window (none after Cancel).
     TMDIChild* ImportIldaFile(const QString& fileName);
 
+    // From the start of the shut-down until it ended or was cancelled.
+    bool Ending() const { return FEnding; }
+
 protected:
     void closeEvent(QCloseEvent* event) override; // shut-down: FormCloseQuery of every child, then FormClose
 
@@ -166,6 +169,7 @@ private:
     QString PickExistingFolder(int prompt);
 
     QString FIniReadError; // why an existing settings file could not be read
+    bool FEnding = false;
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;

@@ -1,20 +1,25 @@
 // One program per desktop: the exchange's limits, and the real program
 // started beside this test, which plays the running program or a second
 // start: files handed over by kind, a start without files, a socket left by
-// a crashed program, a running program that does not answer, and
-// --new-instance.
+// a crashed program, a running program that is stopped, busy or full, a
+// program that is ending, file names that are not UTF-8, long runtime
+// folders, slow clients, and --new-instance.
 
 #include "FileOpener.h"
 #include "ShellTestKit.h"
 #include "SingleInstance.h"
+#include "ZLT_FileNames.h"
 
 #include <QLocalServer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtEndian>
 
 #include <csignal>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -32,6 +37,7 @@ private slots:
     void decode_data();
     void decode();
     void everyCutIsIncomplete();
+    void byteByByte();
     void encodeRefusesWhatCannotBeSent_data();
     void encodeRefusesWhatCannotBeSent();
     void namePerDisplay();
@@ -39,7 +45,16 @@ private slots:
     void secondStartHandsOver_data();
     void secondStartHandsOver();
     void staleSocketNeverBlocks();
-    void runningProgramThatDoesNotAnswer();
+    void liveProgramKeepsItsName_data();
+    void liveProgramKeepsItsName();
+    void endingProgramLeavesAnothersSocket();
+    void handOverWhileEnding_data();
+    void handOverWhileEnding();
+    void nameBytesTravelUnchanged_data();
+    void nameBytesTravelUnchanged();
+    void longRuntimeFolder_data();
+    void longRuntimeFolder();
+    void slowClientsCostNoCore();
     void newInstanceStartsItsOwn();
 
 private:
@@ -47,6 +62,8 @@ private:
     QProcess* Start(const QStringList& arguments);
     // Waits for a line the program reports ("shown"), turning the event loop.
     bool WaitFor(QProcess* program, const QByteArray& line);
+    // Waits for text on the program's standard error.
+    bool WaitForError(QProcess* program, const QByteArray& text);
     // This test process as the running program.
     void Serve();
 
@@ -56,6 +73,8 @@ private:
     std::unique_ptr<SingleInstance::TServer> FServer;
     QList<QStringList> FReceived;
     QStringList FMessages;
+    QByteArray FRuntime; // XDG_RUNTIME_DIR as the test found it
+    QByteArray FErrors;  // standard error seen by WaitForError
 };
 
 namespace {
@@ -70,6 +89,41 @@ bool HandedOver(const QString& name, const QStringList& files)
         QTest::qWait(20);
     }
     return false;
+}
+
+// A client's end of a connection to the server, -1 when none answers.
+int ConnectTo(const QString& name)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(name);
+    std::memcpy(address.sun_path, path.constData(), std::min(size_t(path.size()), sizeof(address.sun_path) - 1));
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0)
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
+ino_t Inode(const QString& name)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(name).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+// A program's processor time in nanoseconds, all its threads together.
+qint64 ProcessorNs(qint64 pid)
+{
+    qint64 total = 0;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        if (stat.open(QIODevice::ReadOnly))
+            total += stat.readAll().split(' ').value(0).toLongLong();
+    }
+    return total;
 }
 
 QByteArray Request(quint16 version, quint16 count, const QList<QByteArray>& paths,
@@ -98,6 +152,8 @@ void TestSingleInstance::init()
     qputenv("TREVASC_INSTANCE", FInstance.toUtf8());
     FReceived.clear();
     FMessages.clear();
+    FErrors.clear();
+    FRuntime = qgetenv("XDG_RUNTIME_DIR");
 }
 
 void TestSingleInstance::cleanup()
@@ -116,6 +172,10 @@ void TestSingleInstance::cleanup()
     QLocalServer::removeServer(SingleInstance::ServerName());
     QFile::remove(SingleInstance::ServerName() + QStringLiteral(".lock"));
     qunsetenv("TREVASC_INSTANCE");
+    if (FRuntime.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", FRuntime);
 }
 
 void TestSingleInstance::decode_data()
@@ -142,7 +202,8 @@ void TestSingleInstance::decode_data()
                                   << complete
                                   << QStringList{"/" + QString(SingleInstance::MaxPathBytes - 1, 'a')};
     QTest::newRow("relative path") << Request(1, 1, {"a.cat"}) << invalid << none;
-    QTest::newRow("not UTF-8") << Request(1, 1, {"/\xff\xfe.cat"}) << invalid << none;
+    QTest::newRow("not UTF-8: the bytes as they are")
+        << Request(1, 1, {"/\xff\xfe.cat"}) << complete << QStringList{ZLT_FileNames::Decode("/\xff\xfe.cat")};
     QTest::newRow("zero byte") << Request(1, 1, {QByteArray("/a\0b.cat", 8)}) << invalid << none;
     QTest::newRow("bytes after the request") << Request(1, 1, {"/a.cat"}) + "x" << invalid << none;
     QTest::newRow("count larger than the paths")
@@ -171,6 +232,23 @@ void TestSingleInstance::everyCutIsIncomplete()
         QCOMPARE(int(SingleInstance::DecodeRequest(whole.first(n), files)), int(TDecode::Incomplete));
     QCOMPARE(int(SingleInstance::DecodeRequest(whole, files)), int(TDecode::Complete));
     QCOMPARE(files.size(), 3);
+}
+
+void TestSingleInstance::byteByByte()
+{
+    // A client that sends a byte at a time: the request is whole once, at
+    // its last byte, and the reader never asks for more than is missing.
+    const QStringList files{"/a/b.cat", ZLT_FileNames::Decode("/\xe4/\xff.pic")};
+    const QByteArray whole = SingleInstance::EncodeRequest(files);
+    SingleInstance::TRequestReader reader;
+    for (qsizetype n = 0; n + 1 < whole.size(); ++n) {
+        QVERIFY(reader.Missing() >= 1 && reader.Missing() <= whole.size() - n);
+        QCOMPARE(int(reader.Add(whole.sliced(n, 1))), int(TDecode::Incomplete));
+    }
+    QCOMPARE(int(reader.Add(whole.last(1))), int(TDecode::Complete));
+    QCOMPARE(reader.Missing(), 0);
+    QCOMPARE(reader.Files(), files);
+    QCOMPARE(ZLT_FileNames::Encode(reader.Files()[1]), QByteArray("/\xe4/\xff.pic"));
 }
 
 void TestSingleInstance::encodeRefusesWhatCannotBeSent_data()
@@ -251,11 +329,26 @@ bool TestSingleInstance::WaitFor(QProcess* program, const QByteArray& line)
     return false;
 }
 
+bool TestSingleInstance::WaitForError(QProcess* program, const QByteArray& text)
+{
+    QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired()) {
+        FErrors += program->readAllStandardError();
+        if (FErrors.contains(text))
+            return true;
+        if (program->state() == QProcess::NotRunning)
+            return false;
+        QTest::qWait(10);
+    }
+    return false;
+}
+
 void TestSingleInstance::Serve()
 {
     StartProgram();
     Dialogs::MessageHook = [this](const QString&, const QString& text) { FMessages << text; };
     FServer = std::make_unique<SingleInstance::TServer>();
+    FServer->SetAccepting([] { return MainForm && !MainForm->Ending(); }); // as the program does
     connect(FServer.get(), &SingleInstance::TServer::FilesReceived, MainForm, &FileOpener::FilesHandedOver);
     connect(FServer.get(), &SingleInstance::TServer::FilesReceived, this,
             [this](const QStringList& files) { FReceived << files; });
@@ -356,30 +449,276 @@ void TestSingleInstance::staleSocketNeverBlocks()
     QVERIFY(WaitFor(program, "opened 1"));
 }
 
-void TestSingleInstance::runningProgramThatDoesNotAnswer()
+void TestSingleInstance::liveProgramKeepsItsName_data()
 {
+    QTest::addColumn<QString>("running"); // what keeps the running program from answering at once
+    QTest::addColumn<int>("files");
+    QTest::newRow("stopped") << "stopped" << 1;
+    QTest::newRow("busy") << "busy" << 1;
+    QTest::newRow("eight idle connections") << "idle" << 1;
+    QTest::newRow("more files than a request holds") << "" << SingleInstance::MaxFiles + 76;
+}
+
+void TestSingleInstance::liveProgramKeepsItsName()
+{
+    // The second start hands its files to the live program however late it
+    // answers; it never takes the program's name or opens a window.
+    QFETCH(QString, running);
+    QFETCH(int, files);
     const QString name = SingleInstance::ServerName();
-    QProcess* hung = Start({});
-    QVERIFY(WaitFor(hung, "shown"));
-    QVERIFY(HandedOver(name, {}));
-    QVERIFY(WaitFor(hung, "opened 0"));
-    QCOMPARE(::kill(pid_t(hung->processId()), SIGSTOP), 0);
-    QCOMPARE(SingleInstance::HandOver(name, {}), SingleInstance::THandOver::NoAnswer);
+    QStringList arguments, expected;
+    for (int i = 0; i < files; ++i) {
+        arguments << QStringLiteral("f%1.cat").arg(i);
+        expected << FDir.filePath(arguments.last());
+    }
+    QProcess* first = nullptr;
+    QList<int> idle;
+    if (running == QLatin1String("stopped")) {
+        first = Start({});
+        QVERIFY(WaitFor(first, "shown"));
+        QVERIFY(HandedOver(name, {}));
+        QCOMPARE(::kill(pid_t(first->processId()), SIGSTOP), 0);
+    } else {
+        Serve();
+        Dialogs::MessageHook = [](const QString&, const QString&) {}; // the files are missing
+        for (int i = 0; running == QLatin1String("idle") && i < 8; ++i)
+            idle << ConnectTo(name);
+        QCoreApplication::processEvents();
+    }
+    const ino_t inode = Inode(name);
+    QVERIFY(inode != 0);
 
-    // The next start waits a second for an answer, then runs on its own.
+    QProcess* second = Start(arguments);
+    QVERIFY(second->waitForStarted());
+    if (running == QLatin1String("busy"))
+        QThread::msleep(2 * SingleInstance::AnswerTimeoutMs); // no event loop meanwhile
+    if (!running.isEmpty())
+        QVERIFY(WaitForError(second, "waiting for the running Trevasc"));
+    QCOMPARE(Inode(name), inode);
+    if (first) {
+        QCOMPARE(second->state(), QProcess::Running);
+        QCOMPARE(::kill(pid_t(first->processId()), SIGCONT), 0);
+        QVERIFY(WaitFor(first, "opened 1"));
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(FReceived.size(), running.isEmpty() ? 2 : 1, 60000);
+        QCOMPARE(FReceived.size() == 2 ? FReceived[0] + FReceived[1] : FReceived[0], expected);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(second->state() == QProcess::NotRunning, 60000);
+    QCOMPARE(second->exitCode(), 0);
+    QCOMPARE(second->readAllStandardOutput(), QByteArray());
+    QCOMPARE(Inode(name), inode);
+    for (int fd : idle)
+        ::close(fd);
+}
+
+void TestSingleInstance::endingProgramLeavesAnothersSocket()
+{
+    // A program that ends removes its socket only while the name is its own.
+    const QString name = SingleInstance::ServerName();
+    auto server = std::make_unique<SingleInstance::TServer>();
+    QVERIFY(server->Listen(name));
+    QVERIFY(QFile::remove(name));
+    const int other = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(name);
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    QCOMPARE(::bind(other, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    QCOMPARE(::listen(other, 4), 0);
+    const ino_t inode = Inode(name);
+    server.reset();
+    QCOMPARE(Inode(name), inode);
+    ::close(other);
+    // Its own socket it does remove.
+    QVERIFY(QFile::remove(name));
+    server = std::make_unique<SingleInstance::TServer>();
+    QVERIFY(server->Listen(name));
+    QVERIFY(Inode(name) != 0);
+    server.reset();
+    QCOMPARE(Inode(name), ino_t(0));
+}
+
+void TestSingleInstance::handOverWhileEnding_data()
+{
+    QTest::addColumn<bool>("early");  // the file was handed over just before the end began
+    QTest::addColumn<QString>("answer"); // to "not saved, save ?"
+    QTest::addColumn<bool>("ended");
+    QTest::newRow("exit goes on: the start runs on its own") << false << "No" << true;
+    QTest::newRow("exit cancelled: later starts hand over again") << false << "Cancel" << false;
+    QTest::newRow("taken just before: the exit waits for the file") << true << "No" << false;
+}
+
+void TestSingleInstance::handOverWhileEnding()
+{
+    QFETCH(bool, early);
+    QFETCH(QString, answer);
+    QFETCH(bool, ended);
+    Serve();
+    const QString name = SingleInstance::ServerName();
+    const QString file = FDir.filePath(QStringLiteral("x.cat"));
+    MainForm->FileNew1->trigger();
+    int client = -1;
+    if (early) {
+        // Answered before the end began, confirmed while the question is open.
+        client = ConnectTo(name);
+        const QByteArray request = SingleInstance::EncodeRequest({file});
+        QCOMPARE(::send(client, request.constData(), size_t(request.size()), 0), ssize_t(request.size()));
+        QByteArray answered(7, 0);
+        qsizetype got = 0;
+        for (QDeadlineTimer deadline(60000); got < 7 && !deadline.hasExpired(); QTest::qWait(10))
+            got += std::max<ssize_t>(0, ::recv(client, answered.data() + got, size_t(7 - got), MSG_DONTWAIT));
+        QCOMPARE(answered, SingleInstance::EncodeAnswer(true));
+    }
+    QProcess* second = nullptr;
+    WhenModal([&](QWidget* question) {
+        if (early) {
+            QCOMPARE(::send(client, &SingleInstance::Confirm, 1, 0), ssize_t(1));
+            QTRY_COMPARE_WITH_TIMEOUT(FReceived.size(), 1, 60000);
+        } else {
+            second = Start({QStringLiteral("x.cat")});
+            QVERIFY(WaitFor(second, "shown"));
+            QCOMPARE(FReceived.size(), 0);
+        }
+        Button(question, answer)->click();
+    });
+    MainForm->FileExit1->trigger();
+    QCOMPARE(!MainForm->isVisible(), ended);
+    if (early) {
+        QTRY_COMPARE_WITH_TIMEOUT(Titles(), (QStringList{"noname1.cat", file}), 60000);
+        ::close(client);
+    } else {
+        QVERIFY(second);
+        QCOMPARE(second->state(), QProcess::Running);
+        // The next start: refused while the window is gone, taken if it stays.
+        QProcess* third = Start({QStringLiteral("x.cat")});
+        if (ended) {
+            QVERIFY(WaitFor(third, "shown"));
+            // Once this one is gone, one of them takes the name over.
+            FServer.reset();
+            QVERIFY(HandedOver(name, {}));
+            QByteArray seen;
+            for (QDeadlineTimer deadline(60000); !seen.contains("opened 0") && !deadline.hasExpired(); QTest::qWait(10))
+                seen += second->readAllStandardOutput() + third->readAllStandardOutput();
+            QVERIFY(seen.contains("opened 0"));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(third->state() == QProcess::NotRunning, 60000);
+            QCOMPARE(third->exitCode(), 0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(FReceived.size(), ended ? 0 : 1, 60000);
+    }
+}
+
+void TestSingleInstance::nameBytesTravelUnchanged_data()
+{
+    QTest::addColumn<QByteArray>("argument"); // as printf's %b reads it
+    QTest::addColumn<QByteArray>("folder");   // the working folder, below the test's
+    QTest::addColumn<QByteArray>("received"); // below the test's folder
+    QTest::newRow("absolute, Latin-1") << QByteArray("~/L\\0344ser.cat") << QByteArray("") << QByteArray("/L\xe4ser.cat");
+    QTest::newRow("relative, in a folder not UTF-8")
+        << QByteArray("\\0377.ild") << QByteArray("d\\0376") << QByteArray("/d\xfe/\xff.ild");
+    QTest::newRow("file URL") << QByteArray("file://~/a%FF%C3%A4.pic") << QByteArray("")
+                              << QByteArray("/a\xff\xc3\xa4.pic");
+    QTest::newRow("UTF-8 beside") << QByteArray("~/\\0303\\0244\\0377.cat") << QByteArray("")
+                                  << QByteArray("/\xc3\xa4\xff.cat");
+}
+
+void TestSingleInstance::nameBytesTravelUnchanged()
+{
+    // File names are bytes: from the command line to the running program.
+    QFETCH(QByteArray, argument);
+    QFETCH(QByteArray, folder);
+    QFETCH(QByteArray, received);
+    const QByteArray here = QFile::encodeName(FDir.path());
+    argument.replace('~', here);
+    Serve();
+    Dialogs::MessageHook = [](const QString&, const QString&) {};
+    auto* second = new QProcess;
+    FPrograms << second;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TREVASC_INSTANCE"), FInstance);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    second->setProcessEnvironment(environment);
+    // The shell makes the bytes; QProcess would pass only UTF-8.
+    second->start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("d=$(printf %b \"$1\") && mkdir -p \"$d\" && cd \"$d\" && exec \"$0\" \"$(printf %b \"$2\")\""),
+                   QStringLiteral(TREVASC_PROGRAM), QString::fromLatin1(here + "/" + folder),
+                   QString::fromLatin1(argument)});
+    QTRY_VERIFY_WITH_TIMEOUT(second->state() == QProcess::NotRunning, 60000);
+    QCOMPARE(second->exitCode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(FReceived.size(), 1, 60000);
+    QCOMPARE(FReceived[0].size(), 1);
+    QCOMPARE(ZLT_FileNames::Encode(FReceived[0][0]), here + received);
+}
+
+void TestSingleInstance::longRuntimeFolder_data()
+{
+    QTest::addColumn<int>("length"); // of the runtime folder's own name
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("short") << 8 << true;
+    QTest::newRow("socket path over the limit") << 100 << false;
+}
+
+void TestSingleInstance::longRuntimeFolder()
+{
+    QFETCH(int, length);
+    QFETCH(bool, inside);
+    const QString runtime = FDir.filePath(QString(length, QLatin1Char('r')));
+    QVERIFY(QDir().mkpath(runtime));
+    QVERIFY(QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const QString name = SingleInstance::ServerName();
+    QVERIFY(QFile::encodeName(name).size() < int(sizeof(sockaddr_un::sun_path)));
+    QCOMPARE(name.startsWith(runtime + QLatin1Char('/')), inside);
+
+    // Two real starts find each other.
+    QProcess* first = Start({});
+    QVERIFY(WaitFor(first, "shown"));
     QProcess* second = Start({QStringLiteral("x.cat")});
-    QVERIFY(WaitFor(second, "shown"));
-    QCOMPARE(second->state(), QProcess::Running);
-    QVERIFY(HandedOver(name, {}));
-    QVERIFY(WaitFor(second, "opened 0"));
+    QVERIFY(WaitFor(first, "opened 1"));
+    QTRY_VERIFY_WITH_TIMEOUT(second->state() == QProcess::NotRunning, 60000);
+    QCOMPARE(second->exitCode(), 0);
+}
 
-    // Woken up, the old program finds the request it never answered
-    // unconfirmed and opens nothing; it goes on running.
-    QCOMPARE(::kill(pid_t(hung->processId()), SIGCONT), 0);
-    QTest::qWait(500);
-    const QByteArray late = hung->readAllStandardOutput();
-    QVERIFY2(!late.contains("opened"), late.constData());
-    QCOMPARE(hung->state(), QProcess::Running);
+void TestSingleInstance::slowClientsCostNoCore()
+{
+    // Seven clients send a request a few bytes at a time. The running
+    // program's processor time per byte must not grow with what it holds
+    // already: compared with the same trickle behind a large first piece.
+    const QString name = SingleInstance::ServerName();
+    QProcess* program = Start({});
+    QVERIFY(WaitFor(program, "shown"));
+    QStringList files;
+    for (int i = 0; i < 250; ++i)
+        files << "/" + QString(4000, QLatin1Char('a' + i % 26));
+    const QByteArray request = SingleInstance::EncodeRequest(files);
+    const auto trickle = [&](qsizetype head) {
+        QList<int> clients;
+        for (int i = 0; i < 7; ++i) {
+            clients << ConnectTo(name);
+            if (clients.last() < 0)
+                return qint64(-1);
+        }
+        const qint64 before = ProcessorNs(program->processId());
+        for (int fd : clients)
+            ::send(fd, request.constData(), size_t(head), MSG_NOSIGNAL);
+        for (qsizetype at = head; at < head + 16000; at += 16) {
+            for (int fd : clients)
+                ::send(fd, request.constData() + at, 16, MSG_NOSIGNAL);
+            ::poll(nullptr, 0, 1);
+        }
+        ::poll(nullptr, 0, 200);
+        const qint64 used = ProcessorNs(program->processId()) - before;
+        for (int fd : clients)
+            ::close(fd);
+        return used;
+    };
+    const qint64 small = trickle(8);
+    const qint64 large = trickle(request.size() - 20000);
+    QVERIFY(small > 0 && large > 0);
+    qInfo("processor time: %.3f s after a small head, %.3f s after a large one", small / 1e9, large / 1e9);
+    QVERIFY2(large < 3 * small, qPrintable(QStringLiteral("%1 ns against %2 ns").arg(large).arg(small)));
+    QCOMPARE(program->state(), QProcess::Running);
 }
 
 void TestSingleInstance::newInstanceStartsItsOwn()
