@@ -2,7 +2,6 @@
 
 #include "ZLT_Files.h"
 
-#include <QFileDevice>
 #include <QIODevice>
 
 #include <algorithm>
@@ -237,8 +236,11 @@ void TZLT_Frame::LoadFromPicBytes(QByteArrayView data, const QString& fileName)
 void TZLT_Frame::LoadFromPicFile(const QString& fileName)
 {
     // A picture holds at most 65535 records: a longer file costs no more.
-    LoadFromPicBytes(ZLT_Files::ReadFrameFile(fileName, PicHeaderSize + qint64(RecordSize) * MaxPoints),
-                     fileName);
+    const QByteArray data =
+        ZLT_Files::ReadFrameFile(fileName, PicHeaderSize + qint64(RecordSize) * MaxPoints);
+    if (data.startsWith("ILDA"))
+        throw EZLT_Ilda_Content(QStringLiteral("File is an ILDA file, not a PIC file: '%1'").arg(fileName));
+    LoadFromPicBytes(data, fileName);
 }
 
 // ---- TZLT_FrameList
@@ -359,34 +361,84 @@ TZLT_Cat::TZLT_Cat()
         Frames.Add(std::make_unique<TZLT_Frame>());
 }
 
-void TZLT_Cat::LoadFromBytes(QByteArrayView data)
+namespace {
+
+constexpr qsizetype CatReadBuffer = 1 << 20;
+// Progress is reported after about this many bytes, never per frame.
+constexpr qint64 CatProgressStep = 256 << 10;
+
+// Reads frame blocks from source into points, one list per slot, as far as
+// the blocks lead: whole blocks from the start, at most 32767 of them; a
+// count beyond the data keeps the records that are there in full, and the
+// reading ends there.
+template<typename Source>
+void ReadCatalog(Source& source, std::vector<TZLT_Frame::Points>& loaded,
+                 const ZLT_Files::ProgressFunction& progress)
 {
-    const char* in = data.data();
-    qsizetype left = data.size();
-    for (int slot = 0; slot < SlotCount && left > 1; ++slot) {
-        if (left < CatHeaderSize)
-            break; // a frame header cut short
-        const int promised = ReadLE16(in + 1);
-        in += CatHeaderSize;
-        left -= CatHeaderSize;
-        // Never trust the count beyond the bytes that are really there.
-        const int n = int(std::min<qsizetype>(promised, left / RecordSize));
-        if (n > 0) {
-            TZLT_Frame::Points& points = Frames.GetFrame(slot).AllPoints();
-            const size_t old = points.size();
-            points.resize(old + size_t(n));
-            DecodeCatRecords(in, n, points.data() + old);
-            in += qsizetype(n) * RecordSize;
-            left -= qsizetype(n) * RecordSize;
+    qint64 next = CatProgressStep;
+    for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot) {
+        if (progress && source.Position() >= next) {
+            if (!progress(source.Position(), source.Size()))
+                throw EZLT_Aborted();
+            next = source.Position() + CatProgressStep;
         }
+        if (source.Fill(CatHeaderSize) < CatHeaderSize)
+            break; // the end, or a frame header cut short
+        const int promised = ReadLE16(source.Data() + 1);
+        source.Skip(CatHeaderSize);
+        if (promised == 0)
+            continue;
+        TZLT_Frame::Points& points = loaded[size_t(slot)];
+        points.resize(size_t(promised));
+        char* raw = reinterpret_cast<char*>(points.data());
+        const int n = int(source.Take(raw, qint64(promised) * RecordSize) / RecordSize);
+        if (n < promised) {
+            points.resize(size_t(n));
+            points.shrink_to_fit(); // nothing kept for the records that are not there
+        }
+        if constexpr (!HostIsLittleEndian)
+            DecodeCatRecords(raw, n, points.data()); // in place, record by record
         if (n < promised)
             break; // the file ends inside this frame's records
     }
 }
 
-void TZLT_Cat::LoadFromFile(const QString& fileName)
+// Appends the points read to the frames', taking them over where a frame is empty.
+void Append(TZLT_FrameList& frames, std::vector<TZLT_Frame::Points>& loaded)
 {
-    LoadFromBytes(ZLT_Files::ReadFrameFile(fileName));
+    for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot) {
+        TZLT_Frame::Points& read = loaded[size_t(slot)];
+        if (read.empty())
+            continue;
+        TZLT_Frame::Points& points = frames.GetFrame(slot).AllPoints();
+        if (points.empty())
+            points.swap(read);
+        else
+            points.insert(points.end(), read.begin(), read.end());
+    }
+}
+
+} // namespace
+
+void TZLT_Cat::LoadFromBytes(QByteArrayView data)
+{
+    ZLT_Files::TByteReader source(data);
+    std::vector<TZLT_Frame::Points> loaded(SlotCount);
+    ReadCatalog(source, loaded, {});
+    Append(Frames, loaded);
+}
+
+void TZLT_Cat::LoadFromFile(const QString& fileName, const ZLT_Files::ProgressFunction& progress)
+{
+    ZLT_Files::TFileReader source(fileName, CatReadBuffer);
+    // An ILDA file read as a catalog would be garbage that a save writes
+    // over the user's frames.
+    if (source.Fill(4) == 4 && std::memcmp(source.Data(), "ILDA", 4) == 0)
+        throw EZLT_Ilda_Content(QStringLiteral("File is an ILDA file, not a catalog: '%1'").arg(fileName));
+    // Read aside first: a failure or Cancel leaves the catalog as it was.
+    std::vector<TZLT_Frame::Points> loaded(SlotCount);
+    ReadCatalog(source, loaded, progress);
+    Append(Frames, loaded);
 }
 
 namespace {
@@ -497,15 +549,12 @@ void TZLT_Cat::SaveToFile(const QString& fileName) const
                                 .arg(fileName)
                                 .arg(slot)
                                 .arg(TooManyPoints(Frames.GetFrame(slot).Count())));
-    ZLT_Files::WriteFileAtomically(fileName, [&](QIODevice& device) {
-        const auto* file = qobject_cast<QFileDevice*>(&device);
-        if (HostIsLittleEndian && file && file->handle() >= 0) {
-            // Nothing went through the device's buffer, so the descriptor
-            // may be written directly.
-            if (!WriteGathered(Frames, file->handle()))
-                throw EZLT_File(QStringLiteral("Cannot write file '%1': %2")
-                                    .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
-            return true;
+    ZLT_Files::WriteFileAtomically(fileName, [&](ZLT_Files::TWriteDevice& device) {
+        if constexpr (HostIsLittleEndian) {
+            if (WriteGathered(Frames, device.Handle()))
+                return true;
+            device.Failed(errno);
+            return false;
         }
         try {
             WriteTo(device);

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <new>
 #include <vector>
@@ -176,6 +177,7 @@ public:
 
     // Writes the frame as a picture file; an empty frame writes nothing.
     void SaveToPicFile(const QString& fileName) const;
+    // Raises EZLT_Ilda_Content for an ILDA file.
     void LoadFromPicFile(const QString& fileName);
     // SaveToPicFile for bulk exports: replaces the file only once the new one
     // is complete, but without a sync per file (ZLT_Files::ReplaceFile).
@@ -241,8 +243,12 @@ public:
 
     TZLT_FrameList Frames;
 
-    // Appends the file's frames to the slots' points; meant for a new catalog.
-    void LoadFromFile(const QString& fileName);
+    // Appends the file's frames to the slots' points; meant for a new
+    // catalog. Reads only as far as the frame blocks lead, so a huge file
+    // costs no more memory than its frames. An ILDA file raises
+    // EZLT_Ilda_Content. progress (bytes read of the file's size) may
+    // cancel; a failure or Cancel leaves the catalog as it was.
+    void LoadFromFile(const QString& fileName, const std::function<bool(qint64, qint64)>& progress = {});
     // Writes all 32767 frame blocks, replacing the file only when all is written.
     void SaveToFile(const QString& fileName) const;
 

@@ -27,11 +27,19 @@ public:
     EZLT_Index(qsizetype index, qsizetype count);
 };
 
-// A file that could not be opened, read, created or written.
+// A file that could not be opened, read, created or written. The message
+// ends in the reason; Errno keeps the system's error number behind it (0
+// when the reason is not the system's), so the reason can be put in the
+// user's language.
 class EZLT_File : public EZLT_Error
 {
 public:
-    using EZLT_Error::EZLT_Error;
+    explicit EZLT_File(const QString& message, int error = 0) : EZLT_Error(message), FErrno(error) {}
+
+    int Errno() const noexcept { return FErrno; }
+
+private:
+    int FErrno;
 };
 
 // "File does not exist: '%s'", raised by catalog and picture loading.
@@ -51,6 +59,14 @@ public:
 // An ILDA file that holds nothing usable: it does not start with "ILDA",
 // or not one frame could be read from it.
 class EZLT_Ilda_Load : public EZLT_Error
+{
+public:
+    using EZLT_Error::EZLT_Error;
+};
+
+// A file named as a catalog or picture file that holds ILDA data (it starts
+// with "ILDA"): read as one it would give garbage.
+class EZLT_Ilda_Content : public EZLT_Error
 {
 public:
     using EZLT_Error::EZLT_Error;

@@ -51,8 +51,9 @@ QString Reason(int error)
 [[noreturn]] void Fail(const char* what, const QString& fileName, int error)
 {
     throw EZLT_File(
-        QStringLiteral("Cannot %1 file '%2': %3").arg(QLatin1String(what), fileName, Reason(error)));
+        QStringLiteral("Cannot %1 file '%2': %3").arg(QLatin1String(what), fileName, Reason(error)), error);
 }
+
 
 class TFd
 {
@@ -66,6 +67,12 @@ public:
     TFd(const TFd&) = delete;
     TFd& operator=(const TFd&) = delete;
     int Get() const { return FFd; }
+    int Release()
+    {
+        const int fd = FFd;
+        FFd = -1;
+        return fd;
+    }
     // Closes now and reports whether the close succeeded (it may report a write error).
     bool Close()
     {
@@ -79,12 +86,11 @@ private:
 };
 
 // Opens without blocking (a pipe would wait for a writer) and checks on the
-// open descriptor, not the name, that it is a regular file; reads at most
-// limit bytes (all of it for a negative limit).
-QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut, const ProgressFunction& progress = {})
+// open descriptor, not the name, that it is a regular file; gives its size.
+int OpenRegular(const QString& fileName, qint64& size)
 {
     const QByteArray path = ZLT_FileNames::Encode(fileName);
-    const TFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    TFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.Get() < 0)
         Fail("open", fileName, errno);
     struct stat info
@@ -96,10 +102,17 @@ QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut, const P
         Fail("open", fileName, EISDIR);
     if (!S_ISREG(info.st_mode))
         throw EZLT_File(QStringLiteral("Cannot read file '%1': it is not a regular file").arg(fileName));
+    size = qint64(info.st_size);
+    return fd.Release();
+}
 
+// Reads at most limit bytes (all of it for a negative limit).
+QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut)
+{
+    qint64 size = 0;
+    const TFd fd(OpenRegular(fileName, size));
     // Files that report no size (as some virtual file systems do) are read
     // to their end, in steps.
-    const qint64 size = qint64(info.st_size);
     const qint64 want = limit < 0 ? size : std::min(size, limit);
     QByteArray data;
     data.resize(qsizetype(std::max<qint64>(want, 0)));
@@ -113,13 +126,7 @@ QByteArray ReadRegular(const QString& fileName, qint64 limit, bool* cut, const P
                 grown = std::min(grown, limit);
             data.resize(qsizetype(grown));
         }
-        // Pieces small enough for a progress dialog to answer Cancel soon.
-        qint64 piece = data.size() - done;
-        if (progress) {
-            if (!progress(done, size))
-                throw EZLT_Aborted();
-            piece = std::min<qint64>(piece, qint64(4) << 20);
-        }
+        const qint64 piece = data.size() - done;
         const ssize_t n = ::read(fd.Get(), data.data() + done, size_t(piece));
         if (n < 0) {
             if (errno == EINTR)
@@ -156,12 +163,99 @@ QByteArray ReadFileHead(const QString& fileName, qint64 limit, bool* cut)
     return ReadRegular(fileName, std::max<qint64>(limit, 0), cut);
 }
 
-QByteArray ReadFrameFile(const QString& fileName, qint64 limit, const ProgressFunction& progress)
+QByteArray ReadFrameFile(const QString& fileName, qint64 limit)
 {
     // One stat per file, so a bulk import stays cheap.
     if (IsMissingOrFolder(fileName))
         throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
-    return ReadRegular(fileName, limit, nullptr, progress);
+    return ReadRegular(fileName, limit, nullptr);
+}
+
+bool StartsWithIlda(const QString& fileName)
+{
+    try {
+        return !IsMissingOrFolder(fileName) && ReadRegular(fileName, 4, nullptr) == "ILDA";
+    } catch (const EZLT_Error&) {
+        return false;
+    }
+}
+
+TFileReader::TFileReader(const QString& fileName, qsizetype bufferSize)
+    : FFileName(fileName), FCapacity(bufferSize)
+{
+    if (IsMissingOrFolder(fileName))
+        throw EZLT_Cat_Load(QStringLiteral("File does not exist: '%1'").arg(fileName));
+    FFd = OpenRegular(fileName, FSize);
+    // Never more than the file can fill: small files are common.
+    if (FSize > 0)
+        FCapacity = qsizetype(std::min<qint64>(FCapacity, std::max<qint64>(FSize, 64 << 10)));
+    FBuffer = std::make_unique_for_overwrite<char[]>(size_t(FCapacity));
+}
+
+TFileReader::~TFileReader()
+{
+    ::close(FFd);
+}
+
+qsizetype TFileReader::ReadSome(char* target, qsizetype n)
+{
+    for (;;) {
+        const ssize_t got = ::read(FFd, target, size_t(n));
+        if (got >= 0)
+            return qsizetype(got);
+        if (errno != EINTR)
+            Fail("read", FFileName, errno);
+    }
+}
+
+qsizetype TFileReader::Fill(qsizetype n)
+{
+    n = std::min(n, FCapacity);
+    if (FEnd - FStart >= n)
+        return n;
+    if (FStart > 0) {
+        std::memmove(FBuffer.get(), FBuffer.get() + FStart, size_t(FEnd - FStart));
+        FEnd -= FStart;
+        FStart = 0;
+    }
+    while (FEnd < n) {
+        const qsizetype got = ReadSome(FBuffer.get() + FEnd, FCapacity - FEnd);
+        if (got == 0)
+            break; // the end, also of a file that shrank while we read it
+        FEnd += got;
+    }
+    return std::min(n, FEnd);
+}
+
+qint64 TFileReader::Take(char* target, qint64 n)
+{
+    const qint64 buffered = std::min<qint64>(n, FEnd - FStart);
+    std::memcpy(target, Data(), size_t(buffered));
+    Skip(qsizetype(buffered));
+    qint64 done = buffered;
+    if (done < n && n - done < FCapacity / 2) {
+        // A short rest through the buffer, which reads ahead for what follows.
+        const qsizetype got = Fill(qsizetype(n - done));
+        std::memcpy(target + done, Data(), size_t(got));
+        Skip(got);
+        return done + got;
+    }
+    while (done < n) {
+        const qsizetype got = ReadSome(target + done, qsizetype(std::min<qint64>(n - done, qint64(1) << 30)));
+        if (got == 0)
+            break;
+        done += got;
+        FPosition += got;
+    }
+    return done;
+}
+
+qint64 TByteReader::Take(char* target, qint64 n)
+{
+    const qsizetype got = Fill(qsizetype(std::min<qint64>(n, FData.size())));
+    std::memcpy(target, Data(), size_t(got));
+    Skip(got);
+    return got;
 }
 
 bool WriteVectors(int fd, iovec* iov, int count)
@@ -236,8 +330,35 @@ void SyncFolder(const QString& folder)
     const TFd fd(::open(ZLT_FileNames::Encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Get() < 0)
         Fail("open", folder, errno);
-    if (!CurrentSync(fd.Get()))
-        throw EZLT_File(QStringLiteral("Cannot write folder '%1': %2").arg(folder, Reason(errno)));
+    if (!CurrentSync(fd.Get())) {
+        const int error = errno;
+        throw EZLT_File(QStringLiteral("Cannot write folder '%1': %2").arg(folder, Reason(error)), error);
+    }
+}
+
+TWriteDevice::TWriteDevice(int fd) : FFd(fd)
+{
+    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+qint64 TWriteDevice::readData(char*, qint64)
+{
+    return -1;
+}
+
+void TWriteDevice::Failed(int error)
+{
+    FErrno = error;
+    setErrorString(Reason(error));
+}
+
+qint64 TWriteDevice::writeData(const char* data, qint64 size)
+{
+    if (!WriteAll(FFd, data, qsizetype(size))) {
+        Failed(errno);
+        return -1;
+    }
+    return size;
 }
 
 namespace {
@@ -264,7 +385,7 @@ QByteArray LinkTarget(QByteArray path)
 
 } // namespace
 
-void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODevice&)>& write)
+void WriteFileAtomically(const QString& fileName, const std::function<bool(TWriteDevice&)>& write)
 {
     // Through the name's own bytes: Qt's file classes would lose a name
     // that is not UTF-8.
@@ -274,7 +395,7 @@ void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODe
     };
     const bool exists = ::stat(target.constData(), &info) == 0;
     if (exists && S_ISDIR(info.st_mode))
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': it is a directory").arg(fileName));
+        throw EZLT_File(QStringLiteral("Cannot write file '%1': it is a directory").arg(fileName), EISDIR);
     if (exists && ::access(target.constData(), W_OK) != 0)
         Fail("create", fileName, errno);
 
@@ -303,39 +424,34 @@ void WriteFileAtomically(const QString& fileName, const std::function<bool(QIODe
                 ::unlink(Name.constData());
         }
     } remover{temp};
-    const auto fail = [&](const QString& reason) {
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, reason));
+    const auto fail = [&](const QString& reason, int error) {
+        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, reason), error);
     };
+    const auto failWith = [&](int error) { fail(Reason(error), error); };
     if (exists && ::fchmod(fd, info.st_mode & 07777) != 0)
-        fail(Reason(errno));
+        failWith(errno);
     {
-        QFile file;
-        if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
-            fail(file.errorString());
-        if (!write(file) || !file.flush())
-            fail(file.errorString());
+        // Straight to the descriptor: a QFile takes a short write (a full
+        // disk) for success and is left with no reason to give.
+        TWriteDevice device(fd);
+        if (!write(device))
+            fail(device.Errno() != 0 ? device.errorString() : QStringLiteral("the data could not be written"),
+                 device.Errno());
     }
     // A write error the disk reports only at the sync or the close must not
     // replace the old file.
     if (!CurrentSync(fd))
-        fail(Reason(errno));
+        failWith(errno);
     if (!handle.Close())
-        fail(Reason(errno));
+        failWith(errno);
     if (::rename(temp.constData(), target.constData()) != 0)
-        fail(Reason(errno));
+        failWith(errno);
     remover.Keep = true;
 }
 
 void WriteFileAtomically(const QString& fileName, QByteArrayView bytes)
 {
-    // Straight to the descriptor, so a failure reports the system's reason.
-    WriteFileAtomically(fileName, [&](QIODevice& device) {
-        const auto* file = qobject_cast<QFileDevice*>(&device);
-        if (file && file->handle() >= 0) {
-            if (!WriteAll(file->handle(), bytes.data(), bytes.size()))
-                Fail("write", fileName, errno);
-            return true;
-        }
+    WriteFileAtomically(fileName, [&](TWriteDevice& device) {
         return device.write(bytes.data(), bytes.size()) == bytes.size();
     });
 }

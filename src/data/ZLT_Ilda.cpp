@@ -388,11 +388,15 @@ private:
     qint64 FNext = ProgressStep;
 };
 
-TReadResult Read(QByteArrayView data, const TZLT_Pal& palette, const QString& fileName, TProgress progress)
+// The buffer of a file's reading holds the longest section.
+constexpr qsizetype ReadBuffer = 1 << 20;
+static_assert(ReadBuffer >= HeaderSize + qint64(TZLT_Frame::MaxPoints) * 10);
+
+// Reads section by section, never more than the sections' headers lead to.
+template<typename Source>
+TReadResult Read(Source& source, const TZLT_Pal& palette, const QString& fileName, TProgress progress)
 {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
-    const qint64 size = data.size();
-    if (size < 4 || std::memcmp(bytes, "ILDA", 4) != 0)
+    if (source.Fill(4) < 4 || std::memcmp(source.Data(), "ILDA", 4) != 0)
         throw EZLT_Ilda_Load(QStringLiteral("Not an ILDA file: '%1'").arg(fileName));
 
     const auto colours = std::make_unique<TColourMapper>(palette);
@@ -400,12 +404,14 @@ TReadResult Read(QByteArrayView data, const TZLT_Pal& palette, const QString& fi
     qint64 beyond = 0; // complete frames past the catalog's slots
     QString damage;    // why reading stopped before the end
     int section = 0;
-    for (qint64 pos = 0; pos < size;) {
-        progress.At(pos);
+    for (;;) {
+        progress.At(source.Position());
+        const qsizetype left = source.Fill(HeaderSize);
+        if (left == 0)
+            break;
         ++section;
-        const uint8_t* header = bytes + pos;
-        const qint64 left = size - pos;
-        if (std::memcmp(header, "ILDA", size_t(std::min<qint64>(left, 4))) != 0) {
+        const auto* header = reinterpret_cast<const uint8_t*>(source.Data());
+        if (std::memcmp(header, "ILDA", size_t(std::min<qsizetype>(left, 4))) != 0) {
             damage = QStringLiteral("that section does not start with \"ILDA\"");
             break;
         }
@@ -423,19 +429,19 @@ TReadResult Read(QByteArrayView data, const TZLT_Pal& palette, const QString& fi
             break;
         }
         // Checked before anything is allocated for the records.
-        const qint64 body = qint64(records) * recordSize;
-        if (left - HeaderSize < body) {
+        const qsizetype length = HeaderSize + qsizetype(records) * recordSize;
+        if (source.Fill(length) < length) {
             damage = QStringLiteral("the file ends inside that section");
             break;
         }
-        const uint8_t* in = header + HeaderSize;
+        const auto* in = reinterpret_cast<const uint8_t*>(source.Data()) + HeaderSize;
         if (format == PaletteFormat)
             colours->SetFilePalette(in, records);
         else if (result.Frames.Count() < TZLT_Cat::SlotCount)
             result.Frames.Add(DecodeFrame(format, in, records, *colours));
         else
             ++beyond; // only counted, for the warning
-        pos += HeaderSize + body;
+        source.Skip(length);
     }
 
     if (result.Frames.Count() == 0) {
@@ -684,16 +690,14 @@ uint32_t StandardColour(int index)
 TReadResult ReadBytes(QByteArrayView data, const TZLT_Pal& palette, const QString& fileName,
                       const TProgressFn& progress)
 {
-    return Read(data, palette, fileName, TProgress(progress, 0, data.size()));
+    ZLT_Files::TByteReader source(data);
+    return Read(source, palette, fileName, TProgress(progress, 0, data.size()));
 }
 
 TReadResult ReadFile(const QString& fileName, const TZLT_Pal& palette, const TProgressFn& progress)
 {
-    ZLT_Files::ProgressFunction reading;
-    if (progress)
-        reading = [&](qint64 done, qint64 total) { return progress(done, 2 * total); };
-    const QByteArray data = ZLT_Files::ReadFrameFile(fileName, -1, reading);
-    return Read(data, palette, fileName, TProgress(progress, data.size(), 2 * qint64(data.size())));
+    ZLT_Files::TFileReader source(fileName, ReadBuffer);
+    return Read(source, palette, fileName, TProgress(progress, 0, source.Size()));
 }
 
 QByteArray WriteBytes(const TZLT_FrameList& frames, int first, int count, const TZLT_Pal& palette,

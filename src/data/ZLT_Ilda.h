@@ -56,8 +56,7 @@ struct TReadResult
 
 // Reports the bytes done out of total every few hundred KiB of a long job;
 // returning false cancels it, which raises EZLT_Aborted and leaves nothing
-// behind (no frames, no file). ReadFile counts every byte twice: once as it
-// is read from the disk and once as it is parsed.
+// behind (no frames, no file).
 using TProgressFn = std::function<bool(qint64 done, qint64 total)>;
 
 // Reads the frames of ILDA data, mapped into palette's 64 colours: Y becomes
@@ -72,7 +71,9 @@ using TProgressFn = std::function<bool(qint64 done, qint64 total)>;
 // data in messages.
 TReadResult ReadBytes(QByteArrayView data, const TZLT_Pal& palette, const QString& fileName,
                       const TProgressFn& progress = {});
-// ReadBytes of a file; a missing file or a directory raises EZLT_Cat_Load.
+// ReadBytes of a file, read section by section: no more of it is read than
+// its headers lead to, so a huge file costs no more memory than its frames.
+// A missing file or a directory raises EZLT_Cat_Load.
 TReadResult ReadFile(const QString& fileName, const TZLT_Pal& palette, const TProgressFn& progress = {});
 
 // Writes the used frames among frames[first .. first+count-1], in order, one

@@ -263,7 +263,13 @@ void TMDIChild::LoadPicActionExecute()
     if (!dialog.Execute(MainForm))
         return;
     auto frame = std::make_unique<TZLT_Frame>();
-    frame->LoadFromPicFile(dialog.FileName); // a failure places nothing
+    try {
+        frame->LoadFromPicFile(dialog.FileName); // a failure places nothing
+    } catch (const EZLT_Ilda_Content&) {
+        // An ILDA file under a picture's name: its frames, from this slot on.
+        IldaCommands::ImportFileAt(*this, dialog.FileName, slot);
+        return;
+    }
     TZLT_FrameList loaded;
     loaded.Add(std::move(frame));
     PasteFrames(&loaded, slot, StepNames::LoadPic);

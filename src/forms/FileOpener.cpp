@@ -159,20 +159,18 @@ TFileKind KindOf(const QString& fileName)
     const auto is = [&](const char* ext) {
         return suffix.compare(QLatin1String(ext), Qt::CaseInsensitive) == 0;
     };
-    if (is("cat"))
-        return TFileKind::Catalog;
-    if (is("pic"))
-        return TFileKind::Picture;
     if (is("ild"))
         return TFileKind::Ilda;
     if (is("pal"))
         return TFileKind::Palette;
-    // ILDA files also go by other names; they are known by their start.
-    try {
-        if (ZLT_Files::FileExists(fileName) && ZLT_Files::ReadFileHead(fileName, 4) == "ILDA")
-            return TFileKind::Ilda;
-    } catch (const EZLT_Error&) {
-    }
+    // ILDA files also go by other names, even those of catalogs and
+    // pictures; they are known by their start.
+    if (ZLT_Files::StartsWithIlda(fileName))
+        return TFileKind::Ilda;
+    if (is("cat"))
+        return TFileKind::Catalog;
+    if (is("pic"))
+        return TFileKind::Picture;
     return TFileKind::Unknown;
 }
 

@@ -13,12 +13,13 @@ enum class TFileKind
 {
     Catalog, // .cat
     Picture, // .pic
-    Ilda,    // .ild, or any other name whose file starts with "ILDA"
+    Ilda,    // .ild, or any other name but .pal whose file starts with "ILDA"
     Palette, // .pal: chosen in a catalog window, never opened on its own
     Unknown
 };
 
-// The kind by the name's extension, whatever its case.
+// The kind by the name's extension, whatever its case, or by the file's
+// start for ILDA files.
 TFileKind KindOf(const QString& fileName);
 
 // Opens each file by its kind, in the order given: a catalog in a window of

@@ -210,8 +210,12 @@ void ImportAtSelection(TMDIChild& child)
 {
     const int slot = child.SelStart();
     const QString fileName = AskForFileToRead();
-    if (fileName.isEmpty())
-        return;
+    if (!fileName.isEmpty())
+        ImportFileAt(child, fileName, slot);
+}
+
+void ImportFileAt(TMDIChild& child, const QString& fileName, int slot)
+{
     ZLT_Ilda::TReadResult result;
     {
         TIldaProgress progress(ReadingText);

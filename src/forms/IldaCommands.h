@@ -34,6 +34,9 @@ void SaveSelection(TMDIChild& child);
 // the paste path, with its overwrite-or-insert question.
 void ImportAtSelection(TMDIChild& child);
 
+// The file's frames placed from slot on, as ImportAtSelection places them.
+void ImportFileAt(TMDIChild& child, const QString& fileName, int slot);
+
 // The kinds of ILDA file the export dialogs offer, in the order of their
 // filters: true colour 3D (format 4), true colour 2D (5), indexed 3D with
 // palette (2 + 0), indexed 2D with palette (2 + 1), indexed 2D in the

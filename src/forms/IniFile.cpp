@@ -4,7 +4,6 @@
 #include "ZLT_Files.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -236,10 +235,5 @@ QByteArray TIniFile::Text() const
 
 void TIniFile::UpdateFile() const
 {
-    QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EZLT_File(QStringLiteral("Cannot create file '%1': %2").arg(FFileName, file.errorString()));
-    const QByteArray data = Text();
-    if (file.write(data) != data.size() || !file.commit())
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(FFileName, file.errorString()));
+    ZLT_Files::WriteFileAtomically(FFileName, QByteArrayView(Text()));
 }

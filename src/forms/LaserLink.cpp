@@ -168,7 +168,7 @@ bool TLaserLink::Start()
 
 void TLaserLink::StartSession(const QHostAddress& address, uint16_t port)
 {
-    Session.SetFrame(ShownSamples());
+    SetShownFrame();
     Session.Start(address, port, uint8_t(Service), PointRate);
     ShowState();
 }
@@ -189,17 +189,17 @@ void TLaserLink::FrameShown()
     if (!Session.Running())
         return;
     const IdnDatagrams::TDarkReason before = FDark;
-    Session.SetFrame(ShownSamples());
+    SetShownFrame();
     if (FDark != before)
         ShowState();
 }
 
-QByteArray TLaserLink::ShownSamples()
+void TLaserLink::SetShownFrame()
 {
     const TMDIChild* window = FPreview->Window();
     const int slot = window ? FPreview->CurrentSlot() : -1;
     const TZLT_Frame* frame = slot >= 0 ? &window->Cat.Frames.GetFrame(slot) : nullptr;
-    return IdnDatagrams::StreamSamples(frame, window ? window->Pal : TZLT_Pal(), PointRate, &FDark);
+    FDark = Session.SetFrame(frame, window ? window->Pal : TZLT_Pal(), PointRate);
 }
 
 bool TLaserLink::EditSettings(QWidget* parent)

@@ -62,7 +62,7 @@ public:
 
 private:
     void FrameShown();
-    QByteArray ShownSamples();
+    void SetShownFrame();
     void StartSession(const QHostAddress& address, uint16_t port);
     void ShowState();
 

@@ -1,6 +1,7 @@
 #include "MAIN.h"
 
 #include "CHILDWIN.h"
+#include "CatalogLoading.h"
 #include "FileDrop.h"
 #include "FileOpener.h"
 #include "FramePreview.h"
@@ -419,6 +420,23 @@ QList<TMDIChild*> TMainForm::Children() const
 
 TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource source)
 {
+    // A made-up name is never looked up: a file of that name in the working
+    // folder belongs to someone else. Anything but a directory counts as a
+    // file; the loader refuses what it cannot read. It reads before the
+    // window exists, so a failure or Cancel leaves no window behind: one
+    // would be empty and modified, and its Save would replace the user's
+    // file with an empty catalog.
+    std::unique_ptr<TZLT_Cat> loaded;
+    if (source == TCatalogSource::File && ZLT_Files::FileExists(fileName)) {
+        try {
+            loaded = CatalogLoading::Load(fileName);
+        } catch (const EZLT_Ilda_Content&) {
+            // Its frames go into a new catalog, whose Save asks for a name,
+            // so the ILDA file is never written over with a catalog.
+            return ImportIldaFile(fileName);
+        }
+    }
+
     auto* child = new TMDIChild;
     child->setWindowTitle(fileName);
     MdiArea->addSubWindow(child);
@@ -431,20 +449,9 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource 
     MdiArea->setActiveSubWindow(child);
     UpdateWindowActions();
 
-    // A made-up name is never looked up: a file of that name in the working
-    // folder belongs to someone else. Anything but a directory counts as a
-    // file; the loader refuses what it cannot read.
-    if (source == TCatalogSource::File && ZLT_Files::FileExists(fileName)) {
-        try {
-            child->Cat.LoadFromFile(fileName);
-        } catch (...) {
-            // A window left behind would be empty and modified, and its Save
-            // would replace the user's file with an empty catalog.
-            child->Modified = false;
-            delete child;
-            UpdateFileActions();
-            throw;
-        }
+    if (loaded) {
+        for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot)
+            std::swap(child->Cat.Frames.GetFrame(slot).AllPoints(), loaded->Frames.GetFrame(slot).AllPoints());
         child->Modified = false;
         child->CatalogChanged();
         RecentFiles->Add(fileName);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // The progress of a long job (bulk picture export and import, large files):
 // a window-modal dialog with Cancel that shows only once the work has run
@@ -27,6 +28,28 @@ private:
     QElapsedTimer FSinceUpdate;
     qint64 FScale = 1; // steps per dialog unit, so large totals fit its int range
     int FCalls = 0;
+};
+
+// A TProgress made at a job's first report, when the job knows its total,
+// so a short job makes none.
+class TProgressOnDemand
+{
+public:
+    explicit TProgressOnDemand(const QString& label) : FLabel(label) {}
+
+    // The job's report: steps done out of total; false once cancelled.
+    std::function<bool(qint64 done, qint64 total)> Reporter()
+    {
+        return [this](qint64 done, qint64 total) {
+            if (!FProgress)
+                FProgress.emplace(FLabel, total);
+            return FProgress->Step(done);
+        };
+    }
+
+private:
+    QString FLabel;
+    std::optional<TProgress> FProgress;
 };
 
 // The dialog appears after this many milliseconds; tests shorten it and

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include <QtEndian>
@@ -87,47 +88,80 @@ bool OneSpot(const TZLT_Frame::Points& points)
     return lit;
 }
 
-// One sample as the bytes X, Y, R, G, B in memory order, and a spare byte.
-inline uint64_t SampleWord(const TZLT_Point& point, uint32_t rgb)
-{
-    const uint16_t x = uint16_t(point.X());
-    const uint16_t y = uint16_t(~point.Y()); // -1 - Y
-    if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-        return uint64_t(uint16_t(x >> 8 | x << 8)) | uint64_t(uint16_t(y >> 8 | y << 8)) << 16 | uint64_t(rgb) << 32;
-    } else {
-        return uint64_t(x) << 48 | uint64_t(y) << 32 | uint64_t(rgb) << 8;
-    }
-}
+// The first message's room before its samples, and a sequel's.
+constexpr int FirstHead = ChannelHeaderSize + ConfigSize + ChunkHeaderSize;
+constexpr qsizetype FirstRoom = MaxChannelMessage - FirstHead;
+constexpr qsizetype SequelRoom = MaxChannelMessage - ChannelHeaderSize;
+// A datagram's buffer, with room for the one byte an eight-byte store of
+// the last sample writes past it.
+constexpr size_t BufferSize = PacketHeaderSize + MaxChannelMessage + 8;
 
-// The samples of a frame in one pass, without a branch per point.
-QByteArray BuildSamples(const TZLT_Frame& frame, const TZLT_Pal& palette)
+// The samples of a frame as eight-byte words: the bytes X, Y, R, G, B in
+// memory order and a spare byte, which the next sample overwrites.
+class TSampleWords
 {
-    // The colour of each status value (bit 7 aside), dark when blanked.
-    std::array<uint32_t, 128> colours;
-    for (int status = 0; status < 128; ++status) {
-        const TZLT_PalEntry& c = palette.ColorOf(uint8_t(status & TZLT_Point::ColorMask));
-        const uint32_t rgb = Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-                                 ? uint32_t(c.Red) | uint32_t(c.Green) << 8 | uint32_t(c.Blue) << 16
-                                 : uint32_t(c.Red) << 16 | uint32_t(c.Green) << 8 | uint32_t(c.Blue);
-        colours[size_t(status)] = status & TZLT_Point::BlankBit ? 0 : rgb;
+public:
+    TSampleWords(const TZLT_Frame& frame, const TZLT_Pal& palette) : FPoints(frame.AllPoints().data())
+    {
+        // The colour of each status value (bit 7 aside), dark when blanked.
+        for (int status = 0; status < 256; ++status) {
+            const TZLT_PalEntry& c = palette.ColorOf(uint8_t(status & TZLT_Point::ColorMask));
+            const uint64_t rgb = Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+                                     ? (uint64_t(c.Red) | uint64_t(c.Green) << 8 | uint64_t(c.Blue) << 16) << 32
+                                     : (uint64_t(c.Red) << 16 | uint64_t(c.Green) << 8 | uint64_t(c.Blue)) << 8;
+            FColours[size_t(status)] = status & TZLT_Point::BlankBit ? 0 : rgb;
+        }
     }
-    const TZLT_Frame::Points& points = frame.AllPoints();
-    const size_t count = points.size();
-    QByteArray samples(qsizetype(count) * SampleSize, Qt::Uninitialized);
-    if (count == 0)
-        return samples;
-    char* p = samples.data();
-    uint64_t word = SampleWord(points[0], 0); // the start, moved to dark
-    for (size_t i = 1; i < count; ++i) {
-        // Eight bytes at once; the spare one is the next sample's first.
-        std::memcpy(p, &word, 8);
-        p += SampleSize;
-        const TZLT_Point& point = points[i];
-        word = SampleWord(point, colours[point.Status() & 0x7F]);
+
+    // Writes the sample bytes [begin, end) of the whole frame's samples to
+    // out, and may write one byte more.
+    void Put(char* out, qsizetype begin, qsizetype end) const
+    {
+        size_t i = size_t(begin / SampleSize);
+        if (const qsizetype skip = begin % SampleSize) {
+            const uint64_t word = Word(i++);
+            const qsizetype n = std::min<qsizetype>(SampleSize - skip, end - begin);
+            std::memcpy(out, reinterpret_cast<const char*>(&word) + skip, size_t(n));
+            out += n;
+            begin += n;
+        }
+        const size_t last = i + size_t((end - begin) / SampleSize);
+        if (i == 0 && i < last) {
+            const uint64_t word = Word(i++);
+            std::memcpy(out, &word, 8);
+            out += SampleSize;
+        }
+        // Locals, as the stores through out could alias the members.
+        const TZLT_Point* point = FPoints + i;
+        const TZLT_Point* const stop = FPoints + last;
+        const uint64_t* const colours = FColours.data();
+        for (; point < stop; ++point, out += SampleSize) {
+            const uint64_t word = Position(*point) | colours[point->Status()];
+            std::memcpy(out, &word, 8);
+        }
+        if (const qsizetype tail = (end - begin) % SampleSize) {
+            const uint64_t word = Word(last);
+            std::memcpy(out, &word, size_t(tail));
+        }
     }
-    std::memcpy(p, &word, SampleSize);
-    return samples;
-}
+
+private:
+    // Sample 0 is the start, moved to dark.
+    uint64_t Word(size_t i) const { return i == 0 ? Position(FPoints[0]) : Lit(FPoints[i]); }
+    uint64_t Lit(const TZLT_Point& point) const { return Position(point) | FColours[point.Status()]; }
+    // X and -1 - Y big-endian in the word's first four bytes.
+    static uint64_t Position(const TZLT_Point& point)
+    {
+        const uint32_t xy = uint32_t(uint16_t(point.X())) | uint32_t(uint16_t(point.Y())) << 16;
+        if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN)
+            return std::rotl(qbswap(xy), 16) ^ 0xFFFF0000u;
+        else
+            return uint64_t(std::rotl(xy, 16) ^ 0x0000FFFFu) << 32;
+    }
+
+    const TZLT_Point* FPoints;
+    std::array<uint64_t, 256> FColours;
+};
 
 } // namespace
 
@@ -142,7 +176,13 @@ TDarkReason CheckFrame(const TZLT_Frame* frame, int pointRate)
 
 QByteArray FrameSamples(const TZLT_Frame& frame, const TZLT_Pal& palette)
 {
-    return BuildSamples(frame, palette);
+    const qsizetype bytes = qsizetype(frame.AllPoints().size()) * SampleSize;
+    QByteArray samples(bytes, Qt::Uninitialized);
+    if (bytes > 0) {
+        TSampleWords(frame, palette).Put(samples.data(), 0, bytes);
+        samples.data()[bytes] = '\0'; // the byte the last store wrote past them
+    }
+    return samples;
 }
 
 QByteArray DarkSamples()
@@ -155,44 +195,114 @@ QByteArray StreamSamples(const TZLT_Frame* frame, const TZLT_Pal& palette, int p
     const TDarkReason why = CheckFrame(frame, pointRate);
     if (reason)
         *reason = why;
-    return why == TDarkReason::None ? BuildSamples(*frame, palette) : DarkSamples();
+    return why == TDarkReason::None ? FrameSamples(*frame, palette) : DarkSamples();
+}
+
+TFrameDatagrams::TFrameDatagrams()
+{
+    SetSamples(DarkSamples());
+}
+
+void TFrameDatagrams::Layout(qsizetype sampleBytes)
+{
+    FSampleBytes = sampleBytes;
+    FCount = sampleBytes <= FirstRoom ? 1 : 1 + size_t((sampleBytes - FirstRoom + SequelRoom - 1) / SequelRoom);
+    while (FBuffers.size() < FCount)
+        FBuffers.push_back(std::make_unique_for_overwrite<char[]>(BufferSize));
+}
+
+qsizetype TFrameDatagrams::Head(size_t i)
+{
+    return PacketHeaderSize + (i == 0 ? FirstHead : ChannelHeaderSize);
+}
+
+qsizetype TFrameDatagrams::PayloadStart(size_t i) const
+{
+    return i == 0 ? 0 : FirstRoom + qsizetype(i - 1) * SequelRoom;
+}
+
+qsizetype TFrameDatagrams::Size(size_t i) const
+{
+    return Head(i) + std::min(FSampleBytes - PayloadStart(i), i == 0 ? FirstRoom : SequelRoom);
+}
+
+void TFrameDatagrams::SetSamples(QByteArrayView samples)
+{
+    Layout(samples.size());
+    for (size_t i = 0; i < FCount; ++i) {
+        const qsizetype head = Head(i);
+        std::memcpy(Data(i) + head, samples.data() + PayloadStart(i), size_t(Size(i) - head));
+    }
+}
+
+TDarkReason TFrameDatagrams::SetFrame(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate)
+{
+    const TDarkReason why = CheckFrame(frame, pointRate);
+    if (why != TDarkReason::None) {
+        SetSamples(DarkSamples());
+        return why;
+    }
+    Layout(qsizetype(frame->AllPoints().size()) * SampleSize);
+    const TSampleWords words(*frame, palette);
+    for (size_t i = 0; i < FCount; ++i) {
+        const qsizetype head = Head(i);
+        words.Put(Data(i) + head, PayloadStart(i), PayloadStart(i) + Size(i) - head);
+    }
+    return why;
+}
+
+void TFrameDatagrams::PutHeaders(uint8_t serviceId, int pointRate, uint32_t timestampUs)
+{
+    const uint32_t duration =
+        uint32_t(std::min<uint64_t>(PassDuration(int(FSampleBytes / SampleSize), pointRate), MaxDuration));
+    if (FCount == 1) {
+        char* p = IdnDatagrams::PutHeaders(Data(0), int(Size(0) - PacketHeaderSize),
+                                           uint16_t(ChannelMessageBit | ConfigBit | FrameChunk), timestampUs);
+        Put32(PutConfig(p, serviceId), duration); // flags 0: the match value 0, repeated until the next frame
+        return;
+    }
+    // Fragments: the sample bytes cut anywhere; the last sequel says so.
+    char* p = IdnDatagrams::PutHeaders(Data(0), int(Size(0) - PacketHeaderSize),
+                                       uint16_t(ChannelMessageBit | ConfigBit | FirstFragment), timestampUs);
+    Put32(PutConfig(p, serviceId), duration);
+    for (size_t i = 1; i < FCount; ++i)
+        IdnDatagrams::PutHeaders(Data(i), int(Size(i) - PacketHeaderSize),
+                                 uint16_t(ChannelMessageBit | (i + 1 == FCount ? ConfigBit : 0) | SequelFragment),
+                                 timestampUs + uint32_t(i));
+}
+
+QByteArray TFrameDatagrams::Samples() const
+{
+    QByteArray samples;
+    samples.reserve(FSampleBytes);
+    for (size_t i = 0; i < FCount; ++i) {
+        const qsizetype head = Head(i);
+        samples.append(Data(i) + head, Size(i) - head);
+    }
+    return samples;
+}
+
+bool TFrameDatagrams::SameSamples(const TFrameDatagrams& other) const
+{
+    if (FSampleBytes != other.FSampleBytes)
+        return false;
+    for (size_t i = 0; i < FCount; ++i) {
+        const qsizetype head = Head(i);
+        if (std::memcmp(Data(i) + head, other.Data(i) + head, size_t(Size(i) - head)) != 0)
+            return false;
+    }
+    return true;
 }
 
 std::vector<QByteArray> FrameDatagrams(QByteArrayView samples, uint8_t serviceId, int pointRate,
                                        uint32_t timestampUs)
 {
-    const qsizetype count = samples.size() / SampleSize;
-    const uint32_t duration = uint32_t(std::min<uint64_t>(PassDuration(int(count), pointRate), MaxDuration));
-    constexpr int FirstHead = ChannelHeaderSize + ConfigSize + ChunkHeaderSize;
-    const qsizetype whole = FirstHead + samples.size();
-
+    TFrameDatagrams frame;
+    frame.SetSamples(samples);
+    frame.PutHeaders(serviceId, pointRate, timestampUs);
     std::vector<QByteArray> datagrams;
-    // The first (or only) message: headers, configuration, chunk header, samples.
-    const qsizetype firstBytes = std::min<qsizetype>(samples.size(), MaxChannelMessage - FirstHead);
-    const bool fragmented = whole > MaxChannelMessage;
-    {
-        QByteArray datagram(PacketHeaderSize + FirstHead + firstBytes, Qt::Uninitialized);
-        char* p = PutHeaders(datagram.data(), int(FirstHead + firstBytes),
-                             uint16_t(ChannelMessageBit | ConfigBit | (fragmented ? FirstFragment : FrameChunk)),
-                             timestampUs);
-        p = PutConfig(p, serviceId);
-        p = Put32(p, duration); // flags 0: the match value 0, repeated until the next frame
-        std::memcpy(p, samples.data(), size_t(firstBytes));
-        datagrams.push_back(std::move(datagram));
-    }
-    // Sequels: the next sample bytes, cut anywhere; the last one says so.
-    qsizetype offset = firstBytes;
-    uint32_t timestamp = timestampUs;
-    while (offset < samples.size()) {
-        const qsizetype bytes = std::min<qsizetype>(samples.size() - offset, MaxChannelMessage - ChannelHeaderSize);
-        const bool last = offset + bytes == samples.size();
-        QByteArray datagram(PacketHeaderSize + ChannelHeaderSize + bytes, Qt::Uninitialized);
-        char* p = PutHeaders(datagram.data(), int(ChannelHeaderSize + bytes),
-                             uint16_t(ChannelMessageBit | (last ? ConfigBit : 0) | SequelFragment), ++timestamp);
-        std::memcpy(p, samples.data() + offset, size_t(bytes));
-        datagrams.push_back(std::move(datagram));
-        offset += bytes;
-    }
+    for (size_t i = 0; i < frame.Count(); ++i)
+        datagrams.emplace_back(frame.Data(i), frame.Size(i));
     return datagrams;
 }
 

@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // The bytes of IDN-Hello datagrams (UDP) carrying IDN-Stream channel
@@ -85,6 +86,40 @@ QByteArray StreamSamples(const TZLT_Frame* frame, const TZLT_Pal& palette, int p
 // message's timestamp; the fragments count on from it by one.
 std::vector<QByteArray> FrameDatagrams(QByteArrayView samples, uint8_t serviceId, int pointRate,
                                        uint32_t timestampUs);
+
+// The datagrams of one frame in buffers kept from one frame to the next:
+// the samples go straight into them behind the room for the headers, so a
+// frame costs one pass over its points and no allocation. Laid out as
+// FrameDatagrams lays them out.
+class TFrameDatagrams
+{
+public:
+    TFrameDatagrams();
+
+    // The sample bytes (a whole number of samples).
+    void SetSamples(QByteArrayView samples);
+    // What to stream for a frame, as StreamSamples gives it.
+    TDarkReason SetFrame(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate);
+    // Writes every header; the packet headers with command 0x40 and
+    // sequence 0 (the session writes both).
+    void PutHeaders(uint8_t serviceId, int pointRate, uint32_t timestampUs);
+
+    size_t Count() const { return FCount; }
+    char* Data(size_t i) const { return FBuffers[i].get(); }
+    qsizetype Size(size_t i) const;
+    // The sample bytes again, and whether two hold the same ones.
+    QByteArray Samples() const;
+    bool SameSamples(const TFrameDatagrams& other) const;
+
+private:
+    void Layout(qsizetype sampleBytes);
+    static qsizetype Head(size_t i); // the bytes before the samples
+    qsizetype PayloadStart(size_t i) const;
+
+    std::vector<std::unique_ptr<char[]>> FBuffers; // only grows
+    size_t FCount = 0;
+    qsizetype FSampleBytes = 0;
+};
 
 // The channel message that closes the channel, and the session's close.
 QByteArray CloseChannelDatagram(uint8_t serviceId, uint32_t timestampUs);

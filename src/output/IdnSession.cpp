@@ -74,7 +74,7 @@ void TIdnSession::Stop()
     if (!Running())
         return;
     Clock().CancelWake();
-    FQueue.clear();
+    FNext = FFrame.Count();
     // Dark first: the channel closes, then the session.
     QByteArray close = CloseChannelDatagram(FServiceId, TimestampUs());
     QByteArray end = PacketDatagram(CloseSession);
@@ -89,18 +89,31 @@ void TIdnSession::Stop()
     emit StateChanged();
 }
 
-void TIdnSession::SetFrame(QByteArray samples)
+void TIdnSession::SetFrame(QByteArrayView samples)
 {
-    if (samples == FSamples)
+    FNextFrame.SetSamples(samples);
+    FrameSet();
+}
+
+TDarkReason TIdnSession::SetFrame(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate)
+{
+    const TDarkReason why = FNextFrame.SetFrame(frame, palette, pointRate);
+    FrameSet();
+    return why;
+}
+
+void TIdnSession::FrameSet()
+{
+    if (FNextFrame.SameSamples(FFrame))
         return;
-    FSamples = std::move(samples);
+    std::swap(FFrame, FNextFrame);
     if (Running())
         SendFrame();
 }
 
 void TIdnSession::SendFrame()
 {
-    FQueue = FrameDatagrams(FSamples, FServiceId, FPointRate, TimestampUs());
+    FFrame.PutHeaders(FServiceId, FPointRate, TimestampUs());
     FNext = 0;
     FRetry = false;
     ++FFrames;
@@ -111,10 +124,10 @@ void TIdnSession::SendFrame()
 // acknowledgement when a second has passed since the last request.
 void TIdnSession::Flush()
 {
-    while (FNext < FQueue.size()) {
+    while (FNext < FFrame.Count()) {
         const int64_t now = Clock().NowNs();
         const bool ask = FNext == 0 && (FAckAskedNs < 0 || now - FAckAskedNs >= AckIntervalNs);
-        if (!Send(FQueue[FNext], ask ? ChannelMessageAck : ChannelMessage))
+        if (!Send(FFrame.Data(FNext), FFrame.Size(FNext), ask ? ChannelMessageAck : ChannelMessage))
             return;
         if (ask) {
             FAckAskedNs = now;
@@ -127,11 +140,13 @@ void TIdnSession::Flush()
     Schedule();
 }
 
-bool TIdnSession::Send(QByteArray& datagram, Command command)
+bool TIdnSession::Send(char* datagram, qsizetype size, Command command)
 {
-    SetHeader(datagram, command, FSequence);
-    const qint64 written = FSocket->writeDatagram(datagram, FAddress, FPort);
-    if (written == datagram.size()) {
+    datagram[0] = char(command);
+    datagram[2] = char(FSequence >> 8);
+    datagram[3] = char(FSequence);
+    const qint64 written = FSocket->writeDatagram(datagram, size, FAddress, FPort);
+    if (written == size) {
         ++FSequence;
         ++FDatagrams;
         return true;
@@ -183,7 +198,7 @@ void TIdnSession::Wake()
     const int64_t now = Clock().NowNs();
     if (FUnansweredNs >= 0 && now - FUnansweredNs >= AckTimeoutNs)
         SetState(TState::NoAnswer);
-    if (FNext >= FQueue.size() && now - FLastSendNs >= KeepAliveNs)
+    if (FNext >= FFrame.Count() && now - FLastSendNs >= KeepAliveNs)
         SendFrame(); // schedules
     else
         Schedule();

@@ -64,8 +64,11 @@ public:
 
     // The samples to stream (IdnDatagrams::FrameSamples); sent at once
     // when they differ from the last ones.
-    void SetFrame(QByteArray samples);
-    const QByteArray& Frame() const { return FSamples; }
+    void SetFrame(QByteArrayView samples);
+    // The same for what to stream for a frame (as StreamSamples gives it),
+    // written straight into the datagrams; returns why it goes dark.
+    IdnDatagrams::TDarkReason SetFrame(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate);
+    QByteArray Frame() const { return FFrame.Samples(); }
 
     TState State() const { return FState; }
     // The result code of the last error answer (Refused).
@@ -88,7 +91,8 @@ private:
     uint32_t TimestampUs() const { return uint32_t(Clock().NowNs() / 1000); }
     void SendFrame();
     void Flush();
-    bool Send(QByteArray& datagram, IdnDatagrams::Command command);
+    void FrameSet();
+    bool Send(char* datagram, qsizetype size, IdnDatagrams::Command command);
     void Fail(const QString& reason);
     void ReadAnswers();
     void Wake();
@@ -105,9 +109,10 @@ private:
     TState FState = TState::Off;
     int FErrorCode = 0;
     QString FSendError;
-    QByteArray FSamples = IdnDatagrams::DarkSamples();
-    // The datagrams of the frame being sent, from FNext on still to go.
-    std::vector<QByteArray> FQueue;
+    // The datagrams of the frame being sent, from FNext on still to go,
+    // and those of the next one while it is built.
+    IdnDatagrams::TFrameDatagrams FFrame;
+    IdnDatagrams::TFrameDatagrams FNextFrame;
     size_t FNext = 0;
     uint16_t FSequence = 0;
     int64_t FLastSendNs = 0;

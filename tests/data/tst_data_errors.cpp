@@ -1,7 +1,10 @@
 // Every loader's failure the user can meet ends in an exception whose
 // message names the file, leaves the data as it was and prints nothing.
+// Huge files cost no more memory than the frames they hold, and an ILDA
+// file is never read as a catalog or picture.
 
 #include "DataTestSupport.h"
+#include "ZLT_Ilda.h"
 
 #include <QDir>
 #include <QObject>
@@ -19,7 +22,8 @@ enum class Loader
 {
     Catalog,
     Picture,
-    Palette
+    Palette,
+    Ilda
 };
 
 // Loads fileName with the loader into data that is not the loader's
@@ -56,6 +60,9 @@ QString LoadAndKeep(Loader loader, const QString& fileName, QString& problem)
             problem = QStringLiteral("the palette changed");
         break;
     }
+    case Loader::Ilda:
+        message = MessageOf<EZLT_Error>([&] { ZLT_Ilda::ReadFile(fileName, TZLT_Pal()); });
+        break;
     }
     return message;
 }
@@ -101,6 +108,8 @@ private slots:
     void shortFile();
     void hugeSparseFile_data();
     void hugeSparseFile();
+    void ildaFileUnderAnotherName_data();
+    void ildaFileUnderAnotherName();
 
 private:
     static void Loaders();
@@ -113,6 +122,7 @@ void TestErrors::Loaders()
     QTest::newRow("catalog") << Loader::Catalog;
     QTest::newRow("picture") << Loader::Picture;
     QTest::newRow("palette") << Loader::Palette;
+    QTest::newRow("ILDA") << Loader::Ilda;
 }
 
 void TestErrors::initTestCase()
@@ -197,24 +207,56 @@ void TestErrors::shortFile()
     DATATEST_VERDICT(Verdict(loader, name));
 }
 
+namespace {
+
+// Two frames of three points as an ILDA file, without the end section.
+QByteArray IldaFrames()
+{
+    TZLT_FrameList frames;
+    for (int f = 0; f < 2; ++f)
+        frames.Add(MakeFrame({TZLT_Point(1, 2, 3, 4, 0), TZLT_Point(5, 6, 7, 8, 0), TZLT_Point(9, 8, 7, 6, 0)}));
+    const QByteArray bytes =
+        ZLT_Ilda::WriteBytes(frames, 0, 2, TZLT_Pal(), ZLT_Ilda::TFormat::TrueColor3D);
+    return bytes.left(bytes.size() - 32);
+}
+
+// A catalog whose slot 0 holds three points, all 32767 blocks.
+QByteArray SmallCatalog()
+{
+    TZLT_Cat cat;
+    cat.Frames.SetFrame(0, MakeFrame({TZLT_Point(1, 2, 3, 4, 5), TZLT_Point(6, 7, 8, 9, 10),
+                                      TZLT_Point(-1, -2, -3, 11, 12)}));
+    return cat.ToBytes();
+}
+
+} // namespace
+
 void TestErrors::hugeSparseFile_data()
 {
     QTest::addColumn<Loader>("loader");
     QTest::addColumn<QByteArray>("head"); // the file's first bytes
+    QTest::addColumn<int>("gib");         // the file's size
     // A picture that promises 3 points, and a palette-sized start.
-    QTest::newRow("picture") << Loader::Picture << Hex("0005000000000003000100000000");
-    QTest::newRow("palette") << Loader::Palette << QByteArray(576, '\x22');
+    QTest::newRow("picture") << Loader::Picture << Hex("0005000000000003000100000000") << 3;
+    QTest::newRow("palette") << Loader::Palette << QByteArray(576, '\x22') << 3;
+    // A catalog of all its blocks in its first 98 KiB, then zeros.
+    QTest::newRow("catalog") << Loader::Catalog << SmallCatalog() << 2;
+    // Two ILDA frames, then zeros where the next section would start.
+    QTest::newRow("ILDA") << Loader::Ilda << IldaFrames() << 2;
+    // Refused by its start, before the rest is read.
+    QTest::newRow("not ILDA") << Loader::Ilda << QByteArray("ILDB") << 2;
 }
 
 void TestErrors::hugeSparseFile()
 {
     QFETCH(Loader, loader);
     QFETCH(QByteArray, head);
-    // 3 GiB that take no room on disk: loading must cost no more memory than
-    // the largest valid file, whatever the size says.
-    const QString name = FDir.filePath(QStringLiteral("huge %1").arg(int(loader)));
+    QFETCH(int, gib);
+    // Gigabytes that take no room on disk: loading must cost no more memory
+    // than the frames the file holds, whatever its size says.
+    const QString name = FDir.filePath(QStringLiteral("huge %1").arg(QTest::currentDataTag()));
     WriteBytes(name, head);
-    QVERIFY(QFile::resize(name, qint64(3) << 30));
+    QVERIFY(QFile::resize(name, qint64(gib) << 30));
     DATATEST_VERDICT(RunInChild([&]() -> QString {
         rusage before{};
         ::getrusage(RUSAGE_SELF, &before);
@@ -224,11 +266,29 @@ void TestErrors::hugeSparseFile()
             frame.LoadFromPicFile(name);
             if (frame.Count() != 3 || frame.GetPoint(2) != TZLT_Point(-1, 0, -1, 0, 0))
                 outcome = QStringLiteral("the picture did not load its three points");
-        } else {
+        } else if (loader == Loader::Palette) {
             TZLT_Pal pal;
             const QString message = MessageOf<EZLT_Pal_Load>([&] { pal.LoadFromFile(name); });
             if (!message.contains(QLatin1String("Invalid File")))
                 outcome = QStringLiteral("the palette was not refused: ") + message;
+        } else if (loader == Loader::Catalog) {
+            TZLT_Cat cat;
+            cat.LoadFromFile(name);
+            TZLT_Cat expected;
+            expected.LoadFromBytes(head);
+            for (int slot = 0; slot < TZLT_Cat::SlotCount && outcome.isEmpty(); ++slot)
+                if (!(cat.Frames.GetFrame(slot) == expected.Frames.GetFrame(slot)))
+                    outcome = QStringLiteral("slot %1 differs from the catalog's").arg(slot);
+        } else if (head.startsWith("ILDA")) {
+            const ZLT_Ilda::TReadResult result = ZLT_Ilda::ReadFile(name, TZLT_Pal());
+            if (result.Frames.Count() != 2 || result.Frames.GetFrame(1).Count() != 3)
+                outcome = QStringLiteral("the two frames were not read");
+            else if (!result.Warning.contains(QLatin1String("does not start with \"ILDA\"")))
+                outcome = QStringLiteral("no warning about the zeros: ") + result.Warning;
+        } else {
+            const QString message = MessageOf<EZLT_Ilda_Load>([&] { ZLT_Ilda::ReadFile(name, TZLT_Pal()); });
+            if (!message.contains(QLatin1String("Not an ILDA file")))
+                outcome = QStringLiteral("the file was not refused: ") + message;
         }
         rusage after{};
         ::getrusage(RUSAGE_SELF, &after);
@@ -237,6 +297,39 @@ void TestErrors::hugeSparseFile()
             outcome = QStringLiteral("loading took %1 MiB of memory").arg(grownKiB / 1024);
         return outcome;
     }));
+}
+
+void TestErrors::ildaFileUnderAnotherName_data()
+{
+    QTest::addColumn<Loader>("loader");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("bytes");
+    // Read as catalogs, these would load as frames of junk points.
+    QTest::newRow("catalog") << Loader::Catalog << QStringLiteral("show.cat") << IldaFrames();
+    QTest::newRow("catalog, only the start") << Loader::Catalog << QStringLiteral("start.cat")
+                                             << QByteArray("ILDA");
+    QTest::newRow("picture") << Loader::Picture << QStringLiteral("show.pic") << IldaFrames();
+}
+
+void TestErrors::ildaFileUnderAnotherName()
+{
+    QFETCH(Loader, loader);
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, bytes);
+    const QString name = FDir.filePath(fileName);
+    WriteBytes(name, bytes);
+    QString problem;
+    const QString message = LoadAndKeep(loader, name, problem);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QVERIFY2(message.contains(QLatin1String("is an ILDA file")), qPrintable(message));
+    QVERIFY2(message.contains(QLatin1Char('\'') + name + QLatin1Char('\'')), qPrintable(message));
+    // Of its own type, so the program can import it instead.
+    QVERIFY(!MessageOf<EZLT_Ilda_Content>([&] {
+                 if (loader == Loader::Catalog)
+                     TZLT_Cat().LoadFromFile(name);
+                 else
+                     TZLT_Frame().LoadFromPicFile(name);
+             }).isNull());
 }
 
 QTEST_GUILESS_MAIN(TestErrors)

@@ -739,7 +739,7 @@ void TestIlda::progressAndCancel_data()
     QTest::addColumn<int>("job"); // read bytes, read file, write bytes, write file
     QTest::addColumn<int>("totalFactor");
     QTest::newRow("ReadBytes") << 0 << 1;
-    QTest::newRow("ReadFile") << 1 << 2;
+    QTest::newRow("ReadFile") << 1 << 1;
     QTest::newRow("WriteBytes") << 2 << 1;
     QTest::newRow("WriteFile") << 3 << 1;
 }

@@ -1,10 +1,12 @@
 // Saving is atomic: a save that fails for any reason leaves the old file
-// byte for byte and raises an error naming the file and the reason. The
-// same holds for each file of a bulk picture export.
+// byte for byte and raises an error naming the file and the reason, and
+// keeps the system's error number for it. The same holds for each file of a
+// bulk picture export and for ILDA files.
 
 #include "DataTestSupport.h"
 
 #include "ZLT_Files.h"
+#include "ZLT_Ilda.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,14 +30,21 @@ using namespace DataTest;
 
 namespace {
 
-// What is saved: a catalog, a single frame as a picture file, or a picture
-// file of a bulk export.
+// What is saved: a catalog, a single frame as a picture file, a picture
+// file of a bulk export, or an ILDA file in true colour or indexed.
 enum class Kind
 {
     Catalog,
     Picture,
-    Export
+    Export,
+    IldaTrueColor,
+    IldaIndexed
 };
+
+bool IsIlda(Kind kind)
+{
+    return kind == Kind::IldaTrueColor || kind == Kind::IldaIndexed;
+}
 
 // Saves something of the kind that is larger than any old file used here.
 void SaveSomething(Kind kind, const QString& fileName, int points = 3000)
@@ -53,7 +62,27 @@ void SaveSomething(Kind kind, const QString& fileName, int points = 3000)
     }
     TZLT_Cat cat;
     cat.Frames.SetFrame(100, std::move(frame));
-    cat.SaveToFile(fileName);
+    if (IsIlda(kind))
+        ZLT_Ilda::WriteFile(fileName, cat.Frames, 0, cat.Frames.Count(), TZLT_Pal(),
+                            kind == Kind::IldaIndexed ? ZLT_Ilda::TFormat::Indexed3D
+                                                      : ZLT_Ilda::TFormat::TrueColor3D);
+    else
+        cat.SaveToFile(fileName);
+}
+
+// The size of what SaveSomething writes for points points.
+qsizetype SavedSize(Kind kind, int points)
+{
+    switch (kind) {
+    case Kind::Catalog:
+        return 98301 + 8 * points;
+    case Kind::IldaTrueColor:
+        return 32 + 10 * points + 32;
+    case Kind::IldaIndexed:
+        return 32 + 3 * 64 + 32 + 8 * points + 32;
+    default:
+        return 14 + 8 * points;
+    }
 }
 
 QByteArray OldBytes()
@@ -86,10 +115,27 @@ QString CheckFailure(const QString& message, const QString& fileName, const QStr
     return QString();
 }
 
-QString SaveAndCheck(Kind kind, const QString& fileName, const QString& reason)
+// The message and the error number of the EZLT_File that f raises.
+QString FileErrorOf(const std::function<void()>& f, int& error)
 {
-    const QString message = MessageOf<EZLT_File>([&] { SaveSomething(kind, fileName); });
-    QString result = CheckFailure(message, fileName, reason);
+    error = -1;
+    try {
+        f();
+    } catch (const EZLT_File& e) {
+        error = e.Errno();
+        return e.Message();
+    }
+    return QString();
+}
+
+// Saves, expecting the failure of the system's error number error.
+QString SaveAndCheck(Kind kind, const QString& fileName, int error)
+{
+    int raised = 0;
+    const QString message = FileErrorOf([&] { SaveSomething(kind, fileName); }, raised);
+    QString result = CheckFailure(message, fileName, QString::fromLocal8Bit(std::strerror(error)));
+    if (result.isEmpty() && raised != error)
+        result = QStringLiteral("the error keeps the number %1, not %2").arg(raised).arg(error);
     if (result.isEmpty() && !Messages().isEmpty())
         result = QStringLiteral("console output: ") + Messages().join(QLatin1Char(' '));
     return result;
@@ -153,6 +199,8 @@ void TestSaving::Kinds()
     QTest::newRow("catalog") << Kind::Catalog;
     QTest::newRow("picture") << Kind::Picture;
     QTest::newRow("exported picture") << Kind::Export;
+    QTest::newRow("ILDA true colour") << Kind::IldaTrueColor;
+    QTest::newRow("ILDA indexed") << Kind::IldaIndexed;
 }
 
 void TestSaving::initTestCase()
@@ -185,7 +233,7 @@ void TestSaving::saveReplacesTheOldFile()
     const QString name = FolderWithOldFile(QStringLiteral("replace"));
     SaveSomething(kind, name, 10);
     const QByteArray bytes = ReadBytes(name);
-    QCOMPARE(bytes.size(), kind == Kind::Catalog ? 98301 + 80 : 14 + 80);
+    QCOMPARE(bytes.size(), SavedSize(kind, 10));
     QVERIFY(bytes != OldBytes());
     QCOMPARE(Entries(QFileInfo(name).path()), QStringList(QStringLiteral("old file")));
 }
@@ -218,7 +266,7 @@ void TestSaving::readOnlyFolder()
             return QStringLiteral("SKIP the unprivileged user cannot reach the test folder");
         if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
             return QStringLiteral("SKIP this user may write into a read-only folder");
-        return SaveAndCheck(kind, name, QString::fromLocal8Bit(std::strerror(EACCES)));
+        return SaveAndCheck(kind, name, EACCES);
     });
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     DATATEST_VERDICT(result);
@@ -265,9 +313,12 @@ void TestSaving::fullFileSystem()
             filler.close();
             Messages().clear();
         }
-        const QString message = MessageOf<EZLT_File>([&] { SaveSomething(kind, name); });
+        int error = 0;
+        const QString message = FileErrorOf([&] { SaveSomething(kind, name); }, error);
         QFile::remove(mountPoint + QStringLiteral("/filler"));
         QString outcome = CheckFailure(message, name, QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        if (outcome.isEmpty() && error != ENOSPC)
+            outcome = QStringLiteral("the error keeps the number %1, not ENOSPC").arg(error);
         if (outcome.isEmpty() && !Messages().isEmpty())
             outcome = QStringLiteral("console output: ") + Messages().join(QLatin1Char(' '));
         return outcome;
@@ -283,7 +334,7 @@ void TestSaving::failingSync()
     // A disk may report a write error only when the data is synced.
     const QString name = FolderWithOldFile(QStringLiteral("sync"));
     const ZLT_Files::SyncFunction old = ZLT_Files::SetSyncFunction(&SyncFailsWithEio);
-    const QString result = SaveAndCheck(kind, name, QString::fromLocal8Bit(std::strerror(EIO)));
+    const QString result = SaveAndCheck(kind, name, EIO);
     ZLT_Files::SetSyncFunction(old);
     QVERIFY2(result.isEmpty(), qPrintable(result));
 }
@@ -299,7 +350,7 @@ void TestSaving::fileSizeLimit()
         const rlimit limit{8192, 8192};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             return QStringLiteral("SKIP cannot set a file-size limit");
-        return SaveAndCheck(kind, name, QString::fromLocal8Bit(std::strerror(EFBIG)));
+        return SaveAndCheck(kind, name, EFBIG);
     });
     DATATEST_VERDICT(result);
     QCOMPARE(ReadBytes(name), OldBytes());
@@ -320,7 +371,13 @@ void TestSaving::frameTooLongForTheFile()
     } else {
         TZLT_Cat cat;
         cat.Frames.SetFrame(3, std::move(frame));
-        message = MessageOf<EZLT_File>([&] { cat.SaveToFile(name); });
+        message = MessageOf<EZLT_File>([&] {
+            if (IsIlda(kind))
+                ZLT_Ilda::WriteFile(name, cat.Frames, 0, cat.Frames.Count(), TZLT_Pal(),
+                                    ZLT_Ilda::TFormat::TrueColor3D);
+            else
+                cat.SaveToFile(name);
+        });
     }
     const QString result = CheckFailure(message, name, QStringLiteral("65536"));
     QVERIFY2(result.isEmpty(), qPrintable(result));

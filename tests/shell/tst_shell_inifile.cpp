@@ -7,6 +7,14 @@
 
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace ShellTestKit;
 
 class TestIniFile : public QObject
@@ -22,6 +30,8 @@ private slots:
     void writesKeepingOtherLines_data();
     void writesKeepingOtherLines();
     void writeFailureNamesTheFile();
+    void writeFailureGivesTheReason_data();
+    void writeFailureGivesTheReason();
 
     void programStartsWithTheFileSettings_data();
     void programStartsWithTheFileSettings();
@@ -181,6 +191,68 @@ void TestIniFile::writeFailureNamesTheFile()
     } catch (const EZLT_File& e) {
         QVERIFY2(e.Message().contains(fileName), qPrintable(e.Message()));
     }
+    QVERIFY(!QFile::exists(fileName));
+}
+
+void TestIniFile::writeFailureGivesTheReason_data()
+{
+    QTest::addColumn<bool>("folderExists");
+    QTest::addColumn<long>("sizeLimit"); // the writer's file size limit; 0: none
+    QTest::addColumn<int>("error");
+    QTest::newRow("missing folder") << false << 0L << ENOENT;
+    // A settings file larger than the limit is cut short by the system.
+    QTest::newRow("file size limit") << true << 4096L << EFBIG;
+}
+
+void TestIniFile::writeFailureGivesTheReason()
+{
+    QFETCH(bool, folderExists);
+    QFETCH(long, sizeLimit);
+    QFETCH(int, error);
+    const QString folder = FDir.filePath(QString::fromUtf8(QTest::currentDataTag()));
+    if (folderExists)
+        QVERIFY(QDir().mkpath(folder));
+    const QString fileName = folder + QStringLiteral("/Trevasc.ini");
+    TIniFile ini(fileName);
+    for (int i = 0; i < 400; ++i)
+        ini.WriteString(QStringLiteral("Recent"), QStringLiteral("File%1").arg(i),
+                        QStringLiteral("/home/someone/catalogs/show %1.cat").arg(i));
+    // In a child process, where the size limit binds only the write.
+    int fds[2];
+    QVERIFY(::pipe(fds) == 0);
+    const pid_t pid = ::fork();
+    QVERIFY(pid >= 0);
+    if (pid == 0) {
+        ::close(fds[0]);
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
+        QByteArray outcome;
+        if (sizeLimit > 0 && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            outcome = "no limit";
+        } else {
+            try {
+                ini.UpdateFile();
+                outcome = "written";
+            } catch (const EZLT_File& e) {
+                outcome = QByteArray::number(e.Errno()) + ' ' + e.Message().toUtf8();
+            }
+        }
+        [[maybe_unused]] const ssize_t n = ::write(fds[1], outcome.constData(), size_t(outcome.size()));
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    QByteArray outcome;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        outcome.append(buffer, n);
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    if (outcome == "no limit")
+        QSKIP("cannot set a file size limit here");
+    const QString message = QString::fromUtf8(outcome);
+    QVERIFY2(message.startsWith(QString::number(error) + QLatin1Char(' ')), qPrintable(message));
+    QVERIFY2(message.contains(fileName), qPrintable(message));
+    QVERIFY2(message.endsWith(QString::fromLocal8Bit(std::strerror(error))), qPrintable(message));
     QVERIFY(!QFile::exists(fileName));
 }
 

@@ -15,6 +15,7 @@
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QPushButton>
 #include <QSpinBox>
@@ -45,6 +46,11 @@ private slots:
     void dropOnAGrid_data();
     void dropOnAGrid();
     void framesAndTextAreNotFiles();
+    void ildaFileUnderAnotherName_data();
+    void ildaFileUnderAnotherName();
+    void ildaFileInAPictureFolder();
+    void largeCatalogShowsProgress_data();
+    void largeCatalogShowsProgress();
 
 private:
     // Makes the files a row names: "good.cat", "bad.pic" and so on.
@@ -143,6 +149,12 @@ QString TestOpenFiles::Make(const QString& name)
             frames.Add(FrameFor(name + name));
             ZLT_Ilda::WriteFile(path, frames, 0, 2, TZLT_Pal(), ZLT_Ilda::TFormat::TrueColor3D);
         }
+    } else if (base.startsWith(QLatin1String("ilda"))) {
+        // An ILDA file under any name: two frames.
+        TZLT_FrameList frames;
+        frames.Add(FrameFor(name));
+        frames.Add(FrameFor(name + name));
+        ZLT_Ilda::WriteFile(path, frames, 0, 2, TZLT_Pal(), ZLT_Ilda::TFormat::TrueColor3D);
     } else if (base.startsWith(QLatin1String("bad")) && name.endsWith(QLatin1String(".ild"))) {
         QFile file(path);
         file.open(QIODevice::WriteOnly);
@@ -511,6 +523,161 @@ void TestOpenFiles::framesAndTextAreNotFiles()
     QCoreApplication::processEvents();
     QCOMPARE(MainForm->MDIChildCount(), 1);
     QCOMPARE(FMessages, QStringList());
+}
+
+void TestOpenFiles::ildaFileUnderAnotherName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("way");
+    for (const char* name : {"ilda.cat", "ilda.CAT", "ilda.pic"})
+        for (const char* way : {"command line", "File Open", "recent list", "drop", "drop on a cell", "slot"})
+            QTest::addRow("%s, %s", name, way) << QString::fromLatin1(name) << QString::fromLatin1(way);
+}
+
+void TestOpenFiles::ildaFileUnderAnotherName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, way);
+    const QString path = Make(name);
+    const QByteArray original = ReadFile(path);
+    MainForm->resize(900, 600);
+    TMDIChild* existing = nullptr;
+    if (way.startsWith(QLatin1String("drop on")) || way == QLatin1String("slot")) {
+        MainForm->FileNew1->trigger();
+        existing = MainForm->ActiveMDIChild();
+    }
+
+    if (way == QLatin1String("command line")) {
+        FileOpener::OpenFiles({path});
+    } else if (way == QLatin1String("File Open") || way == QLatin1String("slot")) {
+        TFileDialog::TestHook = [&](TFileDialog& dialog) {
+            dialog.FileName = path;
+            return dialog.DialogKind() == TFileDialog::Kind::Open;
+        };
+        if (existing) {
+            existing->SelectSlots(5, 5);
+            existing->LoadPicAction->trigger();
+        } else {
+            MainForm->FileOpen1->trigger();
+        }
+        TFileDialog::TestHook = nullptr;
+    } else if (way == QLatin1String("recent list")) {
+        MainForm->OpenRecentFile(path);
+    } else if (way == QLatin1String("drop")) {
+        QVERIFY(DragAndDrop(MainForm->MdiArea->viewport(), QPoint(20, 20), Urls({path})));
+    } else {
+        FileOpener::DropFiles(existing, 3, {path});
+    }
+
+    QCOMPARE(Errors(), QStringList());
+    QCOMPARE(FMessages, QStringList());
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    QVERIFY(child);
+    // Into a slot: the frames are placed there. Otherwise a new catalog,
+    // as File Import ILDA makes one: its Save asks for a name.
+    const int first = way == QLatin1String("slot") ? 5 : 0;
+    QCOMPARE(MainForm->MDIChildCount(), existing && way == QLatin1String("slot") ? 1 : existing ? 2 : 1);
+    QCOMPARE(child->windowTitle(), way == QLatin1String("slot") ? QStringLiteral("noname1.cat")
+                                   : existing                   ? QStringLiteral("noname2.cat")
+                                                                : QStringLiteral("noname1.cat"));
+    QVERIFY(child->Modified);
+    QStringList used;
+    for (int slot = 0; slot < 10; ++slot)
+        if (child->Cat.Frames.GetFrame(slot).Used())
+            used << QString::number(slot);
+    QCOMPARE(used, (QStringList{QString::number(first), QString::number(first + 1)}));
+    QCOMPARE(child->Cat.Frames.GetFrame(first).Count(), FrameFor(name)->Count());
+    QCOMPARE(child->Cat.Frames.GetFrame(first + 1).Count(), FrameFor(name + name)->Count());
+
+    int asked = 0;
+    TFileDialog::TestHook = [&](TFileDialog& dialog) {
+        asked += dialog.DialogKind() == TFileDialog::Kind::Save ? 1 : 100;
+        return false;
+    };
+    MainForm->FileSave1->trigger();
+    QCOMPARE(asked, 1);
+    QCOMPARE(ReadFile(path), original);
+}
+
+void TestOpenFiles::ildaFileInAPictureFolder()
+{
+    // A folder import reads picture files only: an ILDA file among them
+    // stops it with a message that says what the file is.
+    const QString folder = FDir.filePath(QStringLiteral("pictures"));
+    QVERIFY(QDir().mkpath(folder));
+    FrameFor(QStringLiteral("first"))->SaveToPicFile(folder + QStringLiteral("/00000.pic"));
+    QVERIFY(QFile::copy(Make(QStringLiteral("ilda.pic")), folder + QStringLiteral("/00001.pic")));
+    Dialogs::PickFolderHook = [&](const QString&) { return folder; };
+    MainForm->FileImportPicDir1->trigger();
+    QCOMPARE(Errors().size(), 1);
+    QVERIFY2(Errors()[0].contains(QLatin1String("is an ILDA file")), qPrintable(Errors()[0]));
+    QVERIFY2(Errors()[0].contains(folder + QStringLiteral("/00001.pic")), qPrintable(Errors()[0]));
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    QCOMPARE(child->Cat.Frames.GetFrame(0), *Loaded(folder + QStringLiteral("/00000.pic")));
+    QVERIFY(!child->Cat.Frames.GetFrame(1).Used());
+}
+
+void TestOpenFiles::largeCatalogShowsProgress_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("cancel");
+    for (const char* way : {"command line", "File Open", "recent list"}) {
+        QTest::addRow("%s", way) << QString::fromLatin1(way) << false;
+        QTest::addRow("%s, cancelled", way) << QString::fromLatin1(way) << true;
+    }
+}
+
+void TestOpenFiles::largeCatalogShowsProgress()
+{
+    QFETCH(QString, way);
+    QFETCH(bool, cancel);
+    // 24 MiB of frames, so the load reports its progress many times.
+    const QString path = FDir.filePath(QStringLiteral("large.cat"));
+    TZLT_Cat cat;
+    for (int slot = 0; slot < 3000; ++slot)
+        cat.Frames.SetFrame(slot * 3, Frame(1000, int16_t(slot)));
+    cat.SaveToFile(path);
+
+    ProgressDelayMs = 0;
+    QStringList labels;
+    qint64 last = 0;
+    ProgressHook = [&](QProgressDialog& dialog, qint64 done) {
+        if (!dialog.isVisible())
+            return;
+        if (labels.isEmpty() || labels.last() != dialog.labelText())
+            labels << dialog.labelText();
+        last = done;
+        if (cancel && !dialog.wasCanceled())
+            QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+    };
+    if (way == QLatin1String("command line")) {
+        QCOMPARE(FileOpener::OpenFiles({path}), QStringList()); // Cancel is no failure
+    } else if (way == QLatin1String("File Open")) {
+        TFileDialog::TestHook = [&](TFileDialog& dialog) {
+            dialog.FileName = path;
+            return true;
+        };
+        MainForm->FileOpen1->trigger();
+    } else {
+        RunCommand([&] { MainForm->OpenRecentFile(path); }); // as the menu runs it
+    }
+    ProgressHook = nullptr;
+    ProgressDelayMs = 500;
+
+    QCOMPARE(labels, QStringList{QStringLiteral("Reading catalog ...")});
+    QCOMPARE(Errors(), QStringList());
+    QCOMPARE(FMessages, QStringList());
+    if (cancel) {
+        QCOMPARE(MainForm->MDIChildCount(), 0);
+        QVERIFY(last < QFileInfo(path).size());
+        return;
+    }
+    QCOMPARE(Titles(), QStringList{path});
+    const TMDIChild* child = MainForm->ActiveMDIChild();
+    QVERIFY(!child->Modified);
+    for (int slot : {0, 3, 8997})
+        QCOMPARE(child->Cat.Frames.GetFrame(slot), cat.Frames.GetFrame(slot));
+    QVERIFY(!child->Cat.Frames.GetFrame(1).Used());
 }
 
 QTEST_MAIN(TestOpenFiles)
