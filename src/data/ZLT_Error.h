@@ -11,12 +11,26 @@ class EZLT_Error : public std::exception
 {
 public:
     explicit EZLT_Error(const QString& message) : FMessage(message), FUtf8(message.toUtf8()) {}
+    // A message in both languages the program speaks.
+    EZLT_Error(const QString& english, const QString& german) : EZLT_Error(english) { FGerman = german; }
+    virtual ~EZLT_Error() = default;
 
+    // The message in English.
     const QString& Message() const noexcept { return FMessage; }
+    // The message in a language: column 0 English, 1 German.
+    virtual QString Text(int column) const { return column == 1 && !FGerman.isEmpty() ? FGerman : FMessage; }
     const char* what() const noexcept override { return FUtf8.constData(); }
+
+protected:
+    void SetMessage(const QString& message)
+    {
+        FMessage = message;
+        FUtf8 = message.toUtf8();
+    }
 
 private:
     QString FMessage;
+    QString FGerman;
     QByteArray FUtf8;
 };
 
@@ -27,19 +41,39 @@ public:
     EZLT_Index(qsizetype index, qsizetype count);
 };
 
-// A file that could not be opened, read, created or written. The message
-// ends in the reason; Errno keeps the system's error number behind it (0
-// when the reason is not the system's), so the reason can be put in the
-// user's language.
+// A file that could not be opened, read, created or written. With an
+// action and a reason (an errno value or one of ZLT_Reasons), the message is
+// put together from the table of reasons in either language.
 class EZLT_File : public EZLT_Error
 {
 public:
-    explicit EZLT_File(const QString& message, int error = 0) : EZLT_Error(message), FErrno(error) {}
+    enum class TAction
+    {
+        Open,
+        Read,
+        Create,
+        Write,
+        WriteFolder,
+        CreateFolder
+    };
+    // A message of its own; error keeps the system's error number behind
+    // its reason (0 when the reason is not the system's).
+    explicit EZLT_File(const QString& message, int error = 0) : EZLT_Error(message), FReason(error) {}
+    EZLT_File(TAction action, const QString& fileName, int reason);
+    // The reason as Qt's file classes say it ("Permission denied").
+    EZLT_File(TAction action, const QString& fileName, const QString& reasonText);
 
-    int Errno() const noexcept { return FErrno; }
+    // The errno value or ZLT_Reasons code; 0 when none is known.
+    int Reason() const noexcept { return FReason; }
+    int Errno() const noexcept { return FReason > 0 ? FReason : 0; }
+    QString Text(int column) const override;
 
 private:
-    int FErrno;
+    TAction FAction = TAction::Write;
+    QString FFileName;
+    int FReason = 0;
+    QString FReasonText; // a reason the table does not know, as given
+    bool FHasReason = false;
 };
 
 // "File does not exist: '%s'", raised by catalog and picture loading.

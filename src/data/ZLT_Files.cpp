@@ -2,6 +2,7 @@
 
 #include "ZLT_Error.h"
 #include "ZLT_FileNames.h"
+#include "ZLT_Reasons.h"
 
 #include <QFile>
 
@@ -45,7 +46,7 @@ namespace {
 
 QString Reason(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return ZLT_Reasons::Text(error, 0);
 }
 
 [[noreturn]] void Fail(const char* what, const QString& fileName, int error)
@@ -101,7 +102,7 @@ int OpenRegular(const QString& fileName, qint64& size)
     if (S_ISDIR(info.st_mode))
         Fail("open", fileName, EISDIR);
     if (!S_ISREG(info.st_mode))
-        throw EZLT_File(QStringLiteral("Cannot read file '%1': it is not a regular file").arg(fileName));
+        throw EZLT_File(EZLT_File::TAction::Read, fileName, ZLT_Reasons::NotRegularFile);
     size = qint64(info.st_size);
     return fd.Release();
 }
@@ -395,7 +396,7 @@ void WriteFileAtomically(const QString& fileName, const std::function<bool(TWrit
     };
     const bool exists = ::stat(target.constData(), &info) == 0;
     if (exists && S_ISDIR(info.st_mode))
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': it is a directory").arg(fileName), EISDIR);
+        throw EZLT_File(EZLT_File::TAction::Write, fileName, EISDIR);
     if (exists && ::access(target.constData(), W_OK) != 0)
         Fail("create", fileName, errno);
 

@@ -613,7 +613,7 @@ bool TMDIChild::AskToClose()
         try {
             return MainForm->SaveCatalog(this);
         } catch (const EZLT_Error& e) {
-            ReportError(e.Message());
+            ReportError(e.Text(TextColumn()));
         } catch (const std::exception& e) {
             ReportError(QString::fromLocal8Bit(e.what()));
         }

@@ -1,17 +1,25 @@
 #include "Dialogs.h"
 
+#include "IniFile.h"
 #include "Language.h"
 #include "ZLT_FileNames.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLayout>
+#include <QListView>
+#include <QLocale>
 #include <QScreen>
 #include <QStringList>
+#include <QScrollBar>
+#include <QTreeView>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 // "Desc (*.x)|*.x|Other|*.y;*.z" -> "Desc (*.x);;Other (*.y *.z)"
@@ -96,13 +104,16 @@ bool TFileDialog::Execute(QWidget* parent)
         dialog.selectNameFilter(filters[FilterIndex]);
     dialog.setDefaultSuffix(DefaultExt);
     dialog.setSizeGripEnabled(true);
+    Prepare(dialog);
     if (!FileName.isEmpty()) {
         const QFileInfo info(FileName);
         if (info.isAbsolute() || FileName.contains(QLatin1Char('/')))
             dialog.setDirectory(info.absolutePath());
         dialog.selectFile(info.fileName());
     }
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    Remember(dialog);
+    if (result != QDialog::Accepted)
         return false;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty())
@@ -110,6 +121,91 @@ bool TFileDialog::Execute(QWidget* parent)
     FileName = files.first();
     FilterIndex = std::max<int>(0, int(filters.indexOf(dialog.selectedNameFilter())));
     return true;
+}
+
+namespace {
+const QString FileDialogSection = QStringLiteral("FileDialogs");
+const QString SizeKey = QStringLiteral("Size"); // "width,height"
+
+// The size a dialog opened at, to tell whether the user changed it.
+const char* const OpenedSizeProperty = "trevascOpenedSize";
+
+QSize ClampedToScreen(QSize size, const QWidget* dialog)
+{
+    const QScreen* screen = dialog->parentWidget() ? dialog->parentWidget()->screen() : dialog->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        size = size.boundedTo(screen->availableGeometry().size());
+    return size;
+}
+} // namespace
+
+void TFileDialog::Prepare(QFileDialog& dialog)
+{
+    // Columns wide enough for a name, a size in KiB or bytes, a kind of
+    // file and a date with its time, in either language.
+    int columns = 0;
+    if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = tree->header();
+        const QFontMetrics metrics = tree->fontMetrics();
+        const int room = metrics.averageCharWidth() * 4; // margins and the sort mark
+        const QDateTime late(QDate(2026, 12, 28), QTime(23, 58, 58));
+        const std::array<QStringList, 4> samples{{
+            {QStringLiteral("wwwwwwwwwwwwwwwwwwwwwwwwww")},
+            {QStringLiteral("1,023.99 KiB"), QStringLiteral("1.023,99 KiB"), QStringLiteral("99999 bytes")},
+            {QStringLiteral("Unknown File"), QStringLiteral("Unbekannte Datei")},
+            {QLocale().toString(late, QLocale::ShortFormat), QLocale::system().toString(late, QLocale::ShortFormat),
+             QStringLiteral("28.12.26 23:58")},
+        }};
+        for (int section = 0; section < header->count() && section < int(samples.size()); ++section) {
+            const QString title = header->model()->headerData(section, Qt::Horizontal).toString();
+            int width = metrics.horizontalAdvance(title) + room;
+            for (const QString& sample : samples[size_t(section)])
+                width = std::max(width, metrics.horizontalAdvance(sample) + room);
+            header->resizeSection(section, std::max(header->sectionSize(section), width));
+            columns += header->sectionSize(section);
+        }
+        columns += tree->verticalScrollBar()->sizeHint().width() + 2 * tree->frameWidth();
+    }
+    int sidebar = 0;
+    if (auto* places = dialog.findChild<QListView*>(QStringLiteral("sidebar")))
+        sidebar = places->sizeHint().width();
+    QSize size = RememberedSize;
+    if (!size.isValid()) {
+        size = dialog.sizeHint().expandedTo(QSize(sidebar + columns + 48, dialog.fontMetrics().height() * 30));
+    }
+    size = ClampedToScreen(size, &dialog);
+    dialog.resize(size);
+    dialog.setProperty(OpenedSizeProperty, size);
+}
+
+void TFileDialog::Remember(const QFileDialog& dialog)
+{
+    if (RememberedSize.isValid() || dialog.size() != dialog.property(OpenedSizeProperty).toSize())
+        RememberedSize = dialog.size();
+}
+
+void TFileDialog::LoadSettings(const TIniFile& ini)
+{
+    RememberedSize = QSize();
+    const QStringList parts = ini.ReadString(FileDialogSection, SizeKey, QString()).split(QLatin1Char(','));
+    if (parts.size() != 2)
+        return;
+    bool okWidth = false;
+    bool okHeight = false;
+    const QSize size(parts[0].trimmed().toInt(&okWidth), parts[1].trimmed().toInt(&okHeight));
+    // Anything a screen could show; larger sizes are clamped when a dialog opens.
+    if (okWidth && okHeight && size.width() >= 200 && size.height() >= 150 && size.width() <= 20000 &&
+        size.height() <= 20000)
+        RememberedSize = size;
+}
+
+void TFileDialog::SaveSettings(TIniFile& ini)
+{
+    if (RememberedSize.isValid())
+        ini.WriteString(FileDialogSection, SizeKey,
+                        QStringLiteral("%1,%2").arg(RememberedSize.width()).arg(RememberedSize.height()));
 }
 
 namespace Dialogs {

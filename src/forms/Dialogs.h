@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+
+class QFileDialog;
+class TIniFile;
 
 // A file dialog that keeps its filter, default extension and file name
 // between uses, like the main window's shared open and save dialogs.
@@ -30,6 +34,16 @@ public:
     // Tests answer the dialog here instead of the user: return false to
     // cancel, or set dialog.FileName and return true.
     static inline std::function<bool(TFileDialog& dialog)> TestHook;
+
+    // File dialogs open at the size the user last gave one, else at one
+    // that shows every column of a typical listing; the columns are made
+    // wide enough for their usual contents. Kept in the settings file's
+    // section [FileDialogs], written once a user has resized a dialog.
+    static void Prepare(QFileDialog& dialog);
+    static void Remember(const QFileDialog& dialog);
+    static void LoadSettings(const TIniFile& ini);
+    static void SaveSettings(TIniFile& ini);
+    static inline QSize RememberedSize; // invalid until a user resized a dialog
 
 private:
     Kind FKind;

@@ -79,11 +79,12 @@ void OpenOne(const QString& fileName)
         MainForm->OpenCatalogWindow(fileName);
         return;
     case FileOpener::TFileKind::Picture: {
-        TZLT_FrameList frames;
-        frames.Add(LoadPicture(fileName)); // a file that fails leaves no window
+        const std::unique_ptr<TZLT_Frame> frame = LoadPicture(fileName); // a file that fails leaves no window
         TMDIChild* child =
             MainForm->OpenCatalogWindow(MainForm->NewCatalogName(), TMainForm::TCatalogSource::New);
-        child->PasteFrames(&frames, 0);
+        // The picture is the new catalog's starting state, not a step to undo.
+        std::swap(child->Cat.Frames.GetFrame(0).AllPoints(), frame->AllPoints());
+        child->CatalogChanged();
         return;
     }
     case FileOpener::TFileKind::Ilda:

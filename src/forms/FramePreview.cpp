@@ -159,6 +159,7 @@ TFramePreview::TFramePreview(QMainWindow* mainWindow) : QDockWidget(mainWindow),
     connect(&Playback, &TPlayback::PositionChanged, this, &TFramePreview::PositionChanged);
     connect(&Playback, &TPlayback::PlayingChanged, this, &TFramePreview::ShowPlayState);
     ApplyLanguage();
+    PositionChanged(); // nothing to play yet: Play starts disabled
 }
 
 TFramePreview::~TFramePreview()

@@ -1,5 +1,6 @@
 #include "Guard.h"
 
+#include "Language.h"
 #include "ZLT_Error.h"
 
 #include <QMessageBox>
@@ -25,7 +26,7 @@ QString CurrentErrorMessage()
     try {
         throw;
     } catch (const EZLT_Error& e) {
-        return e.Message();
+        return e.Text(TextColumn());
     } catch (const std::exception& e) {
         return QString::fromLocal8Bit(e.what());
     } catch (...) {

@@ -31,7 +31,8 @@ bool CommandsBlocked();
 // through the error guard, unless commands are blocked.
 void RunCommand(const std::function<void()>& command);
 
-// The message of the exception being handled; call it inside a catch block.
+// The message of the exception being handled, in the user's language; call
+// it inside a catch block.
 QString CurrentErrorMessage();
 
 // Shows an error message the way the guard does (tests replace the reporter).

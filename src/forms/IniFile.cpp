@@ -89,13 +89,14 @@ TIniFile::TIniFile(const QString& fileName) : FFileName(fileName)
         bool tooLarge = false;
         data = ZLT_Files::ReadFileHead(fileName, MaxSize, &tooLarge);
         if (tooLarge)
-            FReadError = QStringLiteral("Cannot read file '%1': it is larger than %2 bytes")
-                             .arg(fileName)
-                             .arg(MaxSize);
+            FReadError = {QStringLiteral("Cannot read file '%1': it is larger than %2 bytes").arg(fileName).arg(MaxSize),
+                          QStringLiteral("Die Datei '%1' kann nicht gelesen werden: Sie ist größer als %2 Bytes")
+                              .arg(fileName)
+                              .arg(MaxSize)};
     } catch (const EZLT_Error& e) {
-        FReadError = e.Message();
+        FReadError = {e.Text(0), e.Text(1)};
     }
-    if (!FReadError.isEmpty())
+    if (!FReadError[0].isEmpty())
         return;
     if (data.startsWith("\xEF\xBB\xBF")) {
         FByteOrderMark = true;

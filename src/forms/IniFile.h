@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 
 // The settings file's reader and writer. Values are kept exactly as typed
@@ -22,7 +23,9 @@ public:
 
     const QString& FileName() const { return FFileName; }
     // Why an existing file could not be read; empty when it was read or is missing.
-    const QString& ReadError() const { return FReadError; }
+    const QString& ReadError() const { return FReadError[0]; }
+    // The same in a language: column 0 English, 1 German.
+    const QString& ReadError(int column) const { return FReadError[column == 1 ? 1 : 0]; }
 
     // The default when the section or key is missing; a value that is not a
     // decimal 32-bit integer also gives the default.
@@ -61,7 +64,7 @@ private:
     Location Find(const QString& section, const QString& key) const;
 
     QString FFileName;
-    QString FReadError;
+    std::array<QString, 2> FReadError; // English, German
     QStringList FLines;
     QString FLineBreak;
     bool FByteOrderMark = false;

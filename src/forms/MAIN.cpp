@@ -12,6 +12,7 @@
 #include "KeepInArea.h"
 #include "LaserLink.h"
 #include "Overwrite.h"
+#include "QtTranslations.h"
 #include "RecentFiles.h"
 #include "ZLT_FileNames.h"
 #include "Settings.h"
@@ -365,6 +366,7 @@ void TMainForm::FormCreate()
     FileImportPicDir1->setEnabled(true);
     Language = 0;
     LoadIniSettings();
+    QtTranslations::Apply(IsGerman());
     ApplyLanguage();
     Preview->ApplyLanguage();
 }
@@ -831,20 +833,21 @@ void TMainForm::LoadIniSettings()
     const TIniFile ini(IniFileName());
     // A file that exists but cannot be read keeps the defaults for this run
     // and is left as it is at the end, so its other sections survive.
-    FIniReadError = ini.ReadError();
+    FIniReadError = {ini.ReadError(0), ini.ReadError(1)};
     Language = ini.ReadInteger(IniSection, QStringLiteral("Language"), 0);
     PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
     Preview->LoadSettings(ini);
     Laser->LoadSettings(ini);
     RecentFiles->Load(ini);
     IldaCommands::LoadSettings(ini);
+    TFileDialog::LoadSettings(ini);
 }
 
 void TMainForm::SaveIniSettings()
 {
-    if (!FIniReadError.isEmpty()) {
+    if (!FIniReadError[0].isEmpty()) {
         Dialogs::ShowMessage(this, QStringLiteral("Trevasc"),
-                             Tr(MessageTexts[SettingsUnreadableText]).arg(FIniReadError));
+                             Tr(MessageTexts[SettingsUnreadableText]).arg(FIniReadError[size_t(TextColumn())]));
         return;
     }
     const QString fileName = IniFileName();
@@ -858,6 +861,7 @@ void TMainForm::SaveIniSettings()
     Laser->SaveSettings(ini);
     RecentFiles->Save(ini);
     IldaCommands::SaveSettings(ini);
+    TFileDialog::SaveSettings(ini);
     ini.UpdateFile();
 }
 
@@ -871,6 +875,7 @@ void TMainForm::EditSettingsAction1Execute()
         return;
     PalettePath = SettingsBox->EditPalPath->text();
     Language = SettingsBox->ComboBoxLanguage->currentIndex();
+    QtTranslations::Apply(IsGerman());
     ApplyLanguage();
     Preview->ApplyLanguage();
     if (OverwriteBox)

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMainWindow>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -168,7 +169,7 @@ private:
     // string when cancelled or when the folder does not exist (reported).
     QString PickExistingFolder(int prompt);
 
-    QString FIniReadError; // why an existing settings file could not be read
+    std::array<QString, 2> FIniReadError; // why an existing settings file could not be read: English, German
     bool FEnding = false;
 
     QMenu* File1 = nullptr;

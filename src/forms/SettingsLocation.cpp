@@ -73,8 +73,10 @@ void CreateFolderFor(const QString& iniFileName)
     std::error_code error;
     std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
     if (error)
-        throw EZLT_File(QStringLiteral("Cannot create folder '%1': %2")
-                            .arg(folder, QString::fromLocal8Bit(error.message())));
+        throw EZLT_File(EZLT_File::TAction::CreateFolder, folder,
+                        error.category() == std::generic_category() || error.category() == std::system_category()
+                            ? error.value()
+                            : 0);
 }
 
 } // namespace SettingsLocation

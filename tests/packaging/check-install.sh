@@ -89,6 +89,13 @@ meta() { xmllint --xpath "$1" "$metainfo" 2>/dev/null; }
   fail "metainfo media types differ from the file types"
 [[ -n "$(meta 'string(/component/screenshots/screenshot/image)')" ]] || fail "metainfo has no screenshot"
 [[ -n "$(meta 'string(/component/content_rating/@type)')" ]] || fail "metainfo has no content rating"
+# The description names what the program does beyond catalogs, in both languages.
+for word in ILDA undo preview; do
+  meta '/component/description/*[not(@xml:lang)]' | grep -qi "$word" || fail "metainfo description does not name $word"
+done
+for word in ILDA rückgängig Vorschau; do
+  meta '/component/description/*[@xml:lang="de"]' | grep -qi "$word" || fail "German metainfo description does not name $word"
+done
 
 echo "== file types"
 mimexml="$root/usr/share/mime/packages/$app.xml"
@@ -124,6 +131,10 @@ else
   field Maintainer | grep -Eq '^[^<>]+ <[^@<> ]+@[^@<> ]+>$' || fail "Maintainer is '$(field Maintainer)'"
   for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
     field Depends | grep -Eq "(^|, )${lib//+/\\+} \(>= [^)]+\)" || fail "Depends lacks a versioned $lib"
+  done
+  field Depends | grep -Eq "(^|, )qt6-translations-l10n(,|$| )" || fail "Depends lacks qt6-translations-l10n"
+  for word in ILDA undo preview; do
+    field Description | grep -qi "$word" || fail "package description does not name $word"
   done
 
   contents="$(dpkg-deb -c "$deb")"

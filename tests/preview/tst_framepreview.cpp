@@ -408,6 +408,7 @@ void TestFramePreview::pausesAndStops_data()
     QTest::newRow("frame shown emptied: the next") << "clear 5" << true << 1 << 7 << 2;
     QTest::newRow("pane closed: pause") << "hide" << false << 1 << 5 << 3;
     QTest::newRow("pane floated: go on") << "float" << true << 1 << 5 << 3;
+    QTest::newRow("all closed: nothing to play") << "close; close" << false << -1 << -1 << 0;
 }
 
 void TestFramePreview::pausesAndStops()
@@ -417,6 +418,8 @@ void TestFramePreview::pausesAndStops()
     QFETCH(int, window);
     QFETCH(int, slot);
     QFETCH(int, range);
+    // Play is enabled exactly when there is a frame to play.
+    QVERIFY(!Pane()->PlayButton->isEnabled());
     Run(QStringLiteral("show; new; put 0 1; new; put 2 4; put 5 7; put 7 1; select 2; play"));
     FClock.RunUntil(40 * Ms);
     QCOMPARE(Pane()->ShownSlot(), 5);
@@ -424,6 +427,7 @@ void TestFramePreview::pausesAndStops()
     QCOMPARE(Pane()->Playback.Playing(), playing);
     QCOMPARE(Pane()->Window(), MainForm->MDIChildren(window));
     QCOMPARE(int(Pane()->Playback.Range().size()), range);
+    QCOMPARE(Pane()->PlayButton->isEnabled(), range > 0);
     if (Pane()->isVisible())
         QCOMPARE(Pane()->ShownSlot(), slot);
 }

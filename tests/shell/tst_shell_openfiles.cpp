@@ -254,6 +254,8 @@ void TestOpenFiles::openFiles()
         const TZLT_FrameList& frames = child->Cat.Frames;
         const QString kind = QFileInfo(opened[i]).suffix().toLower();
         QCOMPARE(child->Modified, kind != QLatin1String("cat"));
+        // What a new window opens with is its starting state, not a step.
+        QCOMPARE(child->History.UndoCount(), 0);
         QStringList used;
         for (int slot = 0; slot < 10; ++slot)
             if (frames.GetFrame(slot).Used())
