@@ -13,8 +13,19 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace Bench {
+
+// Pushes what the last run touched out of the processor's caches.
+inline void EvictCaches()
+{
+    static std::vector<char> scratch(64 << 20);
+    static char round = 0;
+    ++round;
+    for (size_t i = 0; i < scratch.size(); i += 64)
+        scratch[i] = round;
+}
 
 // A random path whose consecutive points lie about `pixels` apart in a
 // picture of side `side`; the colour changes every few hundred points and

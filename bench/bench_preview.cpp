@@ -31,6 +31,7 @@
 
 namespace {
 
+using Bench::EvictCaches;
 using Bench::Median;
 using Bench::PathFrame;
 using Bench::Print;
@@ -39,16 +40,6 @@ using Bench::TPainterCanvas;
 double Ms(const QElapsedTimer& timer)
 {
     return timer.nsecsElapsed() / 1e6;
-}
-
-// Pushes what the last run touched out of the processor's caches.
-void EvictCaches()
-{
-    static std::vector<char> scratch(64 << 20);
-    static char round = 0;
-    ++round;
-    for (size_t i = 0; i < scratch.size(); i += 64)
-        scratch[i] = round;
 }
 
 void DrawingFigures()

@@ -88,17 +88,6 @@ constexpr int PicHeaderSize = 14;
 constexpr int RecordSize = 8;
 constexpr int CatHeaderSize = 3;
 
-// Nearest integer to k * size / 65536, halves to even; exact in integers.
-inline int Scale(int k, int size)
-{
-    const int64_t product = int64_t(k) * size;
-    int64_t q = product >> 16;
-    const int64_t r = product & 0xFFFF;
-    if (r > 0x8000 || (r == 0x8000 && (q & 1)))
-        ++q;
-    return int(q);
-}
-
 // In a language: column 0 English, 1 German.
 QString TooManyPoints(qsizetype count, int column = 0)
 {
@@ -167,28 +156,35 @@ std::unique_ptr<TZLT_Frame> TZLT_Frame::Clone() const
     return copy;
 }
 
+TZLT_FramePath::TZLT_FramePath(const TZLT_Point* points, int count, const TZLT_Rect& rect,
+                               const TZLT_Pal& palette) noexcept
+    : FPoints(points), FCount(count), FLeft(rect.Left), FTop(rect.Top), FWidth(std::abs(rect.Right - rect.Left)),
+      FHeight(std::abs(rect.Bottom - rect.Top)), FPalette(palette)
+{
+}
+
+void TZLT_Canvas::DrawPath(const TZLT_FramePath& path)
+{
+    if (path.Count() == 0)
+        return;
+    MoveTo(path.X(0), path.Y(0));
+    const TZLT_PalEntry& c0 = path.Colour(0);
+    SetPenColor(c0.Red, c0.Green, c0.Blue);
+    for (int i = 1, n = path.Count(); i < n; ++i) {
+        const TZLT_PalEntry& c = path.Colour(i);
+        SetPenColor(c.Red, c.Green, c.Blue);
+        if (path.Blanked(i))
+            MoveTo(path.X(i), path.Y(i));
+        else
+            LineTo(path.X(i), path.Y(i));
+    }
+}
+
 void TZLT_Frame::Draw(TZLT_Canvas& canvas, const TZLT_Rect& rect, const TZLT_Pal& palette) const
 {
     if (FPoints.empty())
         return;
-    const int w = std::abs(rect.Right - rect.Left);
-    const int h = std::abs(rect.Bottom - rect.Top);
-    const auto x = [&](const TZLT_Point& p) { return rect.Left + Scale(int(p.X()) + 32768, w); };
-    const auto y = [&](const TZLT_Point& p) { return rect.Top + Scale(int(p.Y()) + 32768, h); };
-
-    const TZLT_Point& first = FPoints.front();
-    canvas.MoveTo(x(first), y(first));
-    const TZLT_PalEntry& c0 = palette.ColorOf(first.ColorIndex());
-    canvas.SetPenColor(c0.Red, c0.Green, c0.Blue);
-    for (size_t i = 1, n = FPoints.size(); i < n; ++i) {
-        const TZLT_Point& p = FPoints[i];
-        const TZLT_PalEntry& c = palette.ColorOf(p.ColorIndex());
-        canvas.SetPenColor(c.Red, c.Green, c.Blue);
-        if (p.Blanked())
-            canvas.MoveTo(x(p), y(p));
-        else
-            canvas.LineTo(x(p), y(p));
-    }
+    canvas.DrawPath(TZLT_FramePath(FPoints.data(), Count(), rect, palette));
 }
 
 QByteArray TZLT_Frame::ToPicBytes() const

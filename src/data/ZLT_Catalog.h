@@ -97,6 +97,47 @@ struct TZLT_Rect
     int Bottom = 0;
 };
 
+// A frame as Draw traces it, scaled into a rectangle: the pen moves to point
+// 0, then goes to each further point in turn, moving dark into a blanked
+// point and drawing a line into any other, in the colour of the point it
+// goes to. Holds no copy: the points, the palette and the frame must outlive
+// it.
+class TZLT_FramePath
+{
+public:
+    TZLT_FramePath(const TZLT_Point* points, int count, const TZLT_Rect& rect, const TZLT_Pal& palette) noexcept;
+
+    int Count() const noexcept { return FCount; }
+    const TZLT_Point& Point(int i) const noexcept { return FPoints[i]; }
+    int X(int i) const noexcept { return FLeft + Scale(int(FPoints[i].X()) + 32768, FWidth); }
+    int Y(int i) const noexcept { return FTop + Scale(int(FPoints[i].Y()) + 32768, FHeight); }
+    // Point 0 is always reached by a move.
+    bool Blanked(int i) const noexcept { return i == 0 || FPoints[i].Blanked(); }
+    const TZLT_PalEntry& Colour(int i) const noexcept { return FPalette.ColorOf(FPoints[i].ColorIndex()); }
+    const TZLT_Pal& Palette() const noexcept { return FPalette; }
+
+    int Left() const noexcept { return FLeft; }
+    int Top() const noexcept { return FTop; }
+    int Width() const noexcept { return FWidth; }
+    int Height() const noexcept { return FHeight; }
+
+    // The integer nearest to k * size / 65536, halves to even; exact.
+    static int Scale(int k, int size) noexcept
+    {
+        const int64_t product = int64_t(k) * size;
+        return int((product + 0x7FFF + ((product >> 16) & 1)) >> 16);
+    }
+
+private:
+    const TZLT_Point* FPoints;
+    int FCount;
+    int FLeft;
+    int FTop;
+    int FWidth;
+    int FHeight;
+    const TZLT_Pal& FPalette;
+};
+
 // The drawing surface frames are drawn on.
 class TZLT_Canvas
 {
@@ -105,6 +146,11 @@ public:
     virtual void SetPenColor(uint8_t red, uint8_t green, uint8_t blue) = 0;
     virtual void MoveTo(int x, int y) = 0;
     virtual void LineTo(int x, int y) = 0;
+    // Traces a whole frame. By default one step at a time: move to point 0,
+    // its pen colour, then per further point its pen colour and a move or a
+    // line. A surface may draw it another way if the pixels and the pen's
+    // end state come out the same.
+    virtual void DrawPath(const TZLT_FramePath& path);
 };
 
 // One drawing: an ordered list of at most 65535 points.

@@ -10,7 +10,7 @@
 #include "Icons.h"
 #include "Language.h"
 #include "MAIN.h"
-#include "ThumbCanvas.h"
+#include "Thumbnails.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -189,6 +189,7 @@ TMDIChild::~TMDIChild()
     if (FGrid) {
         FGrid->selectionModel()->disconnect(this);
         FGrid->DrawCell = nullptr;
+        FGrid->PrepareCells = nullptr;
         FGrid->PlainLeftPress = nullptr;
         FGrid->AcceptsDrag = nullptr;
         FGrid->Drop = nullptr;
@@ -212,6 +213,7 @@ void TMDIChild::FormCreate()
     FGrid = new TFrameGrid(FClient);
     Grid = FGrid;
     FGrid->setGeometry(0, 0, 666, 88 + FGrid->FrameOverhead());
+    FGrid->PrepareCells = [this](int firstColumn, int lastColumn) { PrepareThumbnails(firstColumn, lastColumn); };
     FGrid->DrawCell = [this](QPainter& painter, int column, const QRect& cell, bool selected) {
         GridDrawCell(painter, column, cell, selected);
     };
@@ -458,20 +460,49 @@ void TMDIChild::GridDrawCell(QPainter& painter, int column, const QRect& cell, b
 // checked again, and repaints, palette and cell-size changes drop them all.
 QImage TMDIChild::Thumbnail(int slot, const TZLT_Frame& frame, const QRect& cell)
 {
-    const quint64 signature = FrameSignature(frame);
-    if (const TThumb* thumb = FThumbs.object(slot)) {
-        if (thumb->Frame == &frame && thumb->Count == frame.Count() && thumb->Signature == signature &&
-            thumb->Image.size() == cell.size())
-            return thumb->Image;
-    }
-    QImage image(cell.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    TThumbCanvas canvas(image, cell.topLeft());
-    const TZLT_Rect rect{cell.left(), cell.top(), cell.left() + cell.width(), cell.top() + cell.height()};
-    frame.Draw(canvas, rect, Pal);
-    FThumbs.insert(slot, new TThumb{image, &frame, frame.Count(), signature},
-                   qsizetype(image.sizeInBytes() / 1024 + 1));
+    if (const QImage* kept = KeptThumbnail(slot, frame, cell.size()))
+        return *kept;
+    const QImage image = DrawThumbnail(frame, cell.size(), Pal);
+    KeepThumbnail(slot, frame, image);
     return image;
+}
+
+const QImage* TMDIChild::KeptThumbnail(int slot, const TZLT_Frame& frame, QSize cell)
+{
+    const TThumb* thumb = FThumbs.object(slot);
+    if (thumb && thumb->Frame == &frame && thumb->Count == frame.Count() &&
+        thumb->Signature == FrameSignature(frame) && thumb->Image.size() == cell)
+        return &thumb->Image;
+    return nullptr;
+}
+
+void TMDIChild::KeepThumbnail(int slot, const TZLT_Frame& frame, const QImage& image)
+{
+    FThumbs.insert(slot, new TThumb{image, &frame, frame.Count(), FrameSignature(frame)},
+                   qsizetype(image.sizeInBytes() / 1024 + 1));
+}
+
+// The thumbnails a paint is about to show that are not kept yet, drawn on
+// all cores at once before the paint asks for them one by one.
+void TMDIChild::PrepareThumbnails(int firstColumn, int lastColumn)
+{
+    const int side = FGrid->CellSize();
+    const QSize cell(side, side);
+    lastColumn = std::min(lastColumn, Cat.Frames.Count() - 1);
+    std::vector<TThumbnailJob> jobs;
+    std::vector<int> slotOf;
+    for (int slot = std::max(firstColumn, 0); slot <= lastColumn; ++slot) {
+        const TZLT_Frame& frame = Cat.Frames.GetFrame(slot);
+        if (frame.Used() && !KeptThumbnail(slot, frame, cell)) {
+            jobs.push_back(TThumbnailJob{&frame, QImage()});
+            slotOf.push_back(slot);
+        }
+    }
+    if (jobs.size() < 2)
+        return; // drawn when painted
+    DrawThumbnails(jobs, cell, Pal);
+    for (size_t i = 0; i < jobs.size(); ++i)
+        KeepThumbnail(slotOf[i], *jobs[i].Frame, jobs[i].Image);
 }
 
 void TMDIChild::DropThumbnails()

@@ -137,6 +137,9 @@ private:
     void PlaceLabels();
     void GridDrawCell(QPainter& painter, int column, const QRect& cell, bool selected);
     QImage Thumbnail(int slot, const TZLT_Frame& frame, const QRect& cell);
+    const QImage* KeptThumbnail(int slot, const TZLT_Frame& frame, QSize cell);
+    void KeepThumbnail(int slot, const TZLT_Frame& frame, const QImage& image);
+    void PrepareThumbnails(int firstColumn, int lastColumn);
     void DropThumbnails();
     bool AskToClose();
     void AgreeToClose();

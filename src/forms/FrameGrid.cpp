@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -242,6 +243,20 @@ void TFrameGrid::updateGeometries()
     bar->setRange(0, last);
     bar->setValue(value);
     SyncOffset();
+}
+
+void TFrameGrid::paintEvent(QPaintEvent* event)
+{
+    if (PrepareCells) {
+        const QRect area = event->rect();
+        const int first = columnAt(area.left());
+        int last = columnAt(area.right());
+        if (last < 0)
+            last = model()->columnCount() - 1;
+        if (first >= 0)
+            PrepareCells(first, last);
+    }
+    QTableView::paintEvent(event);
 }
 
 void TFrameGrid::scrollContentsBy(int dx, int dy)

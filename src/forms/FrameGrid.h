@@ -89,6 +89,8 @@ public:
 
     // Called back by the grid; set by the window.
     std::function<void(QPainter& painter, int column, const QRect& cell, bool selected)> DrawCell;
+    // Before a paint, with the columns it will draw.
+    std::function<void(int firstColumn, int lastColumn)> PrepareCells;
     // A press of exactly the left button without Shift, Ctrl or Alt that is
     // not the second press of a double click, after the grid handled it.
     std::function<void(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, bool doubleClick,
@@ -115,6 +117,7 @@ public:
     static inline std::function<void(TFrameGrid& grid)> StartDragHook;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;

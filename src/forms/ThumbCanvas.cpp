@@ -1,6 +1,9 @@
 #include "ThumbCanvas.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
 
 namespace {
 constexpr int64_t CoordLimit = int64_t(1) << 28;
@@ -16,6 +19,175 @@ int64_t CeilDiv(int64_t a, int64_t b)
     const int64_t q = a / b;
     return (a % b != 0 && a > 0) ? q + 1 : q;
 }
+
+// The steps of a line that fall in a box of width x height pixels at 0, 0:
+// steps Lo to Hi, the first of them at major A and minor B, with the
+// midpoint remainder Rem that Line's stepping starts from there.
+struct TSteps
+{
+    bool XMajor;
+    int64_t Lo, Hi;
+    int64_t A, B;
+    int64_t Sa, Sb;
+    int64_t Rem, TwoN, TwoM;
+};
+
+// False when no step of the line lies in the box.
+bool ClipSteps(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width, int64_t height, TSteps& s)
+{
+    const int64_t dx = x1 - x0;
+    const int64_t dy = y1 - y0;
+    const int64_t adx = dx < 0 ? -dx : dx;
+    const int64_t ady = dy < 0 ? -dy : dy;
+    s.XMajor = adx >= ady;
+    const int64_t n = s.XMajor ? adx : ady;
+    if (n == 0)
+        return false;
+    const int64_t m = s.XMajor ? ady : adx;
+    const int64_t a0 = s.XMajor ? x0 : y0;
+    const int64_t b0 = s.XMajor ? y0 : x0;
+    s.Sa = (s.XMajor ? dx : dy) > 0 ? 1 : -1;
+    s.Sb = (s.XMajor ? dy : dx) >= 0 ? 1 : -1;
+    const int64_t aSize = s.XMajor ? width : height;
+    const int64_t bSize = s.XMajor ? height : width;
+    int64_t lo = 0;
+    int64_t hi = n - 1;
+    if (s.Sa > 0) {
+        lo = std::max(lo, -a0);
+        hi = std::min(hi, aSize - 1 - a0);
+    } else {
+        lo = std::max(lo, a0 - (aSize - 1));
+        hi = std::min(hi, a0);
+    }
+    const int64_t kLo = s.Sb > 0 ? -b0 : b0 - (bSize - 1);
+    const int64_t kHi = s.Sb > 0 ? bSize - 1 - b0 : b0;
+    if (m == 0) {
+        if (kLo > 0 || kHi < 0)
+            return false;
+    } else {
+        lo = std::max(lo, CeilDiv(2 * n * kLo - n, 2 * m));
+        hi = std::min(hi, CeilDiv(2 * n * (kHi + 1) - n, 2 * m) - 1);
+    }
+    if (lo > hi)
+        return false;
+    s.Lo = lo;
+    s.Hi = hi;
+    s.TwoN = 2 * n;
+    s.TwoM = 2 * m;
+    s.Rem = n; // at i = 0; divisions only for a clipped start
+    int64_t k = 0;
+    if (lo > 0) {
+        const int64_t num = s.TwoM * lo + n;
+        s.Rem = num % s.TwoN;
+        k = num / s.TwoN;
+    }
+    s.A = a0 + s.Sa * lo;
+    s.B = b0 + s.Sb * k;
+    return true;
+}
+
+// The pixels of a line of n <= 4 steps along the longer axis and m along
+// the shorter: pixel i lies Major[i] steps along the one and Minor[i] =
+// (2 * m * i + n) / (2 * n) along the other, as Line counts them. Entries
+// past the end repeat the last pixel, and a line of no steps has none, so
+// drawing one takes four writes and no branch.
+struct TShortLine
+{
+    uint8_t Major[4];
+    uint8_t Minor[4];
+};
+
+constexpr auto ShortLines = [] {
+    std::array<std::array<TShortLine, 5>, 5> table{};
+    for (int n = 1; n <= 4; ++n)
+        for (int m = 0; m <= n; ++m)
+            for (int i = 0; i < 4; ++i) {
+                const int last = std::min(i, n - 1);
+                table[size_t(n)][size_t(m)].Major[i] = uint8_t(last);
+                table[size_t(n)][size_t(m)].Minor[i] = uint8_t((2 * m * last + n) / (2 * n));
+            }
+    return table;
+}();
+
+// For every step (dx, dy) of at most 4 pixels along either axis, the four
+// pixels the line sets, as offsets from its first pixel in an image of the
+// given stride, the last pixel repeated for lines of fewer steps.
+struct TShortOffsets
+{
+    int32_t Offsets[81][4];
+
+    explicit TShortOffsets(int stride)
+    {
+        for (int dy = -4; dy <= 4; ++dy) {
+            for (int dx = -4; dx <= 4; ++dx) {
+                const int adx = std::abs(dx);
+                const int ady = std::abs(dy);
+                const bool xMajor = adx >= ady;
+                const TShortLine& line = ShortLines[size_t(std::max(adx, ady))][size_t(std::min(adx, ady))];
+                const int majorStep = xMajor ? (dx < 0 ? -1 : 1) : (dy < 0 ? -stride : stride);
+                const int minorStep = xMajor ? (dy < 0 ? -stride : stride) : (dx < 0 ? -1 : 1);
+                for (int i = 0; i < 4; ++i)
+                    Offsets[(dy + 4) * 9 + dx + 4][i] = line.Major[i] * majorStep + line.Minor[i] * minorStep;
+            }
+        }
+    }
+};
+
+// Sets one pixel, or under strokes only one that holds the background.
+template<bool Under>
+inline void Plot(uint32_t* pixel, uint32_t color, uint32_t background)
+{
+    if constexpr (Under)
+        *pixel = *pixel == background ? color : *pixel;
+    else
+        *pixel = color;
+}
+
+// A line whose ends both lie in the image, as Line draws it.
+template<bool Under>
+inline void InsideLine(uint32_t* bits, int stride, int x0, int y0, int x1, int y1, uint32_t color,
+                       uint32_t background)
+{
+    const int dx = x1 - x0;
+    const int dy = y1 - y0;
+    const int adx = dx < 0 ? -dx : dx;
+    const int ady = dy < 0 ? -dy : dy;
+    const bool xMajor = adx >= ady;
+    const int n = xMajor ? adx : ady;
+    const int m = xMajor ? ady : adx;
+    const int sx = dx < 0 ? -1 : 1;
+    const int sy = dy < 0 ? -stride : stride;
+    const int majorStep = xMajor ? sx : sy;
+    const int minorStep = xMajor ? sy : sx;
+    uint32_t* pixel = bits + (ptrdiff_t(y0) * stride + x0);
+    if (n <= 4) {
+        // Dense frames are mostly such short steps; a branch on their length
+        // or direction would often be mispredicted. A line of no steps
+        // writes aside.
+        const TShortLine& line = ShortLines[size_t(n)][size_t(m)];
+        uint32_t aside = 0;
+        const uintptr_t none = -uintptr_t(n == 0);
+        uint32_t* const first = reinterpret_cast<uint32_t*>(
+            (reinterpret_cast<uintptr_t>(pixel) & ~none) | (reinterpret_cast<uintptr_t>(&aside) & none));
+        Plot<Under>(first + (line.Major[0] * majorStep + line.Minor[0] * minorStep), color, background);
+        Plot<Under>(first + (line.Major[1] * majorStep + line.Minor[1] * minorStep), color, background);
+        Plot<Under>(first + (line.Major[2] * majorStep + line.Minor[2] * minorStep), color, background);
+        Plot<Under>(first + (line.Major[3] * majorStep + line.Minor[3] * minorStep), color, background);
+        return;
+    }
+    const int twoN = 2 * n;
+    const int twoM = 2 * m;
+    int rem = n;
+    for (int i = 0; i < n; ++i) {
+        Plot<Under>(pixel, color, background);
+        // Branch-free: the minor step of a random path is unpredictable.
+        rem += twoM;
+        const int carry = -int(rem >= twoN); // all ones or zero
+        rem -= twoN & carry;
+        pixel += majorStep + (minorStep & carry);
+    }
+}
+
 } // namespace
 
 TThumbCanvas::TThumbCanvas(QImage& image, QPoint origin)
@@ -66,93 +238,351 @@ void TThumbCanvas::LineTo(int x, int y)
 template<bool Under>
 void TThumbCanvas::Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color)
 {
-    const int64_t dx = x1 - x0;
-    const int64_t dy = y1 - y0;
-    const int64_t adx = dx < 0 ? -dx : dx;
-    const int64_t ady = dy < 0 ? -dy : dy;
-    const bool xMajor = adx >= ady;
-    const int64_t n = xMajor ? adx : ady;
-    if (n == 0)
-        return;
-    const int64_t m = xMajor ? ady : adx;
-    const int64_t a0 = xMajor ? x0 : y0;
-    const int64_t b0 = xMajor ? y0 : x0;
-    const int64_t sa = (xMajor ? dx : dy) > 0 ? 1 : -1;
-    const int64_t sb = (xMajor ? dy : dx) >= 0 ? 1 : -1;
-
-    int64_t lo = 0;
-    int64_t hi = n - 1;
-    const bool inside = x0 >= 0 && x0 < FWidth && y0 >= 0 && y0 < FHeight && x1 >= 0 && x1 < FWidth &&
-                        y1 >= 0 && y1 < FHeight;
-    if (inside) {
+    if (x0 >= 0 && x0 < FWidth && y0 >= 0 && y0 < FHeight && x1 >= 0 && x1 < FWidth && y1 >= 0 &&
+        y1 < FHeight) {
         // The common case of a thumbnail: 32-bit steps, no clipping.
-        const int steps = int(n);
-        const int twoN = 2 * steps;
-        const int twoM = 2 * int(m);
-        int rem = steps;
-        const int stride = int(FStride);
-        const int majorStep = xMajor ? int(sa) : int(sa) * stride;
-        const int minorStep = xMajor ? int(sb) * stride : int(sb);
-        uint32_t* pixel = FBits + (y0 * FStride + x0);
-        const uint32_t background = FBackground;
-        for (int i = 0;;) {
-            if (!Under || *pixel == background)
-                *pixel = color;
-            if (++i == steps)
-                break;
-            // Branch-free: the minor step of a random path is unpredictable.
-            rem += twoM;
-            const int carry = -int(rem >= twoN); // all ones or zero
-            rem -= twoN & carry;
-            pixel += majorStep + (minorStep & carry);
-        }
+        InsideLine<Under>(FBits, int(FStride), int(x0), int(y0), int(x1), int(y1), color, FBackground);
         return;
     }
-    {
-        const int64_t aSize = xMajor ? FWidth : FHeight;
-        const int64_t bSize = xMajor ? FHeight : FWidth;
-        if (sa > 0) {
-            lo = std::max(lo, -a0);
-            hi = std::min(hi, aSize - 1 - a0);
-        } else {
-            lo = std::max(lo, a0 - (aSize - 1));
-            hi = std::min(hi, a0);
-        }
-        const int64_t kLo = sb > 0 ? -b0 : b0 - (bSize - 1);
-        const int64_t kHi = sb > 0 ? bSize - 1 - b0 : b0;
-        if (m == 0) {
-            if (kLo > 0 || kHi < 0)
-                return;
-        } else {
-            lo = std::max(lo, CeilDiv(2 * n * kLo - n, 2 * m));
-            hi = std::min(hi, CeilDiv(2 * n * (kHi + 1) - n, 2 * m) - 1);
-        }
-        if (lo > hi)
-            return;
-    }
-
-    const int64_t twoN = 2 * n;
-    const int64_t twoM = 2 * m;
-    int64_t rem = n; // at i = 0; divisions only for a clipped start
-    int64_t k = 0;
-    if (lo > 0) {
-        const int64_t num = twoM * lo + n;
-        rem = num % twoN;
-        k = num / twoN;
-    }
-    const int64_t a = a0 + sa * lo;
-    const int64_t b = b0 + sb * k;
-    int64_t offset = xMajor ? b * FStride + a : a * FStride + b;
-    const int64_t majorStep = xMajor ? sa : sa * FStride;
-    const int64_t minorStep = xMajor ? sb * FStride : sb;
-    for (int64_t i = lo; i <= hi; ++i) {
+    TSteps steps;
+    if (!ClipSteps(x0, y0, x1, y1, FWidth, FHeight, steps))
+        return;
+    int64_t rem = steps.Rem;
+    int64_t offset = steps.XMajor ? steps.B * FStride + steps.A : steps.A * FStride + steps.B;
+    const int64_t majorStep = steps.XMajor ? steps.Sa : steps.Sa * FStride;
+    const int64_t minorStep = steps.XMajor ? steps.Sb * FStride : steps.Sb;
+    for (int64_t i = steps.Lo; i <= steps.Hi; ++i) {
         if (!Under || FBits[offset] == FBackground)
             FBits[offset] = color;
-        rem += twoM;
-        if (rem >= twoN) {
-            rem -= twoN;
+        rem += steps.TwoM;
+        if (rem >= steps.TwoN) {
+            rem -= steps.TwoN;
             offset += minorStep;
         }
         offset += majorStep;
     }
+}
+
+void TThumbCanvas::DrawPath(const TZLT_FramePath& path)
+{
+    if (path.Count() == 0)
+        return;
+    // Every point lands in [left, left + width] x [top, top + height] of the
+    // image. Beyond the clamp, or where Draw's int sums would wrap, the
+    // steps go one by one.
+    const int64_t left = int64_t(path.Left()) - FOriginX;
+    const int64_t top = int64_t(path.Top()) - FOriginY;
+    const bool plain = int64_t(path.Left()) + path.Width() > INT32_MAX ||
+                       int64_t(path.Top()) + path.Height() > INT32_MAX || left < -CoordLimit ||
+                       top < -CoordLimit || left + path.Width() > CoordLimit || top + path.Height() > CoordLimit;
+    if (plain) {
+        TZLT_Canvas::DrawPath(path);
+        return;
+    }
+    FDrewBackwards = !FMoveLines && LongSteps(path);
+    if (FDrewBackwards)
+        TraceBackwards(path, left, top);
+    else
+        TracePath(path, left, top);
+}
+
+// Long steps over a small cell set most pixels many times over. Drawn from
+// the last step to the first, each pixel is set once and runs of steps
+// within parts of the cell already full are passed over; short steps cost
+// less drawn in order. Decided on a sample of the steps.
+bool TThumbCanvas::LongSteps(const TZLT_FramePath& path)
+{
+    const int n = path.Count();
+    if (n < 1024)
+        return false;
+    const int every = n / 512;
+    int64_t length = 0;
+    int samples = 0;
+    for (int i = 1; i < n; i += every, ++samples)
+        length += std::max(std::abs(path.X(i) - path.X(i - 1)), std::abs(path.Y(i) - path.Y(i - 1)));
+    const int64_t mean = length / samples;
+    const int64_t area = (int64_t(path.Width()) + 1) * (int64_t(path.Height()) + 1);
+    // Beyond 4 pixels a step is no longer one of the short ones drawn from
+    // a table.
+    return mean > 4 && n * mean >= 16 * area;
+}
+
+namespace {
+
+// Which pixels of a box the drawing from last to first has set: a byte per
+// pixel, rows padded to whole 8 x 8 tiles whose padding counts as set, and
+// a flag per tile once all of it is set.
+struct TCoverage
+{
+    std::vector<uint8_t> Set;
+    std::vector<uint8_t> Full;
+    int Stride = 0;
+    int TilesX = 0;
+    int64_t Unset = 0;
+
+    void Reset(int width, int height)
+    {
+        Stride = (width + 7) & ~7;
+        const int rows = (height + 7) & ~7;
+        Set.assign(size_t(Stride) * size_t(rows), 1);
+        for (int y = 0; y < height; ++y)
+            std::memset(Set.data() + size_t(y) * size_t(Stride), 0, size_t(width));
+        TilesX = Stride / 8;
+        Full.assign(size_t(TilesX) * size_t(rows / 8), 0);
+        Unset = int64_t(width) * height;
+    }
+
+    bool TileFull(int tx, int ty)
+    {
+        uint8_t& full = Full[size_t(ty) * size_t(TilesX) + size_t(tx)];
+        if (full)
+            return true;
+        const uint8_t* row = Set.data() + size_t(ty) * 8 * size_t(Stride) + size_t(tx) * 8;
+        uint64_t all = ~uint64_t(0);
+        for (int y = 0; y < 8; ++y, row += Stride) {
+            uint64_t bytes;
+            std::memcpy(&bytes, row, 8);
+            all &= bytes;
+        }
+        full = all == 0x0101010101010101u;
+        return full;
+    }
+};
+
+thread_local TCoverage Coverage;
+
+} // namespace
+
+// The same picture as TracePath without blanked moves, drawn from the last
+// step to the first, each pixel set by the first step that reaches it. Runs
+// of steps that lie in tiles already full are skipped on their bounding box
+// alone, and the drawing ends once every pixel is set.
+void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int64_t top)
+{
+    const int n = path.Count();
+    const int w = path.Width();
+    const int h = path.Height();
+    const TZLT_Point* points = &path.Point(0);
+    MoveTo(path.X(0), path.Y(0));
+    FX = left + TZLT_FramePath::Scale(int(points[n - 1].X()) + 32768, w);
+    FY = top + TZLT_FramePath::Scale(int(points[n - 1].Y()) + 32768, h);
+    const TZLT_PalEntry& last = path.Colour(n - 1);
+    SetPenColor(last.Red, last.Green, last.Blue);
+
+    // The image's pixels the frame can reach.
+    const int64_t boxLeft = std::max<int64_t>(0, left);
+    const int64_t boxTop = std::max<int64_t>(0, top);
+    const int64_t boxRight = std::min<int64_t>(FWidth - 1, left + w);
+    const int64_t boxBottom = std::min<int64_t>(FHeight - 1, top + h);
+    if (boxLeft > boxRight || boxTop > boxBottom)
+        return;
+    const int boxWidth = int(boxRight - boxLeft + 1);
+    const int boxHeight = int(boxBottom - boxTop + 1);
+    TCoverage& cover = Coverage;
+    cover.Reset(boxWidth, boxHeight);
+
+    uint32_t colours[64];
+    for (int c = 0; c < 64; ++c) {
+        const TZLT_PalEntry& e = path.Palette().ColorOf(uint8_t(c));
+        colours[c] = 0xFF000000u | (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | uint32_t(e.Blue);
+    }
+    // From here on in the box's coordinates.
+    const int ox = int(left - boxLeft);
+    const int oy = int(top - boxTop);
+    uint32_t* const bits = FBits + (boxTop * FStride + boxLeft);
+    const int stride = int(FStride);
+    uint8_t* const set = cover.Set.data();
+    const int setStride = cover.Stride;
+    int64_t unset = cover.Unset;
+
+    const auto line = [&](int x0, int y0, int x1, int y1, uint32_t color) {
+        if (unsigned(x0) < unsigned(boxWidth) && unsigned(x1) < unsigned(boxWidth) &&
+            unsigned(y0) < unsigned(boxHeight) && unsigned(y1) < unsigned(boxHeight)) {
+            const int dx = x1 - x0;
+            const int dy = y1 - y0;
+            const int adx = dx < 0 ? -dx : dx;
+            const int ady = dy < 0 ? -dy : dy;
+            const bool xMajor = adx >= ady;
+            const int steps = xMajor ? adx : ady;
+            const int twoN = 2 * steps;
+            const int twoM = 2 * (xMajor ? ady : adx);
+            const int sx = dx < 0 ? -1 : 1;
+            const int sy = dy < 0 ? -1 : 1;
+            const int majorStep = xMajor ? sx : sy * stride;
+            const int minorStep = xMajor ? sy * stride : sx;
+            const int majorSet = xMajor ? sx : sy * setStride;
+            const int minorSet = xMajor ? sy * setStride : sx;
+            uint32_t* pixel = bits + (ptrdiff_t(y0) * stride + x0);
+            uint8_t* mark = set + (ptrdiff_t(y0) * setStride + x0);
+            int rem = steps;
+            for (int i = 0; i < steps; ++i) {
+                if (!*mark) {
+                    *mark = 1;
+                    *pixel = color;
+                    --unset;
+                }
+                rem += twoM;
+                const int carry = -int(rem >= twoN);
+                rem -= twoN & carry;
+                pixel += majorStep + (minorStep & carry);
+                mark += majorSet + (minorSet & carry);
+            }
+            return;
+        }
+        TSteps s;
+        if (!ClipSteps(x0, y0, x1, y1, boxWidth, boxHeight, s))
+            return;
+        int64_t rem = s.Rem;
+        int64_t a = s.A;
+        int64_t b = s.B;
+        for (int64_t i = s.Lo; i <= s.Hi; ++i) {
+            const int64_t x = s.XMajor ? a : b;
+            const int64_t y = s.XMajor ? b : a;
+            uint8_t& mark = set[y * setStride + x];
+            if (!mark) {
+                mark = 1;
+                bits[y * stride + x] = color;
+                --unset;
+            }
+            rem += s.TwoM;
+            if (rem >= s.TwoN) {
+                rem -= s.TwoN;
+                b += s.Sb;
+            }
+            a += s.Sa;
+        }
+    };
+
+    constexpr int Run = 16; // steps per bounding box
+    for (int end = n - 1; end >= 1 && unset > 0; end -= Run) {
+        const int begin = std::max(0, end - Run); // points begin..end, steps into begin + 1..end
+        int minX = points[end].X(), maxX = minX, minY = points[end].Y(), maxY = minY;
+        for (int i = begin; i < end; ++i) {
+            minX = std::min<int>(minX, points[i].X());
+            maxX = std::max<int>(maxX, points[i].X());
+            minY = std::min<int>(minY, points[i].Y());
+            maxY = std::max<int>(maxY, points[i].Y());
+        }
+        // Scaling keeps the order, so the box of the scaled points is the
+        // scaled box; lines stay inside the box of their ends.
+        const int bx0 = std::max(0, ox + TZLT_FramePath::Scale(minX + 32768, w));
+        const int bx1 = std::min(boxWidth - 1, ox + TZLT_FramePath::Scale(maxX + 32768, w));
+        const int by0 = std::max(0, oy + TZLT_FramePath::Scale(minY + 32768, h));
+        const int by1 = std::min(boxHeight - 1, oy + TZLT_FramePath::Scale(maxY + 32768, h));
+        if (bx0 > bx1 || by0 > by1)
+            continue;
+        bool full = true;
+        for (int ty = by0 >> 3; full && ty <= by1 >> 3; ++ty)
+            for (int tx = bx0 >> 3; full && tx <= bx1 >> 3; ++tx)
+                full = cover.TileFull(tx, ty);
+        if (full)
+            continue;
+        int x1 = ox + TZLT_FramePath::Scale(int(points[end].X()) + 32768, w);
+        int y1 = oy + TZLT_FramePath::Scale(int(points[end].Y()) + 32768, h);
+        for (int i = end; i > begin; --i) {
+            const TZLT_Point& p = points[i];
+            const TZLT_Point& q = points[i - 1];
+            const int x0 = ox + TZLT_FramePath::Scale(int(q.X()) + 32768, w);
+            const int y0 = oy + TZLT_FramePath::Scale(int(q.Y()) + 32768, h);
+            if (!p.Blanked())
+                line(x0, y0, x1, y1, colours[p.ColorIndex()]);
+            x1 = x0;
+            y1 = y0;
+        }
+    }
+}
+
+void TThumbCanvas::TracePath(const TZLT_FramePath& path, int64_t left, int64_t top)
+{
+    MoveTo(path.X(0), path.Y(0));
+    uint32_t colours[64];
+    for (int c = 0; c < 64; ++c) {
+        const TZLT_PalEntry& e = path.Palette().ColorOf(uint8_t(c));
+        colours[c] = 0xFF000000u | (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | uint32_t(e.Blue);
+    }
+    const int n = path.Count();
+    const TZLT_Point* const points = &path.Point(0);
+    const int w = path.Width();
+    const int h = path.Height();
+    const int ileft = int(left);
+    const int itop = int(top);
+    const unsigned width = unsigned(FWidth);
+    const unsigned height = unsigned(FHeight);
+    const int stride = int(FStride);
+    uint32_t* const bits = FBits;
+    const bool moveLines = FMoveLines;
+    const uint32_t moveColor = FMoveColor;
+    const uint32_t background = FBackground;
+
+    const TShortOffsets shortLines(stride);
+
+    // Scaled a batch at a time, in a loop of its own that has no branches.
+    constexpr int Batch = 256;
+    int xs[Batch + 1];
+    int ys[Batch + 1];
+    xs[Batch] = int(FX);
+    ys[Batch] = int(FY);
+    for (int base = 1; base < n; base += Batch) {
+        const int count = std::min(Batch, n - base);
+        xs[0] = xs[Batch];
+        ys[0] = ys[Batch];
+        const TZLT_Point* batch = points + base;
+        // The next batch comes from memory while this one is drawn.
+        for (int k = Batch; k < 2 * Batch && base + k < n; k += 64 / int(sizeof(TZLT_Point)))
+            __builtin_prefetch(batch + k);
+        if (w <= 65535 && h <= 65535) {
+            // The products fit 32 bits unsigned.
+            for (int k = 0; k < count; ++k) {
+                const uint32_t px = uint32_t(int(batch[k].X()) + 32768) * uint32_t(w);
+                const uint32_t py = uint32_t(int(batch[k].Y()) + 32768) * uint32_t(h);
+                xs[k + 1] = ileft + int((px + 0x7FFFu + ((px >> 16) & 1u)) >> 16);
+                ys[k + 1] = itop + int((py + 0x7FFFu + ((py >> 16) & 1u)) >> 16);
+            }
+        } else {
+            for (int k = 0; k < count; ++k) {
+                xs[k + 1] = ileft + TZLT_FramePath::Scale(int(batch[k].X()) + 32768, w);
+                ys[k + 1] = itop + TZLT_FramePath::Scale(int(batch[k].Y()) + 32768, h);
+            }
+        }
+        for (int k = 0; k < count; ++k) {
+            const int x0 = xs[k], y0 = ys[k], x1 = xs[k + 1], y1 = ys[k + 1];
+            const uint8_t status = batch[k].Status();
+            const bool inside =
+                unsigned(x0) < width && unsigned(x1) < width && unsigned(y0) < height && unsigned(y1) < height;
+            if (status & TZLT_Point::BlankBit) {
+                if (moveLines) {
+                    if (inside)
+                        InsideLine<true>(bits, stride, x0, y0, x1, y1, moveColor, background);
+                    else
+                        Line<true>(x0, y0, x1, y1, moveColor);
+                }
+            } else if (inside) {
+                const uint32_t color = colours[status & TZLT_Point::ColorMask];
+                const int dx = x1 - x0;
+                const int dy = y1 - y0;
+                if (unsigned(dx + 4) <= 8u && unsigned(dy + 4) <= 8u) {
+                    // A line of no steps writes aside.
+                    const int32_t* const offsets = shortLines.Offsets[(dy + 4) * 9 + dx + 4];
+                    uint32_t aside;
+                    const uintptr_t none = -uintptr_t((dx | dy) == 0);
+                    uint32_t* const first = reinterpret_cast<uint32_t*>(
+                        (reinterpret_cast<uintptr_t>(bits + (ptrdiff_t(y0) * stride + x0)) & ~none) |
+                        (reinterpret_cast<uintptr_t>(&aside) & none));
+                    first[offsets[0]] = color;
+                    first[offsets[1]] = color;
+                    first[offsets[2]] = color;
+                    first[offsets[3]] = color;
+                } else {
+                    InsideLine<false>(bits, stride, x0, y0, x1, y1, color, 0);
+                }
+            } else {
+                Line<false>(x0, y0, x1, y1, colours[status & TZLT_Point::ColorMask]);
+            }
+        }
+        xs[Batch] = xs[count];
+        ys[Batch] = ys[count];
+    }
+    FX = xs[Batch];
+    FY = ys[Batch];
+    FColor = colours[points[n - 1].ColorIndex()];
 }

@@ -28,16 +28,24 @@ public:
     // move draws a line as well.
     void MoveTo(int x, int y) override;
     void LineTo(int x, int y) override;
+    // The same pixels and pen as the steps one by one, drawn faster.
+    void DrawPath(const TZLT_FramePath& path) override;
 
     // From now on, moves draw a line in color (a pixel value of the image),
     // but only over pixels that still hold background: the beam's dark path
     // shows under the strokes, whatever the order they are drawn in.
     void ShowBlankedMoves(uint32_t color, uint32_t background);
 
+    // Whether the last DrawPath drew its steps from the last to the first.
+    bool DrewBackwards() const { return FDrewBackwards; }
+
     // The pen position in the surface's coordinates.
     QPoint PenPos() const { return QPoint(int(FX + FOriginX), int(FY + FOriginY)); }
 
 private:
+    void TracePath(const TZLT_FramePath& path, int64_t left, int64_t top);
+    void TraceBackwards(const TZLT_FramePath& path, int64_t left, int64_t top);
+    static bool LongSteps(const TZLT_FramePath& path);
     template<bool Under>
     void Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color);
 
@@ -52,6 +60,7 @@ private:
     int64_t FY = 0;
     bool FPlaced = false; // a move has placed the pen
     bool FMoveLines = false;
+    bool FDrewBackwards = false;
     uint32_t FMoveColor = 0;
     uint32_t FBackground = 0;
 };

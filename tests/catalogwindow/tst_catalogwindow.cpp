@@ -8,6 +8,7 @@
 #include "Guard.h"
 #include "MAIN.h"
 #include "Overwrite.h"
+#include "ReferenceCanvas.h"
 #include "Settings.h"
 #include "ThumbCanvas.h"
 #include "about.h"
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -137,6 +139,7 @@ private slots:
     void paletteChangeRepaints();
     void wrongPaletteKeepsColours();
     void thumbnailEqualsFreshDrawing();
+    void denseThumbnailsEqualReference();
     void changedFrameShownAfterRepaint();
     void changedFrameShownWithoutRepaint();
     void resizeRedrawsThumbnails();
@@ -579,6 +582,51 @@ void TestCatalogWindow::thumbnailEqualsFreshDrawing()
         QCOMPARE(Cell(child, 0), Fresh(child->Cat.Frames.GetFrame(0), size, child->Pal, highlight));
     }
     QVERIFY(Cell(child, 3) != Fresh(TZLT_Frame(), size, child->Pal, Qt::black));
+}
+
+void TestCatalogWindow::denseThumbnailsEqualReference()
+{
+    // Every visible cell holds a dense frame, so one paint draws them all on
+    // all cores; each must be the reference canvas's drawing.
+    TMDIChild* child = NewWindow();
+    child->resize(900, 260);
+    QCoreApplication::processEvents();
+    const int side = child->CellSize();
+    const int visible = child->Grid->viewport()->width() / (side + 1) + 1;
+    QVERIFY(visible >= 4);
+    QRandomGenerator random(77);
+    for (int slot = 0; slot < visible; ++slot) {
+        auto frame = std::make_unique<TZLT_Frame>();
+        const bool longLines = slot % 2 == 1;
+        int x = 0, y = 0;
+        for (int i = 0; i < 30000; ++i) {
+            if (longLines) {
+                x = int(random.bounded(65536)) - 32768;
+                y = int(random.bounded(65536)) - 32768;
+            } else {
+                x = std::clamp(x + int(random.bounded(-900, 901)), -32768, 32767);
+                y = std::clamp(y + int(random.bounded(-900, 901)), -32768, 32767);
+            }
+            frame->Add(TZLT_Point(int16_t(x), int16_t(y), 0,
+                                  uint8_t(i / 700 % 64 | (random.bounded(10) == 0 ? 0x40 : 0)), 0));
+        }
+        child->Cat.Frames.SetFrame(slot, std::move(frame));
+    }
+    child->SelectSlots(visible + 2, visible + 2); // every cell on black
+    child->SetLeftmostSlot(0);
+    child->RepaintGrid();
+    const QImage view = child->Grid->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (int slot = 0; slot < visible; ++slot) {
+        const QRect rect = child->Grid->visualRect(child->Grid->model()->index(0, slot));
+        QImage expected(side, side, QImage::Format_RGB32);
+        expected.fill(Qt::black);
+        TReferenceCanvas reference(expected);
+        child->Cat.Frames.GetFrame(slot).Draw(reference, TZLT_Rect{0, 0, side, side}, child->Pal);
+        // The last cell may be cut off by the window's edge.
+        const QRect shown = rect.intersected(view.rect());
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(view.copy(shown), expected.copy(shown.translated(-rect.topLeft())));
+    }
 }
 
 void TestCatalogWindow::changedFrameShownAfterRepaint()

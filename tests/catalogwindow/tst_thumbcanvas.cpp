@@ -1,13 +1,17 @@
 // The thumbnail canvas against a plain per-pixel model of its lines: the
 // pixels a line sets, what clipping keeps, and how frames are drawn on it.
 
+#include "ReferenceCanvas.h"
 #include "ThumbCanvas.h"
 
 #include <QImage>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QtTest>
 
+#include <cmath>
 #include <cstdint>
+#include <numbers>
 
 namespace {
 
@@ -91,6 +95,8 @@ private slots:
     void frameDrawnInPaletteColors();
     void blankedMoves_data();
     void blankedMoves();
+    void framesMatchReference_data();
+    void framesMatchReference();
 };
 
 void TestThumbCanvas::lineMatchesModel_data()
@@ -304,6 +310,211 @@ void TestThumbCanvas::blankedMoves()
         drawn << row;
     }
     QCOMPARE(drawn, picture);
+}
+
+namespace {
+
+enum class TShape { Walk, LongLines, Circles, Extremes };
+
+// A frame of count points of the shape; blanked is the chance of a blanked
+// point, side the cell it is meant for (walks step a fraction of a pixel to
+// a few pixels of it).
+std::unique_ptr<TZLT_Frame> RandomFrame(QRandomGenerator& random, TShape shape, int count, int side,
+                                        double blanked)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    const auto coordinate = [&random] { return int(random.bounded(65536)) - 32768; };
+    double x = coordinate(), y = coordinate();
+    const double pixel = 65536.0 / std::max(side, 1);
+    const double step = pixel * (0.05 + random.bounded(4.0));
+    const double radius = 1000 + random.bounded(31000.0);
+    const double perTurn = 3 + random.bounded(400.0); // points per turn, rarely whole
+    uint8_t colour = uint8_t(random.bounded(64));
+    for (int i = 0; i < count; ++i) {
+        switch (shape) {
+        case TShape::Walk:
+            x = std::clamp(x + (random.bounded(2.0) - 1) * step, -32768.0, 32767.0);
+            y = std::clamp(y + (random.bounded(2.0) - 1) * step, -32768.0, 32767.0);
+            break;
+        case TShape::LongLines:
+            x = coordinate();
+            y = coordinate();
+            break;
+        case TShape::Circles: {
+            const double angle = 2 * std::numbers::pi * i / perTurn;
+            x = std::clamp(radius * std::cos(angle), -32768.0, 32767.0);
+            y = std::clamp(radius * std::sin(angle), -32768.0, 32767.0);
+            break;
+        }
+        case TShape::Extremes: // the corners and edges, where the far edge lies outside the cell
+            x = random.bounded(3) == 0 ? coordinate() : (random.bounded(2) ? 32767 : -32768);
+            y = random.bounded(3) == 0 ? coordinate() : (random.bounded(2) ? 32767 : -32768);
+            break;
+        }
+        if (random.bounded(1.0) < 0.02)
+            colour = uint8_t(random.bounded(64));
+        const bool blank = random.bounded(1.0) < blanked;
+        // Bit 7 means nothing to drawing; set it now and then.
+        const uint8_t status = uint8_t(colour | (blank ? 0x40 : 0) | (random.bounded(8) == 0 ? 0x80 : 0));
+        frame->Add(TZLT_Point(int16_t(std::lround(x)), int16_t(std::lround(y)), 0, status, 0));
+    }
+    return frame;
+}
+
+// Random colours, several of them black like the preview's background and
+// one the grey of its blanked moves.
+TZLT_Pal RandomPalette(QRandomGenerator& random)
+{
+    QByteArray bytes(TZLT_Pal::FileSize, '\0');
+    for (int entry = 0; entry < TZLT_Pal::EntryCount; ++entry) {
+        const int kind = int(random.bounded(8));
+        for (int k = 0; k < 3; ++k)
+            bytes[entry * 9 + k] = char(kind == 0 ? 0 : kind == 1 ? 0x50 : int(random.bounded(256)));
+    }
+    TZLT_Pal palette;
+    palette.LoadFromBytes(bytes, QStringLiteral("random"));
+    return palette;
+}
+
+} // namespace
+
+void TestThumbCanvas::framesMatchReference_data()
+{
+    QTest::addColumn<int>("shape");
+    QTest::addColumn<int>("side");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<double>("blanked");
+    QTest::addColumn<bool>("showMoves");
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("backwards"); // how the canvas should draw the first frame; -1 either way
+
+    const struct
+    {
+        const char* name;
+        TShape shape;
+        double blanked;
+    } shapes[] = {
+        {"walk", TShape::Walk, 0.0},
+        {"walk, some blanked", TShape::Walk, 0.1},
+        {"walk, mostly blanked", TShape::Walk, 0.9},
+        {"long lines", TShape::LongLines, 0.0},
+        {"long lines, half blanked", TShape::LongLines, 0.5},
+        {"circles", TShape::Circles, 0.0},
+        {"circles, some blanked", TShape::Circles, 0.2},
+        {"corners and edges", TShape::Extremes, 0.3},
+    };
+    const int sides[] = {1, 2, 3, 7, 16, 64, 103, 256, 1024};
+    quint32 seed = 20;
+    for (const auto& shape : shapes) {
+        for (const int side : sides) {
+            for (const bool showMoves : {false, true}) {
+                // The reference costs the length of every line: fewer long
+                // lines in large cells.
+                int count = TZLT_Frame::MaxPoints;
+                if (shape.shape == TShape::LongLines || shape.shape == TShape::Extremes)
+                    count = std::min(count, 4'000'000 / side);
+                if (side >= 256 && shape.shape != TShape::Walk)
+                    count = std::min(count, 12000);
+                // Long steps over cells they overdraw many times are drawn
+                // backwards; walks in order, and so is everything with
+                // blanked moves shown.
+                int backwards = -1;
+                if (showMoves || shape.shape == TShape::Walk)
+                    backwards = 0;
+                else if (shape.shape == TShape::LongLines && side >= 16 && side <= 103)
+                    backwards = 1;
+                QTest::addRow("%s, %d px, moves %s", shape.name, side, showMoves ? "shown" : "hidden")
+                    << int(shape.shape) << side << count << shape.blanked << showMoves << ++seed << backwards;
+            }
+        }
+    }
+    // Short frames, where the first steps and the end state matter most.
+    for (const int count : {1, 2, 3, 5}) {
+        for (const bool showMoves : {false, true}) {
+            QTest::addRow("%d points, moves %s", count, showMoves ? "shown" : "hidden")
+                << int(TShape::LongLines) << 40 << count << 0.3 << showMoves << ++seed << 0;
+        }
+    }
+}
+
+// Draws two frames one after the other, then a line and a move of the pen
+// by hand, on the canvas and on the reference, into the same picture:
+// a cell placed anywhere over it, partly outside it or not at all, on a
+// background, on transparency or on stray pixels.
+void TestThumbCanvas::framesMatchReference()
+{
+    QFETCH(int, shape);
+    QFETCH(int, side);
+    QFETCH(int, count);
+    QFETCH(double, blanked);
+    QFETCH(bool, showMoves);
+    QFETCH(quint32, seed);
+    QFETCH(int, backwards);
+    QRandomGenerator random(seed);
+    const auto frameA = RandomFrame(random, TShape(shape), count, side, blanked);
+    const auto frameB = RandomFrame(random, TShape(shape), std::max(1, count / 8), side, blanked);
+    const TZLT_Pal palette = RandomPalette(random);
+
+    const int width = 1 + int(random.bounded(side + 24));
+    const int height = 1 + int(random.bounded(side + 24));
+    const QPoint origin(int(random.bounded(-500, 500)), int(random.bounded(-500, 500)));
+    // The cell lies at the image, reaching over any of its edges.
+    const int left = origin.x() + int(random.bounded(-side / 2 - 8, width + 8));
+    const int top = origin.y() + int(random.bounded(-side / 2 - 8, height + 8));
+    const bool flipped = random.bounded(6) == 0; // Right < Left, Bottom < Top
+    const TZLT_Rect rect{left, top, left + (flipped ? -side : side), top + (flipped ? -side : side)};
+
+    constexpr uint32_t Background = 0xFF000000u;
+    QImage picture(width, height, QImage::Format_ARGB32_Premultiplied);
+    const int fill = int(random.bounded(3));
+    picture.fill(fill == 0 ? Qt::transparent : Qt::black);
+    if (fill == 2) { // stray pixels, some in the colour of blanked moves
+        for (int i = 0; i < width * height / 10; ++i)
+            picture.setPixel(int(random.bounded(width)), int(random.bounded(height)),
+                             random.bounded(2) ? 0xFF505050u : random.generate() | 0xFF000000u);
+    }
+    QImage expected = picture.copy();
+    QImage drawn = picture.copy();
+
+    TReferenceCanvas reference(expected, origin);
+    TThumbCanvas canvas(drawn, origin);
+    if (showMoves) {
+        reference.ShowBlankedMoves(0xFF505050u, Background);
+        canvas.ShowBlankedMoves(0xFF505050u, Background);
+    }
+    const auto compare = [&](const char* step) {
+        if (drawn == expected)
+            return true;
+        int differ = 0;
+        QPoint firstDiffer;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (drawn.pixel(x, y) != expected.pixel(x, y) && differ++ == 0)
+                    firstDiffer = QPoint(x, y);
+        qWarning("%s: %d pixels differ, the first at (%d, %d): %08x instead of %08x", step, differ,
+                 firstDiffer.x(), firstDiffer.y(), drawn.pixel(firstDiffer), expected.pixel(firstDiffer));
+        return false;
+    };
+
+    frameA->Draw(reference, rect, palette);
+    frameA->Draw(canvas, rect, palette);
+    QVERIFY(compare("first frame"));
+    if (backwards >= 0)
+        QCOMPARE(canvas.DrewBackwards(), backwards == 1);
+    QCOMPARE(canvas.PenPos(), reference.PenPos());
+    frameB->Draw(reference, rect, palette);
+    frameB->Draw(canvas, rect, palette);
+    QVERIFY(compare("second frame"));
+    QCOMPARE(canvas.PenPos(), reference.PenPos());
+    // The pen keeps the last point's colour; a move after a frame is a
+    // blanked move like any other.
+    const QPoint through(left + int(random.bounded(-side, side + 1)), top + int(random.bounded(-side, side + 1)));
+    for (TZLT_Canvas* each : {static_cast<TZLT_Canvas*>(&reference), static_cast<TZLT_Canvas*>(&canvas)}) {
+        each->LineTo(through.x(), through.y());
+        each->MoveTo(left, top + side);
+    }
+    QVERIFY(compare("line and move after the frames"));
+    QCOMPARE(canvas.PenPos(), reference.PenPos());
 }
 
 QTEST_APPLESS_MAIN(TestThumbCanvas)
