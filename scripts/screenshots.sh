@@ -97,11 +97,12 @@ german_dialogs() {
   sleep 0.5
   xdotool key Escape
   sleep 0.5
-  # Copy slot 1 onto the used slot 3: the overwrite question.
-  xdotool mousemove "$(cell_x 1)" 165 click 1
+  # Copy the first slot onto the used third: the overwrite question.
+  focus
+  xdotool mousemove "$(cell_x 0)" 165 click 1
   sleep 0.5
   xdotool key ctrl+c
-  xdotool mousemove "$(cell_x 3)" 165 click 1
+  xdotool mousemove "$(cell_x 2)" 165 click 1
   sleep 0.5
   xdotool key ctrl+v
   sleep 1
