@@ -2,6 +2,7 @@
 # Starts Trevasc under Xvfb, opens two demo catalogs and saves screenshots
 # of the main window in English and German, of the overwrite question, of a
 # catalog after a drag and of the frame preview, into screenshots/.
+# TREVASC_SHOTS=german takes only the German dialogs and messages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 TREVASC_SCREENSHOT_DEPS=1 scripts/deps.sh
@@ -63,12 +64,83 @@ shoot() { # language number, picture name
   stop_app
 }
 
+# German throughout: the open and save dialogs, an error with the system's
+# reason (saving where no file may be created), the overwrite question and
+# the question about unsaved changes, all with Qt's own texts in German.
+german_dialogs() {
+  printf '[Application]\r\nLanguage=1\r\nPathToPalettes=C:\\laser\\\r\n' >"$ini"
+  start_app
+  focus
+  xdotool key --clearmodifiers ctrl+o
+  sleep 1
+  xdotool type --delay 5 "$work/"
+  xdotool key Return
+  sleep 1
+  import -window root "$out/german-open-dialog.png"
+  xdotool key Escape # the name completer's list
+  sleep 0.3
+  xdotool key Escape
+  sleep 0.5
+  open_catalog "$work/dances.cat"
+  focus
+  xdotool key --clearmodifiers alt+d
+  sleep 0.5
+  xdotool key --clearmodifiers u
+  sleep 1
+  import -window root "$out/german-save-dialog.png"
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --delay 5 "/sys/frames.cat"
+  xdotool key Return
+  sleep 1
+  import -window root "$out/german-error-reason.png"
+  xdotool key Return
+  sleep 0.5
+  xdotool key Escape
+  sleep 0.5
+  # Copy the first slot onto the used third: the overwrite question.
+  focus
+  xdotool mousemove "$(cell_x 0)" 165 click 1
+  sleep 0.5
+  xdotool key ctrl+c
+  xdotool mousemove "$(cell_x 2)" 165 click 1
+  sleep 0.5
+  xdotool key ctrl+v
+  sleep 1
+  import -window root "$out/german-overwrite-question.png"
+  xdotool key Escape
+  sleep 0.5
+  # A deleted slot leaves changes; closing asks about them.
+  xdotool mousemove "$(cell_x 2)" 165 click 1
+  sleep 0.3
+  xdotool key Delete
+  sleep 0.5
+  focus
+  xdotool key --clearmodifiers alt+d
+  sleep 0.5
+  xdotool key --clearmodifiers b
+  sleep 1
+  import -window root "$out/german-unsaved-question.png"
+  xdotool key Escape
+  sleep 0.5
+  stop_app
+}
+
+# Slot centres in the window layout below: the first catalog's thumbnails at
+# y=165, the second's at y=365, 104 pixels per slot from x=25.
+cell_x() { echo $((25 + 104 * $1 + 52)); }
+
+if [[ "${TREVASC_SHOTS:-}" == german ]]; then
+  german_dialogs
+  if [[ -f "$work/ini.backup" ]]; then cp "$work/ini.backup" "$ini"; else rm -f "$ini"; fi
+  echo "Screenshots in $out"
+  exit 0
+fi
+
 shoot 0 main-english
 shoot 1 main-german
+german_dialogs
 
-# Frame moves, in English: the window layout above puts the first catalog's
-# thumbnails at y=165 and the second's at y=365, 104 pixels per slot from x=25.
-cell_x() { echo $((25 + 104 * $1 + 52)); }
+# Frame moves, in English.
 moves() {
   printf '[Application]\r\nLanguage=0\r\nPathToPalettes=C:\\laser\\\r\n' >"$ini"
   start_app

@@ -88,18 +88,34 @@ constexpr int PicHeaderSize = 14;
 constexpr int RecordSize = 8;
 constexpr int CatHeaderSize = 3;
 
-QString TooManyPoints(qsizetype count)
+// In a language: column 0 English, 1 German.
+QString TooManyPoints(qsizetype count, int column = 0)
 {
-    return QStringLiteral("a frame of %1 points is more than the %2 a file can hold")
+    return (column == 1 ? QStringLiteral("ein Frame von %1 Punkten ist mehr als die %2, die eine Datei fassen kann")
+                        : QStringLiteral("a frame of %1 points is more than the %2 a file can hold"))
         .arg(count)
         .arg(TZLT_Frame::MaxPoints);
+}
+
+EZLT_Error TooManyPointsError(qsizetype count)
+{
+    return EZLT_Error(TooManyPoints(count, 0), TooManyPoints(count, 1));
+}
+
+EZLT_File CannotWrite(const QString& fileName, qsizetype count)
+{
+    return EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, TooManyPoints(count, 0)),
+                     QStringLiteral("Die Datei '%1' kann nicht geschrieben werden: %2")
+                         .arg(fileName, TooManyPoints(count, 1)));
 }
 
 } // namespace
 
 EZLT_Index::EZLT_Index(qsizetype index, qsizetype count)
     : EZLT_Error(count > 0 ? QStringLiteral("List index %1 out of bounds (0..%2)").arg(index).arg(count - 1)
-                           : QStringLiteral("List index %1 out of bounds (the list is empty)").arg(index))
+                           : QStringLiteral("List index %1 out of bounds (the list is empty)").arg(index),
+                 count > 0 ? QStringLiteral("Listenindex %1 außerhalb der Grenzen (0..%2)").arg(index).arg(count - 1)
+                           : QStringLiteral("Listenindex %1 außerhalb der Grenzen (die Liste ist leer)").arg(index))
 {
 }
 
@@ -109,7 +125,8 @@ int TZLT_Frame::Add(const TZLT_Point& point)
 {
     // Both file formats count points in 16 bits.
     if (Count() >= MaxPoints)
-        throw EZLT_Error(QStringLiteral("A frame holds at most %1 points").arg(MaxPoints));
+        throw EZLT_Error(QStringLiteral("A frame holds at most %1 points").arg(MaxPoints),
+                         QStringLiteral("Ein Frame hat höchstens %1 Punkte").arg(MaxPoints));
     FPoints.push_back(point);
     return Count() - 1;
 }
@@ -174,7 +191,7 @@ QByteArray TZLT_Frame::ToPicBytes() const
 {
     const int n = Count();
     if (n > MaxPoints)
-        throw EZLT_Error(TooManyPoints(n));
+        throw TooManyPointsError(n);
     QByteArray bytes(PicHeaderSize + RecordSize * n, '\0');
     char* out = bytes.data();
     out[1] = 5;
@@ -197,7 +214,7 @@ void TZLT_Frame::SaveToPicFile(const QString& fileName) const
     if (FPoints.empty())
         return;
     if (Count() > MaxPoints)
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, TooManyPoints(Count())));
+        throw CannotWrite(fileName, Count());
     const QByteArray bytes = ToPicBytes();
     ZLT_Files::WriteFileAtomically(fileName, QByteArrayView(bytes));
 }
@@ -207,14 +224,15 @@ void TZLT_Frame::ExportToPicFile(const QString& fileName) const
     if (FPoints.empty())
         return;
     if (Count() > MaxPoints)
-        throw EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, TooManyPoints(Count())));
+        throw CannotWrite(fileName, Count());
     ZLT_Files::ReplaceFile(fileName, ToPicBytes());
 }
 
 void TZLT_Frame::LoadFromPicBytes(QByteArrayView data, const QString& fileName)
 {
     if (data.size() < PicHeaderSize)
-        throw EZLT_File(QStringLiteral("File is too short for a PIC file: '%1'").arg(fileName));
+        throw EZLT_File(QStringLiteral("File is too short for a PIC file: '%1'").arg(fileName),
+                        QStringLiteral("Die Datei ist zu kurz für eine PIC Datei: '%1'").arg(fileName));
     const char* in = data.data();
     // A file cut short keeps the records it holds in full.
     const qsizetype available = (data.size() - PicHeaderSize) / RecordSize;
@@ -239,7 +257,8 @@ void TZLT_Frame::LoadFromPicFile(const QString& fileName)
     const QByteArray data =
         ZLT_Files::ReadFrameFile(fileName, PicHeaderSize + qint64(RecordSize) * MaxPoints);
     if (data.startsWith("ILDA"))
-        throw EZLT_Ilda_Content(QStringLiteral("File is an ILDA file, not a PIC file: '%1'").arg(fileName));
+        throw EZLT_Ilda_Content(QStringLiteral("File is an ILDA file, not a PIC file: '%1'").arg(fileName),
+                                QStringLiteral("Die Datei ist eine ILDA Datei, keine PIC Datei: '%1'").arg(fileName));
     LoadFromPicBytes(data, fileName);
 }
 
@@ -255,7 +274,8 @@ void TZLT_FrameList::Check(int index) const
 static void CheckFrame(const std::unique_ptr<TZLT_Frame>& frame)
 {
     if (!frame)
-        throw EZLT_Error(QStringLiteral("A frame list cannot hold a missing frame"));
+        throw EZLT_Error(QStringLiteral("A frame list cannot hold a missing frame"),
+                         QStringLiteral("Eine Frame-Liste kann keinen fehlenden Frame enthalten"));
 }
 
 int TZLT_FrameList::Add(std::unique_ptr<TZLT_Frame> frame)
@@ -323,7 +343,8 @@ void TZLT_FrameList::CheckBlock(int index, const std::vector<std::unique_ptr<TZL
     const qsizetype room = qsizetype(Count()) - qsizetype(block.size());
     if (room < 0)
         throw EZLT_Error(
-            QStringLiteral("A list of %1 frames cannot exchange %2 frames").arg(Count()).arg(block.size()));
+            QStringLiteral("A list of %1 frames cannot exchange %2 frames").arg(Count()).arg(block.size()),
+            QStringLiteral("Eine Liste von %1 Frames kann keine %2 Frames tauschen").arg(Count()).arg(block.size()));
     if (index < 0 || index > room)
         throw EZLT_Index(index, room + 1);
     for (const auto& frame : block)
@@ -434,7 +455,8 @@ void TZLT_Cat::LoadFromFile(const QString& fileName, const ZLT_Files::ProgressFu
     // An ILDA file read as a catalog would be garbage that a save writes
     // over the user's frames.
     if (source.Fill(4) == 4 && std::memcmp(source.Data(), "ILDA", 4) == 0)
-        throw EZLT_Ilda_Content(QStringLiteral("File is an ILDA file, not a catalog: '%1'").arg(fileName));
+        throw EZLT_Ilda_Content(QStringLiteral("File is an ILDA file, not a catalog: '%1'").arg(fileName),
+                                QStringLiteral("Die Datei ist eine ILDA Datei, kein Katalog: '%1'").arg(fileName));
     // Read aside first: a failure or Cancel leaves the catalog as it was.
     std::vector<TZLT_Frame::Points> loaded(SlotCount);
     ReadCatalog(source, loaded, progress);
@@ -450,7 +472,7 @@ qsizetype CatFileSize(const TZLT_FrameList& frames)
     for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot) {
         const int n = frames.GetFrame(slot).Count();
         if (n > TZLT_Frame::MaxPoints)
-            throw EZLT_Error(TooManyPoints(n));
+            throw TooManyPointsError(n);
         size += qsizetype(n) * RecordSize;
     }
     return size;
@@ -548,7 +570,11 @@ void TZLT_Cat::SaveToFile(const QString& fileName) const
             throw EZLT_File(QStringLiteral("Cannot write file '%1': frame %2: %3")
                                 .arg(fileName)
                                 .arg(slot)
-                                .arg(TooManyPoints(Frames.GetFrame(slot).Count())));
+                                .arg(TooManyPoints(Frames.GetFrame(slot).Count())),
+                            QStringLiteral("Die Datei '%1' kann nicht geschrieben werden: Frame %2: %3")
+                                .arg(fileName)
+                                .arg(slot)
+                                .arg(TooManyPoints(Frames.GetFrame(slot).Count(), 1)));
     ZLT_Files::WriteFileAtomically(fileName, [&](ZLT_Files::TWriteDevice& device) {
         if constexpr (HostIsLittleEndian) {
             if (WriteGathered(Frames, device.Handle()))

@@ -59,6 +59,8 @@ public:
     // A message of its own; error keeps the system's error number behind
     // its reason (0 when the reason is not the system's).
     explicit EZLT_File(const QString& message, int error = 0) : EZLT_Error(message), FReason(error) {}
+    // A message of the program's own in both languages, no system reason.
+    EZLT_File(const QString& english, const QString& german) : EZLT_Error(english, german) {}
     EZLT_File(TAction action, const QString& fileName, int reason);
     // The reason as Qt's file classes say it ("Permission denied").
     EZLT_File(TAction action, const QString& fileName, const QString& reasonText);

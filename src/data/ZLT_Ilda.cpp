@@ -397,12 +397,14 @@ template<typename Source>
 TReadResult Read(Source& source, const TZLT_Pal& palette, const QString& fileName, TProgress progress)
 {
     if (source.Fill(4) < 4 || std::memcmp(source.Data(), "ILDA", 4) != 0)
-        throw EZLT_Ilda_Load(QStringLiteral("Not an ILDA file: '%1'").arg(fileName));
+        throw EZLT_Ilda_Load(QStringLiteral("Not an ILDA file: '%1'").arg(fileName),
+                             QStringLiteral("Keine ILDA Datei: '%1'").arg(fileName));
 
     const auto colours = std::make_unique<TColourMapper>(palette);
     TReadResult result;
     qint64 beyond = 0; // complete frames past the catalog's slots
     QString damage;    // why reading stopped before the end
+    QString damageGerman;
     int section = 0;
     for (;;) {
         progress.At(source.Position());
@@ -413,10 +415,12 @@ TReadResult Read(Source& source, const TZLT_Pal& palette, const QString& fileNam
         const auto* header = reinterpret_cast<const uint8_t*>(source.Data());
         if (std::memcmp(header, "ILDA", size_t(std::min<qsizetype>(left, 4))) != 0) {
             damage = QStringLiteral("that section does not start with \"ILDA\"");
+            damageGerman = QStringLiteral("dieser Abschnitt beginnt nicht mit \"ILDA\"");
             break;
         }
         if (left < HeaderSize) {
             damage = QStringLiteral("the file ends inside that section");
+            damageGerman = QStringLiteral("die Datei endet innerhalb dieses Abschnitts");
             break;
         }
         const int records = ReadBE16(header + 24);
@@ -426,12 +430,14 @@ TReadResult Read(Source& source, const TZLT_Pal& palette, const QString& fileNam
         const int recordSize = RecordSize(format);
         if (recordSize == 0) {
             damage = QStringLiteral("that section has the unknown format code %1").arg(format);
+            damageGerman = QStringLiteral("dieser Abschnitt hat den unbekannten Formatcode %1").arg(format);
             break;
         }
         // Checked before anything is allocated for the records.
         const qsizetype length = HeaderSize + qsizetype(records) * recordSize;
         if (source.Fill(length) < length) {
             damage = QStringLiteral("the file ends inside that section");
+            damageGerman = QStringLiteral("die Datei endet innerhalb dieses Abschnitts");
             break;
         }
         const auto* in = reinterpret_cast<const uint8_t*>(source.Data()) + HeaderSize;
@@ -446,18 +452,28 @@ TReadResult Read(Source& source, const TZLT_Pal& palette, const QString& fileNam
 
     if (result.Frames.Count() == 0) {
         QString message = QStringLiteral("No frame in ILDA file '%1'").arg(fileName);
-        if (!damage.isEmpty())
+        QString german = QStringLiteral("Kein Frame in der ILDA Datei '%1'").arg(fileName);
+        if (!damage.isEmpty()) {
             message += QStringLiteral(": reading stopped at section %1 because %2").arg(section).arg(damage);
-        throw EZLT_Ilda_Load(message);
+            german += QStringLiteral(": das Lesen endete bei Abschnitt %1, denn %2").arg(section).arg(damageGerman);
+        }
+        throw EZLT_Ilda_Load(message, german);
     }
-    if (beyond > 0)
+    if (beyond > 0) {
         result.Warning = QStringLiteral("Reading stopped after the first %1 frames of '%2', as many as a "
                                         "catalog holds; the file holds %3 more.")
                              .arg(QString::number(TZLT_Cat::SlotCount), fileName, QString::number(beyond));
-    else if (!damage.isEmpty())
+        result.WarningGerman = QStringLiteral("Das Lesen endete nach den ersten %1 Frames von '%2', so vielen, "
+                                              "wie ein Katalog fasst; die Datei enthält %3 weitere.")
+                                   .arg(QString::number(TZLT_Cat::SlotCount), fileName, QString::number(beyond));
+    } else if (!damage.isEmpty()) {
         result.Warning = QStringLiteral("Reading stopped at section %1 of '%2' because %3.")
                              .arg(section)
                              .arg(fileName, damage);
+        result.WarningGerman = QStringLiteral("Das Lesen endete bei Abschnitt %1 von '%2', denn %3.")
+                                   .arg(section)
+                                   .arg(fileName, damageGerman);
+    }
     return result;
 }
 
@@ -470,9 +486,10 @@ struct TPlan
     qint64 Bytes = 0; // size of the file
 };
 
-QString TooManyPoints(int index, int count)
+QString TooManyPoints(int index, int count, int column)
 {
-    return QStringLiteral("frame %1 has %2 points, more than the %3 a section can hold")
+    return (column == 1 ? QStringLiteral("Frame %1 hat %2 Punkte, mehr als die %3, die ein Abschnitt fassen kann")
+                        : QStringLiteral("frame %1 has %2 points, more than the %3 a section can hold"))
         .arg(index)
         .arg(count)
         .arg(TZLT_Frame::MaxPoints);
@@ -510,7 +527,7 @@ uint8_t StandardIndexOf(TRgb rgb)
 }
 
 // Raises EZLT_Index for a range outside frames and EZLT_Error for what a
-// file cannot hold; reason(text) wraps the latter's message.
+// file cannot hold; reason(english, german) wraps the latter's message.
 template<typename Reason>
 TPlan Plan(const TZLT_FrameList& frames, int first, int count, TFormat format, TPaletteSection section,
            Reason reason)
@@ -527,12 +544,15 @@ TPlan Plan(const TZLT_FrameList& frames, int first, int count, TFormat format, T
         if (n == 0)
             continue;
         if (n > TZLT_Frame::MaxPoints)
-            throw reason(TooManyPoints(i, n));
+            throw reason(TooManyPoints(i, n, 0), TooManyPoints(i, n, 1));
         ++plan.Frames;
         points += n;
     }
     if (plan.Frames > MaxSectionNumber)
         throw reason(QStringLiteral("%1 frames are more than the %2 a file can number")
+                         .arg(plan.Frames)
+                         .arg(MaxSectionNumber),
+                     QStringLiteral("%1 Frames sind mehr als die %2, die eine Datei nummerieren kann")
                          .arg(plan.Frames)
                          .arg(MaxSectionNumber));
     plan.Bytes = qint64(plan.Frames + 1) * HeaderSize + points * recordSize;
@@ -704,7 +724,7 @@ QByteArray WriteBytes(const TZLT_FrameList& frames, int first, int count, const 
                       TFormat format, TPaletteSection section, const TProgressFn& progress)
 {
     const TPlan plan =
-        Plan(frames, first, count, format, section, [](const QString& text) { return EZLT_Error(text); });
+        Plan(frames, first, count, format, section, [](const QString& english, const QString& german) { return EZLT_Error(english, german); });
     QByteArray bytes(plan.Bytes, Qt::Uninitialized);
     Encode(
         frames, first, count, palette, format, section, plan, reinterpret_cast<uint8_t*>(bytes.data()),
@@ -716,8 +736,9 @@ void WriteFile(const QString& fileName, const TZLT_FrameList& frames, int first,
                const TZLT_Pal& palette, TFormat format, TPaletteSection section, const TProgressFn& progress)
 {
     // Checked before the file is touched.
-    const TPlan plan = Plan(frames, first, count, format, section, [&](const QString& text) {
-        return EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, text));
+    const TPlan plan = Plan(frames, first, count, format, section, [&](const QString& english, const QString& german) {
+        return EZLT_File(QStringLiteral("Cannot write file '%1': %2").arg(fileName, english),
+                         QStringLiteral("Die Datei '%1' kann nicht geschrieben werden: %2").arg(fileName, german));
     });
     // Sections are gathered into pieces of 1 MiB, which hold the longest
     // section: few write calls, and little memory beyond the frames' own.

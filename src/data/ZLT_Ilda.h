@@ -52,6 +52,9 @@ struct TReadResult
 {
     TZLT_FrameList Frames; // every complete frame read, in file order
     QString Warning;       // empty, or why reading stopped before the end; names the file
+    QString WarningGerman; // the same in German
+    // The warning in a language: column 0 English, 1 German.
+    QString WarningText(int column) const { return column == 1 ? WarningGerman : Warning; }
 };
 
 // Reports the bytes done out of total every few hundred KiB of a long job;

@@ -91,7 +91,8 @@ const TZLT_PalEntry& TZLT_Pal::GetEntry(int index) const
     if (index < 0)
         throw EZLT_Index(index, Count());
     if (index >= Count())
-        throw EZLT_Error(QStringLiteral("Index (%1) outside range 1..%2").arg(index).arg(Count() - 1));
+        throw EZLT_Error(QStringLiteral("Index (%1) outside range 1..%2").arg(index).arg(Count() - 1),
+                         QStringLiteral("Index (%1) außerhalb des Bereichs 1..%2").arg(index).arg(Count() - 1));
     return FEntries[size_t(index)];
 }
 

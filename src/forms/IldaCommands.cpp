@@ -174,7 +174,7 @@ TMDIChild* ImportIntoNewWindow(const QString& fileName)
     for (int slot = 0; slot < result.Frames.Count(); ++slot)
         std::swap(child->Cat.Frames.GetFrame(slot).AllPoints(), result.Frames.GetFrame(slot).AllPoints());
     child->CatalogChanged();
-    ShowWarning(result.Warning);
+    ShowWarning(result.WarningText(TextColumn()));
     return child;
 }
 
@@ -222,7 +222,7 @@ void ImportFileAt(TMDIChild& child, const QString& fileName, int slot)
         result = ZLT_Ilda::ReadFile(fileName, child.Pal, progress.Reporter());
     }
     child.PasteFrames(&result.Frames, slot, StepNames::LoadIlda);
-    ShowWarning(result.Warning);
+    ShowWarning(result.WarningText(TextColumn()));
 }
 
 int ExportKind()

@@ -368,23 +368,24 @@ void TestIlda::damage_data()
     QTest::addColumn<int>("frames");
     QTest::addColumn<int>("section"); // 0: nothing usable, EZLT_Ilda_Load
     QTest::addColumn<QString>("why");
+    QTest::addColumn<QString>("warum"); // the same in German
     const QByteArray one = Section(1, {Rec(1, 1, 2, 0, 0, 3)});
     const QByteArray pal = PaletteSection({{1, 2, 3}});
     QTest::newRow("bad magic in the second section")
-        << one + Section(1, {Rec(1, 1, 2, 0, 0, 3)}).replace(3, 1, "B") << 1 << 2 << "\"ILDA\"";
-    QTest::newRow("format code 3") << one + pal + Header(3, 1) + "abc" << 1 << 3 << "format code 3";
+        << one + Section(1, {Rec(1, 1, 2, 0, 0, 3)}).replace(3, 1, "B") << 1 << 2 << "\"ILDA\"" << "beginnt nicht mit \"ILDA\"";
+    QTest::newRow("format code 3") << one + pal + Header(3, 1) + "abc" << 1 << 3 << "format code 3" << "Formatcode 3";
     QTest::newRow("format code 6") << one + one + Header(6, 1) + QByteArray(100, 0) << 2 << 3
-                                   << "format code 6";
-    QTest::newRow("records cut short") << one + one.left(one.size() - 1) << 1 << 2 << "ends inside";
-    QTest::newRow("header cut short") << one + one + one.left(20) << 2 << 3 << "ends inside";
-    QTest::newRow("stray bytes after a section") << one + "xyz" << 1 << 2 << "\"ILDA\"";
-    QTest::newRow("empty") << QByteArray() << 0 << 0 << "Not an ILDA";
-    QTest::newRow("3 bytes") << QByteArray("ILD") << 0 << 0 << "Not an ILDA";
-    QTest::newRow("another format") << QByteArray("PK\3\4") + one << 0 << 0 << "Not an ILDA";
-    QTest::newRow("only a palette") << pal + End() << 0 << 0 << "No frame";
-    QTest::newRow("only the end") << End() << 0 << 0 << "No frame";
-    QTest::newRow("first frame cut") << pal + one.left(36) << 0 << 0 << "section 2";
-    QTest::newRow("first code unknown") << Header(7, 1) + "abcdefgh" << 0 << 0 << "format code 7";
+                                   << "format code 6" << "Formatcode 6";
+    QTest::newRow("records cut short") << one + one.left(one.size() - 1) << 1 << 2 << "ends inside" << "endet innerhalb";
+    QTest::newRow("header cut short") << one + one + one.left(20) << 2 << 3 << "ends inside" << "endet innerhalb";
+    QTest::newRow("stray bytes after a section") << one + "xyz" << 1 << 2 << "\"ILDA\"" << "beginnt nicht mit \"ILDA\"";
+    QTest::newRow("empty") << QByteArray() << 0 << 0 << "Not an ILDA" << "Keine ILDA Datei";
+    QTest::newRow("3 bytes") << QByteArray("ILD") << 0 << 0 << "Not an ILDA" << "Keine ILDA Datei";
+    QTest::newRow("another format") << QByteArray("PK\3\4") + one << 0 << 0 << "Not an ILDA" << "Keine ILDA Datei";
+    QTest::newRow("only a palette") << pal + End() << 0 << 0 << "No frame" << "Kein Frame in der ILDA Datei";
+    QTest::newRow("only the end") << End() << 0 << 0 << "No frame" << "Kein Frame in der ILDA Datei";
+    QTest::newRow("first frame cut") << pal + one.left(36) << 0 << 0 << "section 2" << "bei Abschnitt 2";
+    QTest::newRow("first code unknown") << Header(7, 1) + "abcdefgh" << 0 << 0 << "format code 7" << "Formatcode 7";
 }
 
 void TestIlda::damage()
@@ -393,17 +394,31 @@ void TestIlda::damage()
     QFETCH(int, frames);
     QFETCH(int, section);
     QFETCH(QString, why);
+    QFETCH(QString, warum);
     if (section == 0) {
-        const QString message = MessageOf<EZLT_Ilda_Load>([&] { Read(file); });
+        QString message, german;
+        try {
+            Read(file);
+        } catch (const EZLT_Ilda_Load& e) {
+            message = e.Text(0);
+            german = e.Text(1);
+        }
         QVERIFY2(message.contains(QLatin1Char('\'') + Name + QLatin1Char('\'')), qPrintable(message));
         QVERIFY2(message.contains(why), qPrintable(message));
+        QVERIFY2(german.contains(QLatin1Char('\'') + Name + QLatin1Char('\'')), qPrintable(german));
+        QVERIFY2(german.contains(warum), qPrintable(german));
         return;
     }
     const TReadResult result = Read(file);
     QCOMPARE(result.Frames.Count(), frames);
+    QCOMPARE(result.WarningText(0), result.Warning);
     for (const QString& part :
          {QLatin1Char('\'') + Name + QLatin1Char('\''), QStringLiteral("section %1").arg(section), why})
         QVERIFY2(result.Warning.contains(part), qPrintable(result.Warning));
+    const QString german = result.WarningText(1);
+    for (const QString& part :
+         {QLatin1Char('\'') + Name + QLatin1Char('\''), QStringLiteral("Abschnitt %1").arg(section), warum})
+        QVERIFY2(german.contains(part), qPrintable(german));
 }
 
 void TestIlda::cutAtEveryOffset()

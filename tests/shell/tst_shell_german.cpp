@@ -3,7 +3,10 @@
 // size, and the system's reasons in messages speak the user's language.
 
 #include "ShellTestKit.h"
+#include "ZLT_Catalog.h"
 #include "ZLT_Error.h"
+#include "ZLT_Ilda.h"
+#include "ZLT_Palette.h"
 #include "ZLT_Files.h"
 #include "ZLT_Reasons.h"
 
@@ -18,6 +21,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <set>
 
 #include <sys/stat.h>
@@ -233,6 +238,19 @@ void TestGerman::reasonsInMessages_data()
          "Die Datei '%1' kann nicht geschrieben werden: Eingabe-/Ausgabefehler"},
         {"open a pipe", "Cannot read file '%1': Not a regular file",
          "Die Datei '%1' kann nicht gelesen werden: Keine reguläre Datei"},
+        // The program's own reasons, and the fixed texts that stay as they are.
+        {"short picture", "File is too short for a PIC file: '%1'", "Die Datei ist zu kurz für eine PIC Datei: '%1'"},
+        {"ILDA file as picture", "File is an ILDA file, not a PIC file: '%1'",
+         "Die Datei ist eine ILDA Datei, keine PIC Datei: '%1'"},
+        {"ILDA file as catalog", "File is an ILDA file, not a catalog: '%1'",
+         "Die Datei ist eine ILDA Datei, kein Katalog: '%1'"},
+        {"not an ILDA file", "Not an ILDA file: '%1'", "Keine ILDA Datei: '%1'"},
+        {"no frame in an ILDA file",
+         "No frame in ILDA file '%1': reading stopped at section 1 because the file ends inside that section",
+         "Kein Frame in der ILDA Datei '%1': das Lesen endete bei Abschnitt 1, denn die Datei endet innerhalb "
+         "dieses Abschnitts"},
+        {"missing picture", "File does not exist: '%1'", "File does not exist: '%1'"},
+        {"invalid palette", "Invalid File : '%1'", "Invalid File : '%1'"},
     };
     for (const auto& c : cases) {
         QTest::addRow("%s, English", c.How) << c.How << 0 << QString::fromUtf8(c.English);
@@ -262,14 +280,32 @@ void TestGerman::reasonsInMessages()
         fileName = dir.filePath(QStringLiteral("missing/show.cat"));
     } else if (how == QLatin1String("open a pipe")) {
         QCOMPARE(::mkfifo(QFile::encodeName(fileName).constData(), 0600), 0);
-    } else {
+    } else if (how == QLatin1String("disk full") ||
+               how == QLatin1String("read-only file system") || how == QLatin1String("input/output error")) {
         SyncError = how == QLatin1String("disk full")               ? ENOSPC
                     : how == QLatin1String("read-only file system") ? EROFS
                                                                     : EIO;
         oldSync = ZLT_Files::SetSyncFunction(&SyncFails);
     }
 
-    if (how == QLatin1String("open a pipe")) {
+    const QByteArray ilda("ILDA\0\0\0\5", 8);
+    const std::map<QString, std::pair<QByteArray, std::function<void()>>> loads{
+        {"short picture", {QByteArray(13, '\5'), [&] { TZLT_Frame().LoadFromPicFile(fileName); }}},
+        {"ILDA file as picture", {ilda, [&] { TZLT_Frame().LoadFromPicFile(fileName); }}},
+        {"ILDA file as catalog", {ilda, [&] { TZLT_Cat().LoadFromFile(fileName); }}},
+        {"not an ILDA file", {QByteArray("ILDB"), [&] { ZLT_Ilda::ReadFile(fileName, TZLT_Pal()); }}},
+        {"no frame in an ILDA file", {ilda, [&] { ZLT_Ilda::ReadFile(fileName, TZLT_Pal()); }}},
+        {"missing picture", {QByteArray(), [&] { TZLT_Frame().LoadFromPicFile(fileName); }}},
+        {"invalid palette", {QByteArray(5, '\5'), [&] { TZLT_Pal().LoadFromFile(fileName); }}},
+    };
+    if (const auto load = loads.find(how); load != loads.end()) {
+        if (!load->second.first.isEmpty()) {
+            QFile file(fileName);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(load->second.first);
+        }
+        RunGuarded(load->second.second);
+    } else if (how == QLatin1String("open a pipe")) {
         RunGuarded([&] { MainForm->OpenCatalogWindow(fileName); });
     } else {
         child->setWindowTitle(fileName);
