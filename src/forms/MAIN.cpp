@@ -905,14 +905,16 @@ void TMainForm::closeEvent(QCloseEvent* event)
     // Each window is asked in the frame's order; the first refusal stops all.
     FEnding = true;
     bool mayClose = false;
+    const QList<TMDIChild*> asked = Children();
     RunGuarded([&] {
-        for (TMDIChild* child : Children())
+        for (TMDIChild* child : asked)
             if (!child->FormCloseQuery())
                 return;
         mayClose = true;
     });
-    // Files handed over before the end began are opened, not dropped.
-    if (!mayClose || FileOpener::FilesWaiting()) {
+    // Files handed over before the end began are opened, not dropped: those
+    // still waiting, and those a question's end let open in a new window.
+    if (!mayClose || FileOpener::FilesWaiting() || Children() != asked) {
         FEnding = false;
         event->ignore();
         return;
