@@ -89,27 +89,6 @@ constexpr std::array<TTextRow, 3> Texts{{
      u"Nicht alle Frames der Datei wurden importiert:\n\n%1"},
 }};
 
-// The progress dialog of a read or a write, made at the first report, when
-// the job knows its size.
-class TIldaProgress
-{
-public:
-    explicit TIldaProgress(TextId label) : FLabel(Tr(Texts[label])) {}
-
-    ZLT_Ilda::TProgressFn Reporter()
-    {
-        return [this](qint64 done, qint64 total) {
-            if (!FProgress)
-                FProgress.emplace(FLabel, total);
-            return FProgress->Step(done);
-        };
-    }
-
-private:
-    QString FLabel;
-    std::optional<TProgress> FProgress;
-};
-
 void ShowWarning(const QString& warning)
 {
     if (!warning.isEmpty())
@@ -143,7 +122,7 @@ void WriteChosenFile(const TMDIChild& child, int first, int count, const QString
     // Remembered even if the write fails: the choice was the user's.
     LastExportKind = std::clamp(dialog.FilterIndex, 0, IldaCommands::ExportKindCount - 1);
     const TExportKind& kind = ExportKinds[size_t(LastExportKind)];
-    TIldaProgress progress(WritingText);
+    TProgressOnDemand progress(Tr(Texts[WritingText]));
     ZLT_Ilda::WriteFile(dialog.FileName, child.Cat.Frames, first, count, child.Pal, kind.Format, kind.Section,
                         progress.Reporter());
 }
@@ -165,7 +144,7 @@ TMDIChild* ImportIntoNewWindow(const QString& fileName)
     // Read first: a failure or Cancel leaves no window behind.
     ZLT_Ilda::TReadResult result;
     {
-        TIldaProgress progress(ReadingText);
+        TProgressOnDemand progress(Tr(Texts[ReadingText]));
         result = ZLT_Ilda::ReadFile(fileName, TZLT_Pal(), progress.Reporter());
     }
     TMDIChild* child =
@@ -218,7 +197,7 @@ void ImportFileAt(TMDIChild& child, const QString& fileName, int slot)
 {
     ZLT_Ilda::TReadResult result;
     {
-        TIldaProgress progress(ReadingText);
+        TProgressOnDemand progress(Tr(Texts[ReadingText]));
         result = ZLT_Ilda::ReadFile(fileName, child.Pal, progress.Reporter());
     }
     child.PasteFrames(&result.Frames, slot, StepNames::LoadIlda);
