@@ -152,6 +152,24 @@ bool IsMissingOrFolder(const QString& fileName)
     return ::stat(ZLT_FileNames::Encode(fileName).constData(), &info) != 0 || S_ISDIR(info.st_mode);
 }
 
+// Creates a new hidden file beside the target (".name<tag><pid>-<n>", with
+// the usual permissions 0666 less the umask) and returns its descriptor.
+int CreateBeside(const QByteArray& target, const char* tag, const QString& fileName, QByteArray& temp)
+{
+    static std::atomic<unsigned> counter{0};
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray prefix = target.left(slash + 1) + '.' + target.mid(slash + 1) + tag +
+                              QByteArray::number(qint64(::getpid())) + '-';
+    for (int attempt = 0;; ++attempt) {
+        temp = prefix + QByteArray::number(counter++);
+        const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return fd;
+        if (errno != EEXIST || attempt > 100)
+            Fail("create", fileName, errno);
+    }
+}
+
 } // namespace
 
 QByteArray ReadWholeFile(const QString& fileName)
@@ -300,19 +318,9 @@ void ReplaceFile(const QString& fileName, QByteArrayView bytes)
     // with the usual permissions (0666 less the umask) as a new file would
     // be. No stat first: a bulk export calls this for every file, and a
     // folder in the target's place makes the rename fail with EISDIR.
-    static std::atomic<unsigned> counter{0};
     const QByteArray target = ZLT_FileNames::Encode(fileName);
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray prefix = target.left(slash + 1) + '.' + target.mid(slash + 1) + ".tmp-" +
-                              QByteArray::number(qint64(::getpid())) + '-';
     QByteArray temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        temp = prefix + QByteArray::number(counter++);
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt > 100))
-            Fail("create", fileName, errno);
-    }
+    const int fd = CreateBeside(target, ".tmp-", fileName, temp);
     TFd file(fd);
     const auto failWith = [&](int error) {
         ::unlink(temp.constData());
@@ -401,18 +409,8 @@ void WriteFileAtomically(const QString& fileName, const std::function<bool(TWrit
         Fail("create", fileName, errno);
 
     // A hidden name beside the file; an existing file's permissions carry over.
-    static std::atomic<unsigned> counter{0};
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray prefix = target.left(slash + 1) + '.' + target.mid(slash + 1) + ".save-" +
-                              QByteArray::number(qint64(::getpid())) + '-';
     QByteArray temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        temp = prefix + QByteArray::number(counter++);
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt > 100))
-            Fail("create", fileName, errno);
-    }
+    const int fd = CreateBeside(target, ".save-", fileName, temp);
     TFd handle(fd);
     // The temporary file goes whatever fails, also in the caller's write.
     struct TRemover
