@@ -294,7 +294,7 @@ void TMDIChild::ExportPics(const QString& directory)
     if (used == 0)
         return;
 
-    TProgress progress(Tr(ProgressTexts[ExportingText]), used);
+    TProgress progress(MainForm, Tr(ProgressTexts[ExportingText]), used);
     // Each file replaces its old one only when complete; the folder is
     // synced once, also after a failure, for the files that are done.
     try {
@@ -340,7 +340,7 @@ void TMDIChild::ImportPics(const QString& directory)
 
     // The import fills a new window: it is the window's starting state, not
     // a step, and earlier steps would no longer lead back.
-    TProgress progress(Tr(ProgressTexts[ImportingText]), count);
+    TProgress progress(MainForm, Tr(ProgressTexts[ImportingText]), count);
     try {
         for (int slot = 0; slot < count; ++slot) {
             const QString fileName = JoinPath(directory, names[slot]);

@@ -10,10 +10,10 @@ constexpr TTextRow ReadingText{u"Reading catalog ...", u"Lese Katalog ..."};
 
 namespace CatalogLoading {
 
-std::unique_ptr<TZLT_Cat> Load(const QString& fileName)
+std::unique_ptr<TZLT_Cat> Load(const QString& fileName, QWidget* parent)
 {
     auto cat = std::make_unique<TZLT_Cat>();
-    TProgressOnDemand progress(Tr(ReadingText));
+    TProgressOnDemand progress(parent, Tr(ReadingText));
     cat->LoadFromFile(fileName, progress.Reporter());
     return cat;
 }

@@ -122,7 +122,7 @@ void WriteChosenFile(const TMDIChild& child, int first, int count, const QString
     // Remembered even if the write fails: the choice was the user's.
     LastExportKind = std::clamp(dialog.FilterIndex, 0, IldaCommands::ExportKindCount - 1);
     const TExportKind& kind = ExportKinds[size_t(LastExportKind)];
-    TProgressOnDemand progress(Tr(Texts[WritingText]));
+    TProgressOnDemand progress(MainForm, Tr(Texts[WritingText]));
     ZLT_Ilda::WriteFile(dialog.FileName, child.Cat.Frames, first, count, child.Pal, kind.Format, kind.Section,
                         progress.Reporter());
 }
@@ -144,7 +144,7 @@ TMDIChild* ImportIntoNewWindow(const QString& fileName)
     // Read first: a failure or Cancel leaves no window behind.
     ZLT_Ilda::TReadResult result;
     {
-        TProgressOnDemand progress(Tr(Texts[ReadingText]));
+        TProgressOnDemand progress(MainForm, Tr(Texts[ReadingText]));
         result = ZLT_Ilda::ReadFile(fileName, TZLT_Pal(), progress.Reporter());
     }
     TMDIChild* child =
@@ -197,7 +197,7 @@ void ImportFileAt(TMDIChild& child, const QString& fileName, int slot)
 {
     ZLT_Ilda::TReadResult result;
     {
-        TProgressOnDemand progress(Tr(Texts[ReadingText]));
+        TProgressOnDemand progress(MainForm, Tr(Texts[ReadingText]));
         result = ZLT_Ilda::ReadFile(fileName, child.Pal, progress.Reporter());
     }
     child.PasteFrames(&result.Frames, slot, StepNames::LoadIlda);

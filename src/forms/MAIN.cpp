@@ -177,6 +177,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 {
     // Every window reaches the main window by name, already while it is created.
     MainForm = this;
+    FollowLanguageChoice(&Language);
     setWindowTitle(QStringLiteral("Trevasc"));
     setWindowIcon(Icons::ProgramIcon());
 
@@ -221,8 +222,10 @@ TMainForm::~TMainForm()
     const auto windows = MdiArea->subWindowList();
     for (QMdiSubWindow* window : windows)
         delete window;
-    if (MainForm == this)
+    if (MainForm == this) {
         MainForm = nullptr;
+        FollowLanguageChoice(nullptr);
+    }
 }
 
 void TMainForm::CreateActions()
@@ -431,7 +434,7 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource 
     std::unique_ptr<TZLT_Cat> loaded;
     if (source == TCatalogSource::File && ZLT_Files::FileExists(fileName)) {
         try {
-            loaded = CatalogLoading::Load(fileName);
+            loaded = CatalogLoading::Load(fileName, this);
         } catch (const EZLT_Ilda_Content&) {
             // Its frames go into a new catalog, whose Save asks for a name,
             // so the ILDA file is never written over with a catalog.

@@ -1,12 +1,19 @@
 #include "Language.h"
 
-#include "MAIN.h"
-
 #include <QAction>
+
+namespace {
+const int32_t* Choice = nullptr;
+} // namespace
+
+void FollowLanguageChoice(const int32_t* choice)
+{
+    Choice = choice;
+}
 
 bool IsGerman()
 {
-    return MainForm != nullptr && MainForm->Language == 1;
+    return Choice != nullptr && *Choice == 1;
 }
 
 void SetHint(QAction* action, const QString& hint)

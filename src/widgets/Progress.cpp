@@ -1,7 +1,6 @@
 #include "Progress.h"
 
 #include "Language.h"
-#include "MAIN.h"
 
 #include <array>
 #include <limits>
@@ -13,7 +12,8 @@ namespace {
 constexpr TTextRow CancelText{u"Cancel", u"Abbrechen"};
 }
 
-TProgress::TProgress(const QString& label, qint64 total) : FDialog(label, Tr(CancelText), 0, 1, MainForm)
+TProgress::TProgress(QWidget* parent, const QString& label, qint64 total)
+    : FDialog(label, Tr(CancelText), 0, 1, parent)
 {
     while (total / FScale > std::numeric_limits<int>::max())
         FScale *= 2;

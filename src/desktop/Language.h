@@ -5,10 +5,14 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
-// What every window needs to speak the user's language: the choice itself
-// lives in the main window's Language field (1 = Deutsch, any other value
-// English); these read it, so a dialog need not know the main window.
+// What every window needs to speak the user's language. The choice itself
+// is a field of its owner (the main window: 1 = Deutsch, any other value
+// English), which hands it over here, so a dialog need not know its owner.
+
+// Texts follow *choice from now on; null (no owner): English.
+void FollowLanguageChoice(const int32_t* choice);
 
 // True while the program speaks German.
 bool IsGerman();

@@ -16,8 +16,9 @@
 class TProgress
 {
 public:
-    // total: the number of steps (files, bytes, ...).
-    TProgress(const QString& label, qint64 total);
+    // A dialog over parent's window; total: the number of steps (files,
+    // bytes, ...).
+    TProgress(QWidget* parent, const QString& label, qint64 total);
 
     // Reports the steps done; false once the user has cancelled.
     bool Step(qint64 done);
@@ -35,19 +36,20 @@ private:
 class TProgressOnDemand
 {
 public:
-    explicit TProgressOnDemand(const QString& label) : FLabel(label) {}
+    TProgressOnDemand(QWidget* parent, const QString& label) : FParent(parent), FLabel(label) {}
 
     // The job's report: steps done out of total; false once cancelled.
     std::function<bool(qint64 done, qint64 total)> Reporter()
     {
         return [this](qint64 done, qint64 total) {
             if (!FProgress)
-                FProgress.emplace(FLabel, total);
+                FProgress.emplace(FParent, FLabel, total);
             return FProgress->Step(done);
         };
     }
 
 private:
+    QWidget* FParent;
     QString FLabel;
     std::optional<TProgress> FProgress;
 };
