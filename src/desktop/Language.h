@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QAction>
 #include <QString>
 
 #include <array>
@@ -35,27 +34,3 @@ inline QString Tr(const TTextRow& row)
 // A number with decimals, with the decimal point of the language ("2.7",
 // "2,7").
 QString DecimalText(double value, int decimals);
-
-// Sets an action's hint "short|long": the short part is the tooltip, the
-// long part the status-bar text; a hint without "|" serves as both.
-void SetHint(QAction* action, const QString& hint);
-
-// One action's row of a window's text table.
-template<typename TWindow>
-struct TActionText
-{
-    QAction* TWindow::*Action;
-    TTextRow Caption;
-    TTextRow Hint; // "short|long"; none when null
-};
-
-// Sets the caption and hint of every action of a window's table.
-template<typename TWindow, std::size_t N>
-void ApplyActionTexts(TWindow& window, const std::array<TActionText<TWindow>, N>& table)
-{
-    for (const TActionText<TWindow>& row : table) {
-        QAction* action = window.*row.Action;
-        action->setText(Tr(row.Caption));
-        SetHint(action, row.Hint[0] ? Tr(row.Hint) : QString());
-    }
-}

@@ -8,7 +8,7 @@
 #include "FrameGrid.h"
 #include "Guard.h"
 #include "Icons.h"
-#include "Language.h"
+#include "ActionTexts.h"
 #include "MAIN.h"
 #include "Thumbnails.h"
 

@@ -3,7 +3,7 @@
 #include "CHILDWIN.h"
 #include "Guard.h"
 #include "IniFile.h"
-#include "Language.h"
+#include "ActionTexts.h"
 #include "ThumbCanvas.h"
 
 #include <QAction>

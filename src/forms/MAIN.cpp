@@ -1,5 +1,6 @@
 #include "MAIN.h"
 
+#include "ActionTexts.h"
 #include "CHILDWIN.h"
 #include "CatalogLoading.h"
 #include "FileDrop.h"
