@@ -4,49 +4,10 @@
 
 namespace {
 constexpr int64_t NsPerSecond = 1'000'000'000;
-constexpr int64_t NsPerMs = 1'000'000;
 } // namespace
 
-// --- steady clock -----------------------------------------------------------
-
-TSteadyClock::TSteadyClock()
-{
-    FElapsed.start();
-    FTimer.setSingleShot(true);
-    FTimer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&FTimer, &QTimer::timeout, [this] {
-        // The wake may ask for the next one, which replaces this.
-        std::function<void()> wake = std::move(FWake);
-        FWake = nullptr;
-        if (wake)
-            wake();
-    });
-}
-
-int64_t TSteadyClock::NowNs() const
-{
-    return FElapsed.nsecsElapsed();
-}
-
-void TSteadyClock::WakeAt(int64_t dueNs, std::function<void()> wake)
-{
-    FDueNs = dueNs;
-    FWake = std::move(wake);
-    // Whole milliseconds, rounded up: a wake never comes early.
-    const int64_t wait = std::max<int64_t>(0, dueNs - NowNs());
-    FTimer.start(int((wait + NsPerMs - 1) / NsPerMs));
-}
-
-void TSteadyClock::CancelWake()
-{
-    FTimer.stop();
-    FWake = nullptr;
-}
-
-// --- playback ---------------------------------------------------------------
-
 TPlayback::TPlayback(TPlaybackClock* clock, QObject* parent)
-    : QObject(parent), FClock(clock), FSteady(std::make_unique<TSteadyClock>())
+    : QObject(parent), FClock(clock), FSteady(std::make_unique<TOutputSteadyClock>())
 {
 }
 

@@ -1,42 +1,17 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "OutputClock.h"
+
 #include <QObject>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
-// The time playback runs by. The program uses the steady clock below; tests
-// step a clock of their own instead of waiting.
-class TPlaybackClock
-{
-public:
-    virtual ~TPlaybackClock() = default;
-    // Nanoseconds since a fixed start; never decreasing.
-    virtual int64_t NowNs() const = 0;
-    // Calls wake once, not before dueNs; a later call replaces a pending one.
-    virtual void WakeAt(int64_t dueNs, std::function<void()> wake) = 0;
-    virtual void CancelWake() = 0;
-};
-
-// The monotonic clock and a precise timer of the event loop.
-class TSteadyClock : public TPlaybackClock
-{
-public:
-    TSteadyClock();
-    int64_t NowNs() const override;
-    void WakeAt(int64_t dueNs, std::function<void()> wake) override;
-    void CancelWake() override;
-
-private:
-    QElapsedTimer FElapsed;
-    QTimer FTimer;
-    int64_t FDueNs = 0;
-    std::function<void()> FWake;
-};
+// Playback runs by the clock the laser output runs by: the steady clock in
+// the program, a clock of their own in tests.
+using TPlaybackClock = TOutputClock;
 
 // Plays a list of slots at a rate of frames per second. Which frame is
 // shown follows the clock, not the time its drawing takes: frame k of a run

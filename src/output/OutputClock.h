@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <functional>
 
-// The time the laser output runs by. The program uses the steady clock
-// below; tests step a clock of their own instead of waiting.
+// The time the laser output and the preview's playback run by. The program
+// uses the steady clock below; tests step a clock of their own instead of
+// waiting.
 class TOutputClock
 {
 public:
