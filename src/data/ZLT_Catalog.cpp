@@ -537,8 +537,10 @@ namespace {
 // Writes the frame blocks straight from the frames' memory with gathered
 // writes, so the points are not copied through a buffer first (catalog
 // records are the points' memory layout on a little-endian host).
-bool WriteGathered(const TZLT_FrameList& frames, int fd)
+bool WriteGathered(const TZLT_FrameList& frames, int fd, const ZLT_Files::ProgressFunction& progress)
 {
+    const qint64 total = progress ? qint64(CatFileSize(frames)) : 0;
+    qint64 written = 0;
     constexpr int Batch = 512; // frames per call: at most 1024 pieces
     char headers[Batch * CatHeaderSize];
     iovec iov[2 * Batch];
@@ -553,16 +555,19 @@ bool WriteGathered(const TZLT_FrameList& frames, int fd)
             iov[count++] = {header, size_t(CatHeaderSize)};
             if (!points.empty())
                 iov[count++] = {const_cast<TZLT_Point*>(points.data()), points.size() * sizeof(TZLT_Point)};
+            written += qint64(CatHeaderSize + points.size() * sizeof(TZLT_Point));
         }
         if (!ZLT_Files::WriteVectors(fd, iov, count))
             return false;
+        if (progress && !progress(written, total))
+            throw EZLT_Aborted();
     }
     return true;
 }
 
 } // namespace
 
-void TZLT_Cat::SaveToFile(const QString& fileName) const
+void TZLT_Cat::SaveToFile(const QString& fileName, const ZLT_Files::ProgressFunction& progress) const
 {
     // Checked before the file is touched: a wrapped count would corrupt the file.
     for (int slot = 0; slot < Frames.Count(); ++slot)
@@ -577,7 +582,7 @@ void TZLT_Cat::SaveToFile(const QString& fileName) const
                                 .arg(TooManyPoints(Frames.GetFrame(slot).Count(), 1)));
     ZLT_Files::WriteFileAtomically(fileName, [&](ZLT_Files::TWriteDevice& device) {
         if constexpr (HostIsLittleEndian) {
-            if (WriteGathered(Frames, device.Handle()))
+            if (WriteGathered(Frames, device.Handle(), progress))
                 return true;
             device.Failed(errno);
             return false;

@@ -249,8 +249,10 @@ public:
     // EZLT_Ilda_Content. progress (bytes read of the file's size) may
     // cancel; a failure or Cancel leaves the catalog as it was.
     void LoadFromFile(const QString& fileName, const std::function<bool(qint64, qint64)>& progress = {});
-    // Writes all 32767 frame blocks, replacing the file only when all is written.
-    void SaveToFile(const QString& fileName) const;
+    // Writes all 32767 frame blocks, replacing the file only when all is
+    // written. progress (bytes written of the file's size) may cancel, which
+    // leaves the old file as it was.
+    void SaveToFile(const QString& fileName, const std::function<bool(qint64, qint64)>& progress = {}) const;
 
     // The parser and writer behind the two above.
     void LoadFromBytes(QByteArrayView data);

@@ -14,10 +14,17 @@ bool IsGerman()
     return Choice != nullptr && *Choice == 1;
 }
 
+QLocale NumberLocale()
+{
+    return IsGerman() ? QLocale(QLocale::German, QLocale::Germany) : QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
+QString NumberText(qint64 value)
+{
+    return NumberLocale().toString(value);
+}
+
 QString DecimalText(double value, int decimals)
 {
-    QString text = QString::number(value, 'f', decimals);
-    if (IsGerman())
-        text.replace(QLatin1Char('.'), QLatin1Char(','));
-    return text;
+    return NumberLocale().toString(value, 'f', decimals);
 }

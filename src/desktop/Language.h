@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 #include <array>
@@ -31,6 +32,13 @@ inline QString Tr(const TTextRow& row)
     return QString::fromUtf16(row[size_t(TextColumn())]);
 }
 
-// A number with decimals, with the decimal point of the language ("2.7",
-// "2,7").
+// The number conventions of the language, whatever the system's locale:
+// German "30.000" and "2,7", English "30,000" and "2.7".
+QLocale NumberLocale();
+
+// A whole number in the language's conventions ("30,000", "30.000").
+QString NumberText(qint64 value);
+
+// A number with decimals in the language's conventions ("2.7", "2,7";
+// "2,184.5", "2.184,5").
 QString DecimalText(double value, int decimals);

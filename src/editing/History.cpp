@@ -1,5 +1,7 @@
 #include "History.h"
 
+#include "ZLT_Memory.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -8,6 +10,16 @@ qint64 Budget = THistory::DefaultBudget;
 qint64 Total = 0;                // all histories together
 qint64 Made = 0;                 // steps made so far, over all windows: their age
 std::vector<THistory*> Everyone; // every window's history
+bool StepsFreed = false;         // steps were dropped since memory last went back
+
+// The frames of dropped steps go back to the system, not only to the heap's
+// free lists, so that what the budget gives up leaves the process.
+void ReturnFreedSteps() noexcept
+{
+    if (StepsFreed)
+        ZLT_Memory::ReturnFreed();
+    StepsFreed = false;
+}
 
 // A frame's points take the room the frame has for them.
 qint64 CostOf(const std::unique_ptr<TZLT_Frame>& frame)
@@ -333,6 +345,7 @@ void THistory::DiscardRedo() noexcept
     while (int(FSteps.size()) > FPos) {
         Total -= FSteps.back()->Cost;
         FSteps.pop_back();
+        StepsFreed = true;
     }
     if (FSaved > FBase + FPos)
         FSaved = -1; // the saved state was on the discarded branch
@@ -348,6 +361,7 @@ void THistory::DropFront() noexcept
     }
     Total -= FSteps.front()->Cost;
     FSteps.erase(FSteps.begin());
+    StepsFreed = true;
     --FPos;
     ++FBase;
 }
@@ -357,6 +371,7 @@ void THistory::DropBack() noexcept
 {
     Total -= FSteps.back()->Cost;
     FSteps.pop_back();
+    StepsFreed = true;
     if (FSaved > FBase + qint64(FSteps.size()))
         FSaved = -1;
 }
@@ -390,20 +405,23 @@ void THistory::Trim(const TStep* keep) noexcept
             }
         }
         if (oldest == nullptr)
-            return; // keep alone is larger than the budget
+            break; // keep alone is larger than the budget
         if (back)
             oldest->DropBack();
         else
             oldest->DropFront();
         // The current state of every window stays, and with it Modified.
     }
+    ReturnFreedSteps();
 }
 
 void THistory::Forget() noexcept
 {
     Total -= Cost();
+    StepsFreed = StepsFreed || !FSteps.empty();
     FSteps.clear();
     FBase += FPos + 1; // no number of a forgotten state comes back
     FPos = 0;
     FSaved = -1;
+    ReturnFreedSteps();
 }

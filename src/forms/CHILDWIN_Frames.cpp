@@ -329,7 +329,7 @@ void TMDIChild::ImportPics(const QString& directory)
     if (names.isEmpty())
         return;
 
-    QCollator collator{QLocale()};
+    QCollator collator{QLocale::system()}; // the user's own, not the language's number conventions
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(false);
     std::sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {

@@ -175,9 +175,15 @@ void TFramePreview::CreateComponents()
     Picture->setObjectName(QStringLiteral("Picture"));
     FactsLabel = new QLabel(contents);
     FactsLabel->setObjectName(QStringLiteral("FactsLabel"));
-    // The line never widens the pane; what does not fit is cut short.
-    FactsLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    // The line never widens the pane; what does not fit goes on a second line.
     FactsLabel->setTextFormat(Qt::PlainText);
+    FactsLabel->setWordWrap(true);
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    policy.setHeightForWidth(true);
+    FactsLabel->setSizePolicy(policy);
+    // Room for two lines whatever is shown, so the picture keeps its size
+    // as the selection moves between frames.
+    FactsLabel->setMinimumHeight(2 * FactsLabel->fontMetrics().lineSpacing());
     FactsLabel->setText(QStringLiteral(" "));
 
     PlayButton = new QPushButton(contents);
@@ -229,7 +235,7 @@ void TFramePreview::CreateComponents()
     connect(ShowBlankedCheck, &QCheckBox::toggled, this, [this] { RunGuarded([this] { Refresh(); }); });
 
     // Space plays and pauses wherever the focus is in the pane; the
-    // picture and the facts line follow their sizes.
+    // picture follows its size.
     contents->installEventFilter(this);
     const auto children = contents->findChildren<QWidget*>();
     for (QWidget* child : children)
@@ -460,22 +466,19 @@ void TFramePreview::ShowFacts()
                 minY = std::min<int>(minY, p.Y());
                 maxY = std::max<int>(maxY, p.Y());
             }
-            const QString points =
-                frame.Count() == 1 ? Tr(Texts[OnePointText]) : Tr(Texts[PointsText]).arg(frame.Count());
+            const QString points = frame.Count() == 1 ? Tr(Texts[OnePointText])
+                                                      : Tr(Texts[PointsText]).arg(NumberText(frame.Count()));
             // One pass at the projector's point rate.
             const QString pass = DecimalText((frame.Count() - 1) * 1000.0 / FPointRate, 1);
             const QString kpps = DecimalText(FPointRate / 1000.0, FPointRate % 1000 == 0 ? 0 : 1);
             // Filled in one pass, so no value is read as a placeholder.
             FFacts = Tr(Texts[FactsText])
-                         .arg(QString::number(FShown.Slot), points, QString::number(blanked),
-                              QString::number(minX), QString::number(maxX), QString::number(minY),
-                              QString::number(maxY), pass, kpps);
+                         .arg(QString::number(FShown.Slot), points, NumberText(blanked), NumberText(minX),
+                              NumberText(maxX), NumberText(minY), NumberText(maxY), pass, kpps);
         }
     }
     FactsLabel->setToolTip(FFacts);
-    const int width = std::max(FactsLabel->width(), 1);
-    const QString shown = FactsLabel->fontMetrics().elidedText(FFacts, Qt::ElideRight, width);
-    FactsLabel->setText(shown.isEmpty() ? QStringLiteral(" ") : shown);
+    FactsLabel->setText(FFacts.isEmpty() ? QStringLiteral(" ") : FFacts);
 }
 
 // --- events -----------------------------------------------------------------
@@ -492,11 +495,8 @@ bool TFramePreview::eventFilter(QObject* watched, QEvent* event)
                 RunGuarded([this] { PlayPause(); });
             return true;
         }
-    } else if (type == QEvent::Resize) {
-        if (watched == Picture)
-            RunGuarded([this] { Refresh(); });
-        else if (watched == FactsLabel)
-            ShowFacts();
+    } else if (type == QEvent::Resize && watched == Picture) {
+        RunGuarded([this] { Refresh(); });
     }
     return QDockWidget::eventFilter(watched, event);
 }

@@ -1,5 +1,6 @@
 #include "IldaCommands.h"
 
+#include "BackgroundJob.h"
 #include "CHILDWIN.h"
 #include "Dialogs.h"
 #include "IniFile.h"
@@ -122,9 +123,12 @@ void WriteChosenFile(const TMDIChild& child, int first, int count, const QString
     // Remembered even if the write fails: the choice was the user's.
     LastExportKind = std::clamp(dialog.FilterIndex, 0, IldaCommands::ExportKindCount - 1);
     const TExportKind& kind = ExportKinds[size_t(LastExportKind)];
-    TProgressOnDemand progress(MainForm, Tr(Texts[WritingText]));
-    ZLT_Ilda::WriteFile(dialog.FileName, child.Cat.Frames, first, count, child.Pal, kind.Format, kind.Section,
-                        progress.Reporter());
+    // On a thread of its own: the laser stream and Blackout go on meanwhile.
+    const QString fileName = dialog.FileName;
+    BackgroundJob::Run(MainForm, Tr(Texts[WritingText]), [&](const BackgroundJob::TProgressFn& progress) {
+        ZLT_Ilda::WriteFile(fileName, child.Cat.Frames, first, count, child.Pal, kind.Format, kind.Section,
+                            progress);
+    });
 }
 
 bool AnyUsed(const TZLT_FrameList& frames, int first, int last)

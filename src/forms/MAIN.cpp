@@ -3,6 +3,7 @@
 #include "ActionTexts.h"
 #include "CHILDWIN.h"
 #include "CatalogLoading.h"
+#include "CatalogSaving.h"
 #include "FileDrop.h"
 #include "FileOpener.h"
 #include "FramePreview.h"
@@ -13,6 +14,9 @@
 #include "KeepInArea.h"
 #include "LaserLink.h"
 #include "Overwrite.h"
+#include "NumberFormats.h"
+#include "ZLT_Memory.h"
+#include "Progress.h"
 #include "QtTranslations.h"
 #include "RecentFiles.h"
 #include "ZLT_FileNames.h"
@@ -200,6 +204,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     addAction(Preview->ToggleAction);
     Laser = new TLaserLink(Preview, statusBar(), this);
     Laser->Attach(LaserOutput1, LaserBlackout1);
+    SetProgressActions({LaserBlackout1}); // Esc in a job's progress dialog too
     CreateMenusAndToolBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] {
         UpdateWindowActions();
@@ -383,6 +388,7 @@ void TMainForm::FormClose()
 void TMainForm::ApplyLanguage()
 {
     const int column = TextColumn();
+    NumberFormats::Apply();
     ApplyActionTexts(*this, ActionTable);
     const std::array<QMenu*, 5> menus{File1, Edit1, Window1, Laser1, Help1};
     for (size_t i = 0; i < menus.size(); ++i) {
@@ -449,6 +455,8 @@ TMDIChild* TMainForm::OpenCatalogWindow(const QString& fileName, TCatalogSource 
     // Destruction comes after the window has left the frame's list.
     connect(child, &QObject::destroyed, this, &TMainForm::UpdateWindowActions, Qt::QueuedConnection);
     connect(child, &QObject::destroyed, this, &TMainForm::UpdateUndoActions, Qt::QueuedConnection);
+    // The closed window's frames and history leave the process.
+    connect(child, &QObject::destroyed, this, [] { ZLT_Memory::ReturnFreed(); }, Qt::QueuedConnection);
     connect(child, &TMDIChild::SlotsChanged, this, &TMainForm::UpdateUndoActions);
     child->show();
     child->setGeometry(0, child->y(), MdiArea->viewport()->width(), child->height());
@@ -670,7 +678,7 @@ bool TMainForm::SaveCatalog(TMDIChild* child)
     const QString fileName = child->windowTitle();
     if (!HasDirectory(fileName))
         return SaveCatalogAs(child);
-    child->Cat.SaveToFile(fileName);
+    CatalogSaving::Save(child->Cat, fileName, this);
     child->Modified = false;
     RecentFiles->Add(fileName);
     return true;

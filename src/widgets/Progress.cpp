@@ -2,6 +2,9 @@
 
 #include "Language.h"
 
+#include <QCoreApplication>
+#include <QShortcut>
+
 #include <array>
 #include <limits>
 
@@ -10,6 +13,12 @@ std::function<void(QProgressDialog& dialog, qint64 done)> ProgressHook;
 
 namespace {
 constexpr TTextRow CancelText{u"Cancel", u"Abbrechen"};
+QList<QAction*> Actions;
+} // namespace
+
+void SetProgressActions(const QList<QAction*>& actions)
+{
+    Actions = actions;
 }
 
 TProgress::TProgress(QWidget* parent, const QString& label, qint64 total)
@@ -24,7 +33,15 @@ TProgress::TProgress(QWidget* parent, const QString& label, qint64 total)
     FDialog.setAutoClose(false);
     FDialog.setMinimumDuration(ProgressDelayMs);
     FDialog.setValue(0);
+    FDialog.addActions(Actions);
+    // Esc is the actions' own, not a second way to Cancel.
+    const auto shortcuts = FDialog.findChildren<QShortcut*>();
+    for (QShortcut* shortcut : shortcuts)
+        for (const QAction* action : Actions)
+            if (action->shortcut() == shortcut->key())
+                shortcut->setEnabled(false);
     FSinceUpdate.start();
+    FSinceEvents.start();
 }
 
 bool TProgress::Step(qint64 done)
@@ -34,6 +51,12 @@ bool TProgress::Step(qint64 done)
     if (due) {
         FDialog.setValue(int(done / FScale));
         FSinceUpdate.restart();
+    }
+    // The dialog turns the event loop once it shows; before that the timers
+    // (the laser stream's among them) and keys get their turn here.
+    if (!FDialog.isVisible() && FSinceEvents.elapsed() >= 20) {
+        QCoreApplication::processEvents();
+        FSinceEvents.restart();
     }
     if (ProgressHook)
         ProgressHook(FDialog, done);

@@ -2,7 +2,9 @@
 
 #include "Guard.h"
 
+#include <QAction>
 #include <QElapsedTimer>
+#include <QList>
 #include <QProgressDialog>
 #include <QString>
 
@@ -27,6 +29,7 @@ private:
     TModalWork FModal; // the dialog turns the event loop, even before it shows
     QProgressDialog FDialog;
     QElapsedTimer FSinceUpdate;
+    QElapsedTimer FSinceEvents; // the event loop's last turn before the dialog shows
     qint64 FScale = 1; // steps per dialog unit, so large totals fit its int range
     int FCalls = 0;
 };
@@ -53,6 +56,10 @@ private:
     QString FLabel;
     std::optional<TProgress> FProgress;
 };
+
+// Actions that work inside every progress dialog too, such as the laser's
+// Blackout on Esc (handed over by the main window; the Cancel button stays).
+void SetProgressActions(const QList<QAction*>& actions);
 
 // The dialog appears after this many milliseconds; tests shorten it and
 // watch each step through the hook (done in the job's own steps).

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <malloc.h>
+#include <unistd.h>
 
 #include <map>
 
@@ -148,6 +149,15 @@ size_t HeapInUse()
     return info.uordblks + info.hblkhd;
 }
 
+// Memory of the process in RAM, as the system counts it.
+qint64 Resident()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
 } // namespace
 
 class TestFramesBudget : public QObject
@@ -256,7 +266,9 @@ void TestFramesBudget::randomRunKeepsTheBudget()
 
 // Five windows each paste 16 MiB of frames and undo it, with room for 40
 // MiB: the heap the histories hold is what the budget counts and stays
-// within it; the windows that pasted first can no longer redo.
+// within it, and so does the memory the process keeps resident (what the
+// budget gives up goes back to the system, also when the windows close);
+// the windows that pasted first can no longer redo.
 void TestFramesBudget::windowsPastingLargeFramesStayWithinTheBudget()
 {
     constexpr int Frames = 32;
@@ -272,6 +284,8 @@ void TestFramesBudget::windowsPastingLargeFramesStayWithinTheBudget()
     }
     QCoreApplication::processEvents();
     const qint64 before = qint64(HeapInUse());
+    const qint64 residentBefore = Resident();
+    QVERIFY(residentBefore > 0);
 
     for (int w = 0; w < 5; ++w) {
         MainForm->MdiArea->setActiveSubWindow(children[size_t(w)]);
@@ -289,11 +303,20 @@ void TestFramesBudget::windowsPastingLargeFramesStayWithinTheBudget()
                                 .arg(w)
                                 .arg(double(held) / MiB)
                                 .arg(double(counted) / MiB)));
+        const qint64 resident = Resident() - residentBefore;
+        QVERIFY2(resident <= counted + counted / 20 + 3 * MiB,
+                 qPrintable(QStringLiteral("window %1: resident %2 MiB more, counted %3 MiB")
+                                .arg(w)
+                                .arg(double(resident) / MiB)
+                                .arg(double(counted) / MiB)));
     }
     for (int w = 0; w < 5; ++w)
         QCOMPARE(children[size_t(w)]->History.CanRedo(), w >= 3);
     MainForm->EditRedo1->trigger();
     QCOMPARE(Ids(children[4]->Cat.Frames, 0, Frames), Ids(*MainForm->ClipboardFrames, 0, Frames));
+    CloseAllWindows();
+    QTRY_VERIFY2(Resident() - residentBefore <= 3 * MiB,
+                 qPrintable(QStringLiteral("%1 MiB more").arg(double(Resident() - residentBefore) / MiB)));
 }
 
 QTEST_MAIN(TestFramesBudget)

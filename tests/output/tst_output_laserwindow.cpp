@@ -8,6 +8,8 @@
 #include "IdnTestKit.h"
 #include "LaserLink.h"
 #include "ProjectorSettings.h"
+#include "Progress.h"
+#include "ZLT_Files.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -15,7 +17,12 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTreeWidget>
+
+#include <atomic>
+
+#include <unistd.h>
 
 using namespace ShellTestKit;
 using namespace IdnTestKit;
@@ -71,6 +78,19 @@ QList<TIdnDiscovery::TTarget> LoopbackTargets()
     return {{QHostAddress(QHostAddress::LocalHost), ResponderPort}};
 }
 
+// A slow disk: the sync of a file waits until the test lets it go (at most
+// 5 s), so a save is surely still running while the test looks.
+std::atomic<bool> SyncWaiting{false};
+std::atomic<bool> SyncGo{false};
+bool SlowSync(int fd)
+{
+    SyncWaiting = true;
+    for (int i = 0; i < 500 && !SyncGo; ++i)
+        usleep(10'000);
+    SyncWaiting = false;
+    return ::fsync(fd) == 0;
+}
+
 } // namespace
 
 class TestLaserWindow : public QObject
@@ -92,6 +112,8 @@ private slots:
     void noAddressAsksForOne();
     void settingsAndSearch();
     void streamGoesOnBehindDialogs();
+    void streamAndBlackoutDuringLongSaves_data();
+    void streamAndBlackoutDuringLongSaves();
     void settingsKeptOutputNot();
 };
 
@@ -313,6 +335,85 @@ void TestLaserWindow::streamGoesOnBehindDialogs()
     MainForm->HelpAbout1->trigger();
     QVERIFY2(during >= 2, qPrintable(QString::number(during)));
     QVERIFY(Laser()->On());
+}
+
+void TestLaserWindow::streamAndBlackoutDuringLongSaves_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("dialogShown"); // the progress dialog has come up
+    for (const char* command : {"File › Save", "File › Export ILDA"}) {
+        QTest::addRow("%s", command) << QString::fromUtf8(command) << false;
+        QTest::addRow("%s, progress dialog shown", command) << QString::fromUtf8(command) << true;
+    }
+}
+
+// A save of a large catalog or an ILDA export on a slow disk: meanwhile the
+// frame keeps going out, and Esc stops the output at once (also with the
+// progress dialog in front); the file is then written whole.
+void TestLaserWindow::streamAndBlackoutDuringLongSaves()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, dialogShown);
+    const bool save = command == QStringLiteral("File › Save");
+    TReceiver receiver;
+    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot) // 25 MiB of frames
+        child->Cat.Frames.SetFrame(slot, Figure(100, 7));
+    child->CatalogChanged();
+    child->SelectSlots(0, 0);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(save ? QStringLiteral("big.cat") : QStringLiteral("big.ild"));
+    child->setWindowTitle(path);
+    TFileDialog::TestHook = [path](TFileDialog& dialog) {
+        dialog.FileName = path;
+        return true;
+    };
+    MainForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(MainForm));
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(receiver.WaitFor(1));
+
+    ProgressDelayMs = dialogShown ? 0 : 3600 * 1000;
+    const ZLT_Files::SyncFunction oldSync = ZLT_Files::SetSyncFunction(&SlowSync);
+    SyncGo = false;
+    bool writing = false, modal = false, off = false, closed = false;
+    size_t during = 0;
+    QTimer::singleShot(0, MainForm, [&] {
+        QTRY_VERIFY_WITH_TIMEOUT(SyncWaiting, 5000);
+        receiver.Read();
+        const size_t before = receiver.Datagrams.size();
+        QTest::qWait(600);
+        receiver.Read();
+        during = receiver.Datagrams.size() - before;
+        QWidget* dialog = QApplication::activeModalWidget();
+        modal = dialog != nullptr;
+        QTest::keyClick(dialog ? dialog : static_cast<QWidget*>(MainForm), Qt::Key_Escape);
+        off = !Laser()->On();
+        closed = receiver.WaitFor(receiver.Datagrams.size() + 2) && IsClose(receiver);
+        writing = SyncWaiting;
+        SyncGo = true;
+    });
+    (save ? MainForm->FileSave1 : MainForm->FileExportIlda1)->trigger();
+    ZLT_Files::SetSyncFunction(oldSync);
+    ProgressDelayMs = 500;
+    TFileDialog::TestHook = nullptr;
+
+    QVERIFY(writing);
+    QCOMPARE(modal, dialogShown);
+    QVERIFY2(during >= 3, qPrintable(QString::number(during))); // the frame at least every 150 ms
+    QVERIFY(off);
+    QVERIFY(closed);
+    // The file is whole, as without output.
+    const QByteArray written = ZLT_Files::ReadWholeFile(path);
+    if (save) {
+        QCOMPARE(written, child->Cat.ToBytes());
+        QVERIFY(!child->Modified);
+    } else {
+        QCOMPARE(written.left(4), QByteArray("ILDA"));
+        QVERIFY(written.size() > 100 * 32767);
+    }
 }
 
 // The end of the program closes the stream; the settings are kept, but not

@@ -282,9 +282,19 @@ void TestFramePreview::factsLine_data()
     QTest::newRow("one point, German") << one << 7 << 1 << "Frame 7: 1 Punkt, 0 dunkel, X 5…5, Y -6…-6, 0,0 ms bei 30 kpps";
     QTest::newRow("blanked, extremes")
         << corners << 0 << 0
-        << "Frame 0: 4 points, 3 blanked, X -32768…32767, Y -32768…32767, 0.1 ms at 30 kpps";
+        << "Frame 0: 4 points, 3 blanked, X -32,768…32,767, Y -32,768…32,767, 0.1 ms at 30 kpps";
     QTest::newRow("German") << corners << 32766 << 1
-                            << "Frame 32766: 4 Punkte, 3 dunkel, X -32768…32767, Y -32768…32767, 0,1 ms bei 30 kpps";
+                            << "Frame 32766: 4 Punkte, 3 dunkel, X -32.768…32.767, Y -32.768…32.767, 0,1 ms bei 30 kpps";
+    // The longest lines: every count at its most, a pass of seconds.
+    QList<int> full = corners;
+    while (full.size() < 3 * TZLT_Frame::MaxPoints)
+        full << -32768 << 32767 << 0x40;
+    QTest::newRow("full frame")
+        << full << 32766 << 0
+        << "Frame 32766: 65,535 points, 65,534 blanked, X -32,768…32,767, Y -32,768…32,767, 2,184.5 ms at 30 kpps";
+    QTest::newRow("full frame, German")
+        << full << 32766 << 1
+        << "Frame 32766: 65.535 Punkte, 65.534 dunkel, X -32.768…32.767, Y -32.768…32.767, 2.184,5 ms bei 30 kpps";
     QTest::newRow("empty slot") << QList<int>{} << 12 << 0 << "Frame 12: empty";
     QTest::newRow("empty slot, German") << QList<int>{} << 12 << 1 << "Frame 12: leer";
 }
@@ -307,10 +317,21 @@ void TestFramePreview::factsLine()
     MainForm->Language = language;
     Pane()->ApplyLanguage();
     QCOMPARE(Pane()->Facts(), facts);
-    // The line shows as much as fits, the whole in its tooltip.
+    // The whole line shows at the pane's default width, wrapped where it
+    // needs more room; the tooltip holds it too.
     QCOMPARE(Pane()->FactsLabel->toolTip(), facts);
-    const QString line = Pane()->FactsLabel->text();
-    QVERIFY(line == facts || (line.endsWith(QChar(0x2026)) && facts.startsWith(line.chopped(1))));
+    QLabel* line = Pane()->FactsLabel;
+    QCOMPARE(line->text(), facts);
+    const auto needs = [line] {
+        const int flags = line->wordWrap() ? Qt::TextWordWrap : 0;
+        return line->fontMetrics().boundingRect(QRect(0, 0, line->width(), 10000), flags, line->text()).size();
+    };
+    QTRY_VERIFY2(needs().width() <= line->width() && needs().height() <= line->height(),
+                 qPrintable(QStringLiteral("%1 x %2 in %3 x %4")
+                                .arg(needs().width())
+                                .arg(needs().height())
+                                .arg(line->width())
+                                .arg(line->height())));
 }
 
 void TestFramePreview::blankedMoves()

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTreeView>
 
@@ -140,6 +141,7 @@ void TestGerman::qtTextsFollowTheLanguage_data()
     QTest::addColumn<QStringList>("buttons");   // Yes, No, Cancel, OK
     QTest::addColumn<QStringList>("fileDialog"); // file-name label, size column
     QTest::addColumn<QStringList>("keys");       // Del, Ctrl+S as menus show them
+    QTest::addColumn<QStringList>("pointRate");  // as the projector dialog shows it, then as typed
 
     const QStringList englishButtons{"&Yes", "&No", "Cancel", "OK"};
     const QStringList germanButtons{"&Ja", "&Nein", "Abbrechen", "OK"};
@@ -147,11 +149,14 @@ void TestGerman::qtTextsFollowTheLanguage_data()
     const QStringList germanDialog{"Datei&name:", "Größe"};
     const QStringList englishKeys{"Del", "Ctrl+S"};
     const QStringList germanKeys{"Entf", "Strg+S"};
-    QTest::newRow("English at start") << 0 << -1 << englishButtons << englishDialog << englishKeys;
-    QTest::newRow("German at start") << 1 << -1 << germanButtons << germanDialog << germanKeys;
-    QTest::newRow("German chosen") << 0 << 1 << germanButtons << germanDialog << germanKeys;
-    QTest::newRow("English chosen again") << 1 << 0 << englishButtons << englishDialog << englishKeys;
-    QTest::newRow("German confirmed again") << 1 << 1 << germanButtons << germanDialog << germanKeys;
+    // Whatever the system's locale (the suite runs on an English and on a German one).
+    const QStringList englishRate{"30,000 points per second", "45,000"};
+    const QStringList germanRate{"30.000 Punkte pro Sekunde", "45.000"};
+    QTest::newRow("English at start") << 0 << -1 << englishButtons << englishDialog << englishKeys << englishRate;
+    QTest::newRow("German at start") << 1 << -1 << germanButtons << germanDialog << germanKeys << germanRate;
+    QTest::newRow("German chosen") << 0 << 1 << germanButtons << germanDialog << germanKeys << germanRate;
+    QTest::newRow("English chosen again") << 1 << 0 << englishButtons << englishDialog << englishKeys << englishRate;
+    QTest::newRow("German confirmed again") << 1 << 1 << germanButtons << germanDialog << germanKeys << germanRate;
 }
 
 void TestGerman::qtTextsFollowTheLanguage()
@@ -161,6 +166,7 @@ void TestGerman::qtTextsFollowTheLanguage()
     QFETCH(QStringList, buttons);
     QFETCH(QStringList, fileDialog);
     QFETCH(QStringList, keys);
+    QFETCH(QStringList, pointRate);
 
     WriteIni(QByteArrayLiteral("[Application]\nLanguage=") + QByteArray::number(atStart) + "\n");
     StartProgram();
@@ -175,6 +181,21 @@ void TestGerman::qtTextsFollowTheLanguage()
     QCOMPARE((QStringList{child->DeleteAction->shortcut().toString(QKeySequence::NativeText),
                           MainForm->FileSave1->shortcut().toString(QKeySequence::NativeText)}),
              keys);
+    // Numbers follow the language: shown, and read back as typed.
+    QStringList rate;
+    int typed = 0;
+    WhenModal([&](QWidget* modal) {
+        auto* spin = modal->findChild<QSpinBox*>(QStringLiteral("SpinPointRate"));
+        QVERIFY(spin);
+        rate << spin->text();
+        spin->selectAll();
+        QTest::keyClicks(spin, pointRate.value(1));
+        typed = spin->value();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    MainForm->LaserSettings1->trigger();
+    QCOMPARE(rate, QStringList{pointRate.value(0)});
+    QCOMPARE(typed, 45000);
     // The program's own texts stay its own.
     QCOMPARE(MainForm->FileOpen1->text(), QString(chosen == 1 || (chosen < 0 && atStart == 1)
                                                       ? QStringLiteral("Ö&ffnen")

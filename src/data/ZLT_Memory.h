@@ -1,0 +1,12 @@
+#pragma once
+
+// Memory freed in bulk (undo steps dropped, a window's frames) goes back to
+// the system. Freed frames otherwise stay in the allocator's free lists,
+// and the program keeps them resident although nothing holds them.
+namespace ZLT_Memory {
+
+// Hands the free memory of the heap back to the system; does nothing where
+// the allocator has no such call.
+void ReturnFreed() noexcept;
+
+} // namespace ZLT_Memory
