@@ -378,6 +378,26 @@ int TFramePreview::CurrentSlot() const
     return FFollowPlayback && played >= 0 ? played : FWindow->SelStart();
 }
 
+void TFramePreview::ShowInstead(const TZLT_Frame* frame)
+{
+    if (frame) {
+        Playback.Pause(); // the stand-in is for the leftmost selected slot
+        FFollowPlayback = false;
+    }
+    FStandIn = frame;
+    FShown = TShown(); // drawn afresh: the stand-in may be changed in place
+    Refresh();
+}
+
+const TZLT_Frame* TFramePreview::ShownFrame() const
+{
+    if (!FWindow)
+        return nullptr;
+    if (FStandIn && !FFollowPlayback)
+        return FStandIn;
+    return &FWindow->Cat.Frames.GetFrame(CurrentSlot());
+}
+
 void TFramePreview::SetPointRate(int pointsPerSecond)
 {
     FPointRate = std::max(pointsPerSecond, 1);
@@ -394,7 +414,7 @@ void TFramePreview::Refresh()
     if (FWindow) {
         shown.Window = FWindow;
         shown.Slot = CurrentSlot();
-        frame = &FWindow->Cat.Frames.GetFrame(shown.Slot);
+        frame = ShownFrame();
         if (frame->Used()) {
             shown.Frame = frame;
             shown.Count = frame->Count();
@@ -447,7 +467,7 @@ void TFramePreview::ShowFacts()
 {
     FFacts.clear();
     if (FShown.Slot >= 0 && FWindow) {
-        const TZLT_Frame& frame = FWindow->Cat.Frames.GetFrame(FShown.Slot);
+        const TZLT_Frame& frame = *ShownFrame();
         if (!frame.Used()) {
             FFacts = Tr(Texts[EmptySlotText]).arg(FShown.Slot);
         } else {

@@ -197,8 +197,7 @@ void TLaserLink::FrameShown()
 void TLaserLink::SetShownFrame()
 {
     const TMDIChild* window = FPreview->Window();
-    const int slot = window ? FPreview->CurrentSlot() : -1;
-    const TZLT_Frame* frame = slot >= 0 ? &window->Cat.Frames.GetFrame(slot) : nullptr;
+    const TZLT_Frame* frame = window ? FPreview->ShownFrame() : nullptr;
     FDark = Session.SetFrame(frame, window ? window->Pal : TZLT_Pal(), PointRate);
 }
 
