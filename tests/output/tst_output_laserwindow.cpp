@@ -100,8 +100,8 @@ void TestLaserWindow::menuAndStatus()
     QStringList menus;
     for (QAction* entry : MainForm->menuBar()->actions())
         menus << entry->text();
-    QCOMPARE(menus, QStringList({"&File", "&Edit", "&Window", "&Laser", "&Help"}));
-    QMenu* laser = MainForm->menuBar()->actions().at(3)->menu();
+    QCOMPARE(menus, QStringList({"&File", "&Edit", "F&rames", "&Window", "&Laser", "&Help"}));
+    QMenu* laser = MainForm->menuBar()->actions().at(4)->menu();
     QStringList entries;
     for (QAction* entry : laser->actions())
         entries << (entry->isSeparator() ? QStringLiteral("|") : entry->text() + QLatin1Char(' ') +
