@@ -57,9 +57,10 @@ char* PutConfig(char* p, uint8_t serviceId)
 
 uint64_t PassDuration(int count, int pointRate)
 {
-    if (count < 2 || pointRate <= 0)
+    // The receiver spreads every sample, the first one too, over the pass.
+    if (count < MinSamples || pointRate <= 0)
         return 0;
-    return uint64_t(count - 1) * 1'000'000u / uint64_t(pointRate);
+    return uint64_t(count) * 1'000'000u / uint64_t(pointRate);
 }
 
 namespace {
@@ -167,7 +168,9 @@ private:
 
 TDarkReason CheckFrame(const TZLT_Frame* frame, int pointRate)
 {
-    if (!frame || !frame->Used())
+    // A receiver ignores a frame of one sample and keeps scanning the one
+    // before; a lone start point draws nothing anyway.
+    if (!frame || !frame->Used() || frame->Count() < MinSamples)
         return TDarkReason::NoFrame;
     if (PassDuration(frame->Count(), pointRate) > MaxDuration)
         return TDarkReason::TooLong;
@@ -228,6 +231,9 @@ qsizetype TFrameDatagrams::Size(size_t i) const
 
 void TFrameDatagrams::SetSamples(QByteArrayView samples)
 {
+    static const QByteArray dark = DarkSamples();
+    if (samples.size() < MinSamples * SampleSize)
+        samples = dark;
     Layout(samples.size());
     for (size_t i = 0; i < FCount; ++i) {
         const qsizetype head = Head(i);

@@ -38,6 +38,7 @@ constexpr int ChunkHeaderSize = 4;
 constexpr int SampleSize = 7; // X, Y 16-bit; R, G, B 8-bit
 constexpr int MaxChannelMessage = 0xFF00;
 constexpr uint32_t MaxDuration = 0xFFFFFF; // µs, the chunk header's 24 bits
+constexpr int MinSamples = 2; // of a frame a receiver plays
 
 // Content ID bits and chunk types.
 constexpr uint16_t ChannelMessageBit = 0x8000;
@@ -58,7 +59,7 @@ constexpr uint8_t LaserProjectorService = 0x80;
 enum class TDarkReason
 {
     None,
-    NoFrame,  // no window or an empty slot
+    NoFrame,  // no window, an empty slot or a single point
     OneSpot,  // every visible segment within 1/256 of the range
     TooLong,  // one pass would pass the duration field
 };
@@ -66,7 +67,8 @@ enum class TDarkReason
 // Whether a frame may be sent as it is at a point rate.
 TDarkReason CheckFrame(const TZLT_Frame* frame, int pointRate);
 
-// One pass of count samples in µs at a point rate; may pass MaxDuration.
+// One pass of count samples in µs at a point rate (count × 10^6 / rate, 0
+// below MinSamples); may pass MaxDuration.
 uint64_t PassDuration(int count, int pointRate);
 
 // The samples of a frame: sample 0 is point 0, dark; sample i is point i
@@ -96,7 +98,8 @@ class TFrameDatagrams
 public:
     TFrameDatagrams();
 
-    // The sample bytes (a whole number of samples).
+    // The sample bytes (a whole number of samples); fewer than MinSamples
+    // go out as the dark frame.
     void SetSamples(QByteArrayView samples);
     // What to stream for a frame, as StreamSamples gives it.
     TDarkReason SetFrame(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate);

@@ -269,6 +269,19 @@ inline std::vector<TFrame> Frames(const std::vector<QByteArray>& datagrams, size
     return frames;
 }
 
+// Why a receiver would not play a frame as sent: it needs at least two
+// samples, spread over a pass of samples × 10^6 / rate µs. Empty when fine.
+inline QString Unplayable(const TFrame& frame, int rate)
+{
+    const qsizetype samples = frame.Data.size() / 7;
+    const uint64_t duration = uint64_t(samples) * 1'000'000 / uint64_t(rate);
+    if (samples < 2 || frame.Data.size() % 7 != 0)
+        return QStringLiteral("%1 bytes of samples").arg(frame.Data.size());
+    if (frame.First.Duration != std::min<uint64_t>(duration, 0xFFFFFF) || duration == 0)
+        return QStringLiteral("%1 samples at %2 pps in %3 µs").arg(samples).arg(rate).arg(frame.First.Duration);
+    return {};
+}
+
 // A frame of count points on a circle-ish path with colours.
 inline std::unique_ptr<TZLT_Frame> Figure(int count, int blankEvery = 0)
 {

@@ -93,7 +93,6 @@ void TestOutputStream::samples_data()
 
     // 9321 samples fill the first message; the fragments after it cut
     // samples at other places each.
-    QTest::newRow("one point") << 1 << TCoords::Random << 0 << 30000 << 0 << 1;
     QTest::newRow("two extreme points") << 2 << TCoords::Extreme << 0 << 30000 << 65535 << 1;
     QTest::newRow("small, half blanked") << 300 << TCoords::Random << 50 << 12345 << 0 << 1;
     QTest::newRow("fills one message") << 9321 << TCoords::Random << 10 << 30000 << 65535 << 1;
@@ -172,7 +171,8 @@ void TestOutputStream::samples()
     QCOMPARE(first.ChunkType(), uint8_t(datagrams > 1 ? 0x03 : 0x02));
     QCOMPARE(first.ChunkFlags & 0x01, 0); // repeated until the next frame
     QCOMPARE(first.ChunkFlags & 0x30, (first.ConfigFlags & 0x30));
-    QCOMPARE(first.Duration, uint32_t(uint64_t(count - 1) * 1'000'000 / uint64_t(rate)));
+    // Every sample, the first too, takes its share of the pass.
+    QCOMPARE(first.Duration, uint32_t(uint64_t(count) * 1'000'000 / uint64_t(rate)));
     // Every datagram is whole, within the size limit, and numbered in turn;
     // the first asks for an acknowledgement.
     for (size_t i = 0; i < receiver.Datagrams.size(); ++i) {
@@ -201,6 +201,7 @@ void TestOutputStream::dark_data()
 
     QTest::newRow("no frame") << -1 << QList<int>{} << 30000 << TDarkReason::NoFrame;
     QTest::newRow("no points") << 0 << QList<int>{} << 30000 << TDarkReason::NoFrame;
+    QTest::newRow("one point") << 0 << QList<int>{-9000, 4000, 1} << 30000 << TDarkReason::NoFrame;
     QTest::newRow("a dot") << 0 << QList<int>{100, 100, 1, 100, 100, 1} << 30000 << TDarkReason::OneSpot;
     QTest::newRow("a small stroke") << 0 << QList<int>{0, 0, 2, 256, -256, 2} << 30000 << TDarkReason::OneSpot;
     QTest::newRow("one unit wider") << 0 << QList<int>{0, 0, 2, 257, 0, 2} << 30000 << TDarkReason::None;
@@ -213,8 +214,8 @@ void TestOutputStream::dark_data()
     // The duration field holds 16,777,215 µs.
     QTest::newRow("65535 points at 3906 pps") << 65535 << QList<int>{} << 3906 << TDarkReason::TooLong;
     QTest::newRow("65535 points at 3907 pps") << 65535 << QList<int>{} << 3907 << TDarkReason::None;
-    QTest::newRow("16,778 points at 1 kpps") << 16778 << QList<int>{} << 1000 << TDarkReason::None;
-    QTest::newRow("16,779 points at 1 kpps") << 16779 << QList<int>{} << 1000 << TDarkReason::TooLong;
+    QTest::newRow("16,777 points at 1 kpps") << 16777 << QList<int>{} << 1000 << TDarkReason::None;
+    QTest::newRow("16,778 points at 1 kpps") << 16778 << QList<int>{} << 1000 << TDarkReason::TooLong;
 }
 
 // Frames sent dark, by either path, over buffers that held a long frame.
@@ -246,6 +247,19 @@ void TestOutputStream::dark()
     } else {
         QVERIFY(got == Expected(*frame, TZLT_Pal()));
     }
+
+    // What a receiver gets can be played as it is.
+    TTestClock clock;
+    TReceiver receiver;
+    TIdnSession session(&clock);
+    session.SetFrame(frame.get(), TZLT_Pal(), rate);
+    session.Start(Loopback, receiver.Port(), 0, rate);
+    QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
+    const std::vector<TFrame> frames = Frames(receiver.Datagrams);
+    QCOMPARE(frames.size(), size_t(1));
+    QCOMPARE(frames[0].Data, samples);
+    const QString unplayable = Unplayable(frames[0], rate);
+    QVERIFY2(unplayable.isEmpty(), qPrintable(unplayable));
 }
 
 // Without a change the frame goes out again, never more than 200 ms apart.
@@ -308,6 +322,10 @@ void TestOutputStream::changesOnly()
     session.SetFrame(nullptr, palette, 30000);
     session.SetFrame(IdnDatagrams::DarkSamples());
     QCOMPARE(session.FrameCount(), 4);
+    // One lit sample is no frame a receiver plays: it stays dark.
+    session.SetFrame(QByteArray("\x01\x02\x03\x04\xFF\xFF\xFF", 7));
+    QCOMPARE(session.FrameCount(), 4);
+    QCOMPARE(session.Frame(), IdnDatagrams::DarkSamples());
 
     QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
     const std::vector<TFrame> frames = Frames(receiver.Datagrams);
