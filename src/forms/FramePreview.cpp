@@ -2,6 +2,7 @@
 
 #include "CHILDWIN.h"
 #include "Guard.h"
+#include "IdnDatagrams.h"
 #include "IniFile.h"
 #include "ActionTexts.h"
 #include "ThumbCanvas.h"
@@ -482,8 +483,8 @@ void TFramePreview::ShowFacts()
             }
             const QString points =
                 frame.Count() == 1 ? Tr(Texts[OnePointText]) : Tr(Texts[PointsText]).arg(frame.Count());
-            // One pass at the projector's point rate.
-            const QString pass = DecimalText((frame.Count() - 1) * 1000.0 / FPointRate, 1);
+            // One pass at the projector's point rate, as the stream gives it.
+            const QString pass = DecimalText(double(IdnDatagrams::PassDuration(frame.Count(), FPointRate)) / 1000.0, 1);
             const QString kpps = DecimalText(FPointRate / 1000.0, FPointRate % 1000 == 0 ? 0 : 1);
             // Filled in one pass, so no value is read as a placeholder.
             FFacts = Tr(Texts[FactsText])
