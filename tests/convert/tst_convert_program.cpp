@@ -74,6 +74,7 @@ private slots:
     void failedWriteKeepsTheOldFile_data();
     void failedWriteKeepsTheOldFile();
     void summaryAndQuiet();
+    void manyPointsAtOnce();
 
 private:
     QString In(const QString& name) const { return FInputs.filePath(name); }
@@ -428,6 +429,32 @@ void TestConvertProgram::summaryAndQuiet()
     run = Convert(FWork->path(), {u"--help"_s});
     QVERIFY2(run.Out.startsWith(u"Usage: trevasc-convert [OPTION]... INPUT... OUTPUT\n"_s), qPrintable(run.Out));
     QCOMPARE(run.Status, 0);
+}
+
+// A million points are worked on in parts at once (on a machine of
+// several cores): the same frames and clamp count as in one piece.
+void TestConvertProgram::manyPointsAtOnce()
+{
+    QRandomGenerator random(2611);
+    TZLT_Cat cat;
+    for (int slot = 0; slot < 300; ++slot)
+        cat.Frames.SetFrame(slot, RandomFrame(random, slot % 7 == 0 ? 0 : 3000 + slot * 7));
+    const QString input = FWork->filePath(u"many.cat"_s);
+    cat.SaveToFile(input);
+    const std::vector<TOperation> operations{Transform([](TOperation& op) { op.Rotate = 30; }),
+                                             Transform([](TOperation& op) { op.ScaleX = 170; }), Op(TKind::Reverse)};
+    std::vector<TZLT_Frame*> frames;
+    for (int i = 0; i < cat.Frames.Count(); ++i)
+        frames.push_back(&cat.Frames.GetFrame(i));
+    const int clamped = FrameTools::Apply(operations, frames);
+    QVERIFY(clamped > 1000);
+
+    const TRun run = Convert(FWork->path(), {u"--rotate"_s, u"30"_s, u"--scale"_s, u"170,100"_s, u"--reverse"_s,
+                                             input, u"out.cat"_s});
+    QCOMPARE(run.Status, 0);
+    QVERIFY2(run.Err.startsWith(u"trevasc-convert: %1 points lay outside"_s.arg(QLocale(QLocale::English).toString(clamped))),
+             qPrintable(run.Err));
+    CompareFrames(CatalogFrames(FWork->filePath(u"out.cat"_s)), cat.Frames);
 }
 
 QTEST_GUILESS_MAIN(TestConvertProgram)
