@@ -424,6 +424,17 @@ void TestConvertProgram::summaryAndQuiet()
     QCOMPARE(run.Status, 0);
     QCOMPARE(run.Err, QString());
 
+    // An ILDA file cut short inside its last frame: the frames before it, and the reading's warning.
+    const QString cut = FWork->filePath(u"cut.ild"_s);
+    WriteFile(cut, FileBytes(In(u"three.ild"_s)).chopped(40));
+    run = Convert(FWork->path(), {cut, u"out.cat"_s});
+    QCOMPARE(run.Status, 0);
+    const QStringList lines = run.Err.split(u'\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[0].startsWith(u"trevasc-convert: "_s) && lines[0].contains(cut), qPrintable(run.Err));
+    QVERIFY2(lines[1].startsWith(u"trevasc-convert: 1 input, 2 frames, 41 points -> out.cat (catalog)"_s),
+             qPrintable(run.Err));
+
     run = Convert(FWork->path(), {u"--version"_s});
     QCOMPARE(run.Out, u"trevasc-convert " TREVASC_VERSION "\n"_s);
     run = Convert(FWork->path(), {u"--help"_s});
