@@ -6,6 +6,7 @@
 #include "CatalogSaving.h"
 #include "FileDrop.h"
 #include "FileOpener.h"
+#include "FrameCommands.h"
 #include "FramePreview.h"
 #include "Guard.h"
 #include "Icons.h"
@@ -205,6 +206,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     Laser = new TLaserLink(Preview, statusBar(), this);
     Laser->Attach(LaserOutput1, LaserBlackout1);
     SetProgressActions({LaserBlackout1}); // Esc in a job's progress dialog too
+    Frames = new TFrameCommands(this, MdiArea, Preview);
     CreateMenusAndToolBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] {
         UpdateWindowActions();
@@ -333,6 +335,8 @@ void TMainForm::CreateMenusAndToolBar()
     Edit1->addSeparator();
     Edit1->addAction(EditSettingsAction1);
 
+    bar->addMenu(Frames->Frames1);
+
     Window1 = bar->addMenu(QString());
     Window1->setObjectName(QStringLiteral("Window1"));
     connect(Window1, &QMenu::aboutToShow, this, &TMainForm::UpdateWindowMenu);
@@ -399,6 +403,7 @@ void TMainForm::ApplyLanguage()
     }
     UpdateUndoActions(); // their captions name the step
     Laser->ApplyLanguage();
+    Frames->ApplyLanguage();
 }
 
 // --- catalog windows ------------------------------------------------------
