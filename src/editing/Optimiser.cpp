@@ -87,14 +87,23 @@ TZLT_Point Between(const TZLT_Point& a, const TZLT_Point& b, qint64 k, qint64 n,
                       int16_t(Lerp(a.Z(), b.Z(), k, n)), status, b.Aux());
 }
 
-double SegmentDistance(const TZLT_Point& p, const TZLT_Point& a, const TZLT_Point& b)
+// The squared distance from p to the segment from a to b.
+double SegmentDistance2(const TZLT_Point& p, const TZLT_Point& a, const TZLT_Point& b)
 {
     const double dx = double(b.X()) - a.X(), dy = double(b.Y()) - a.Y();
     const double px = double(p.X()) - a.X(), py = double(p.Y()) - a.Y();
     const double len2 = dx * dx + dy * dy;
     double t = len2 > 0 ? (px * dx + py * dy) / len2 : 0;
     t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(px - t * dx, py - t * dy);
+    const double ex = px - t * dx, ey = py - t * dy;
+    return ex * ex + ey * ey;
+}
+
+// Whether step, rounded as Lerp rounds, is the first of n equal steps over total.
+bool FirstStep(int step, int total, qint64 n)
+{
+    const qint64 twice = 2 * qint64(total) + n;
+    return 2 * n * step <= twice && twice < 2 * n * (step + 1);
 }
 
 // ---- Minimise --------------------------------------------------------------
@@ -146,6 +155,10 @@ void DropMoves(TPoints& p)
 bool SplitsExactly(const TPoints& p, size_t a, size_t b)
 {
     const qint64 n = qint64(b - a);
+    auto at = [&](qint64 k) { return p[a + size_t(k)] == Between(p[a], p[b], k, n, p[b].Status()); };
+    // The last and middle points first: most wrong ends fail there at once.
+    if (!at(n - 1) || !at(n / 2))
+        return false;
     for (qint64 k = 1; k < n; ++k)
         if (!(p[a + size_t(k)] == Between(p[a], p[b], k, n, p[b].Status())))
             return false;
@@ -157,6 +170,28 @@ bool SplitsExactly(const TPoints& p, size_t a, size_t b)
 // unit off the line, enough to mislead the simplification after them).
 void DropSplitPoints(TPoints& p)
 {
+    // straightTo[k]: the last index of the stretch from k on in which each
+    // point lies on the line between its neighbours and between the points
+    // Reach before and after it (short steps hide a corner from the
+    // neighbours alone), in one colour.
+    constexpr size_t Reach = 8;
+    std::vector<size_t> litFrom(p.size()), sameTo(p.size());
+    for (size_t k = 0; k < p.size(); ++k)
+        litFrom[k] = k > 0 && Lit(p, k) && Lit(p, k - 1) ? litFrom[k - 1] : k;
+    for (size_t k = p.size(); k-- > 0;)
+        sameTo[k] = k + 1 < p.size() && Lit(p, k + 1) && p[k + 1].Status() == p[k].Status() ? sameTo[k + 1] : k;
+    auto onLine = [&](size_t k, size_t r) {
+        if (k < r || k - r + 1 < litFrom[k] || k + r > sameTo[k])
+            return true; // the stretch ends nearer: the neighbours decide
+        return SegmentDistance2(p[k], p[k - r], p[k + r]) <= 1.5 * 1.5;
+    };
+    std::vector<size_t> straightTo(p.size());
+    for (size_t k = p.size(); k-- > 0;) {
+        const bool straight = k + 1 < p.size() && k > 0 && Lit(p, k) && Lit(p, k + 1)
+                              && p[k].Status() == p[k + 1].Status()
+                              && SegmentDistance2(p[k], p[k - 1], p[k + 1]) <= 1.5 * 1.5 && onLine(k, Reach);
+        straightTo[k] = straight ? straightTo[k + 1] : k;
+    }
     std::vector<char> keep(p.size(), 1);
     size_t i = 1;
     while (i < p.size()) {
@@ -169,21 +204,27 @@ void DropSplitPoints(TPoints& p)
             ++end;
         size_t a = i - 1; // entered from the blanked point before the run
         while (a + 1 < end) {
-            // As far as the points stay on one line in one colour...
-            size_t far = a + 1;
-            while (far < end && p[far + 1].Status() == p[a + 1].Status()
-                   && SegmentDistance(p[far], p[a], p[far + 1]) <= 1.5)
-                ++far;
-            // ...then back to the last end that explains them all.
+            // As far as the points stay on one line (skipping those just
+            // after a bend, which look bent on the long reach too), then back
+            // to the last end that explains them all; or a short line.
+            size_t from = a + 1;
+            while (from < end && from <= a + 2 * Reach && straightTo[from] == from)
+                ++from;
+            const size_t far = std::min(end, straightTo[from] + 1);
             size_t found = 0;
-            for (size_t b = far; b >= a + 2 && far - b < 64; --b) {
-                if (p[a + 1] == Between(p[a], p[b], 1, qint64(b - a), p[b].Status()) && SplitsExactly(p, a, b)) {
-                    found = b;
-                    break;
-                }
-            }
+            auto tryEnds = [&](size_t high, size_t low) {
+                for (size_t b = high; b >= low && b >= a + 2 && found == 0; --b)
+                    if (FirstStep(p[a + 1].X() - p[a].X(), p[b].X() - p[a].X(), qint64(b - a))
+                        && FirstStep(p[a + 1].Y() - p[a].Y(), p[b].Y() - p[a].Y(), qint64(b - a))
+                        && SplitsExactly(p, a, b))
+                        found = b;
+            };
+            tryEnds(std::min(end, far + 2 * Reach), far > 64 ? far - 64 : 0);
+            tryEnds(std::min({end, a + 1 + 3 * Reach, far > 65 ? far - 65 : 0}), a + 2);
             if (found == 0) {
-                ++a;
+                // A long stretch no end explains was drawn so; the next line
+                // made by an optimisation starts where it bends.
+                a = SamePlace(p[a], p[a + 1]) || far - a <= 65 ? a + 1 : far;
                 continue;
             }
             for (size_t k = a + 1; k < found; ++k)
@@ -216,13 +257,13 @@ void DropStraightPoints(TPoints& p)
             size_t far = from + 1;
             double farDistance = -1;
             for (size_t i = from + 1; i < to; ++i) {
-                const double d = SegmentDistance(p[i], p[from], p[to]);
+                const double d = SegmentDistance2(p[i], p[from], p[to]);
                 if (d > farDistance || (d == farDistance && Before(p[i], p[far]))) {
                     far = i;
                     farDistance = d;
                 }
             }
-            if (farDistance <= MinimiseTolerance) {
+            if (farDistance <= MinimiseTolerance * MinimiseTolerance) {
                 for (size_t i = from + 1; i < to; ++i)
                     keep[i] = 0;
                 continue;
@@ -720,22 +761,25 @@ TZLT_Frame::Points Optimised(const TZLT_Frame::Points& points, const TScannerPro
         // from it must be those it was made of. Where the order or the
         // simplification would come out otherwise (a closed path entered
         // elsewhere loses a needless vertex), take the paths read back and
-        // build again; the travel never grows, so this ends at once.
+        // build again, twice at most, so the picture cannot wander off.
         const TCounts plain = CountsOf(profile, false);
         std::vector<TPath> order = Ordered(std::move(paths), profile);
-        for (int round = 0; round < 8; ++round) {
+        TPoints built; // the frame of order, once it is known to fit
+        for (int round = 0; round < 3; ++round) {
+            built.clear();
             if (Build(order, plain, nullptr) > TZLT_Frame::MaxPoints)
                 break;
-            TPoints built;
             Build(order, plain, &built);
             std::vector<TPath> back = PathsOf(Minimised(built));
             if (back == order)
                 break;
             order = Ordered(std::move(back), profile);
+            built.clear();
         }
         const TCounts counts = CountsOf(profile, true);
-        r.Needed = Build(order, counts, nullptr);
-        if (r.Needed > TZLT_Frame::MaxPoints) {
+        if (counts.Delay == 0 && !built.empty()) {
+            out = std::move(built);
+        } else if ((r.Needed = Build(order, counts, nullptr)) > TZLT_Frame::MaxPoints) {
             r.Needed = Build(order, counts, nullptr, true);
             r.TooLong = true;
             out = points;
