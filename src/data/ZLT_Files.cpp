@@ -345,6 +345,16 @@ void SyncFolder(const QString& folder)
     }
 }
 
+void CreateFolder(const QString& folder)
+{
+    if (::mkdir(ZLT_FileNames::Encode(folder).constData(), 0777) == 0)
+        return;
+    const int error = errno;
+    if (error == EEXIST && ZLT_FileNames::IsDirectory(folder))
+        return;
+    throw EZLT_File(EZLT_File::TAction::CreateFolder, folder, error);
+}
+
 TWriteDevice::TWriteDevice(int fd) : FFd(fd)
 {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);

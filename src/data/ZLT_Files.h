@@ -109,6 +109,10 @@ void ReplaceFile(const QString& fileName, QByteArrayView bytes);
 // Makes the folder's entries (the names ReplaceFile put in place) durable.
 void SyncFolder(const QString& folder);
 
+// Creates the folder (its parent must exist) unless a folder of that name
+// is there; raises EZLT_File with the system's reason.
+void CreateFolder(const QString& folder);
+
 // Writes all of iov to fd, resuming after short writes and interruptions;
 // false with errno set when the write fails. iov is changed.
 bool WriteVectors(int fd, iovec* iov, int count);

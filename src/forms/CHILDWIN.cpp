@@ -5,6 +5,7 @@
 #include "CHILDWIN.h"
 
 #include "Dialogs.h"
+#include "FrameCommands.h"
 #include "FrameGrid.h"
 #include "Guard.h"
 #include "Icons.h"
@@ -321,6 +322,8 @@ void TMDIChild::CreateActions()
     PopupMenu->addAction(LoadPicAction);
     PopupMenu->addAction(SaveIldaAction);
     PopupMenu->addAction(LoadIldaAction);
+    if (MainForm && MainForm->Frames)
+        MainForm->Frames->AddToContextMenu(PopupMenu);
 }
 
 // The palette directory setting joined directly with "*.pal": a setting

@@ -77,6 +77,8 @@ public:
     void CopySelection(std::unique_ptr<TZLT_FrameList>& list) const;
     void PasteFrames(const TZLT_FrameList* list, int slot, const TTextRow& step = StepNames::Paste);
     void DropFrames(const TZLT_FrameList* list, int x, int y);
+    // Runs change, which makes its edits through History, as one step.
+    void ChangeSlots(const TTextRow& step, int slot, const std::function<void()>& change);
     void EmptySelectedSlots(const TTextRow& step); // Cut and Delete
     // Undo and Redo of one step; the changed slots become the selection.
     void UndoStep();
@@ -131,7 +133,6 @@ private:
     void FormClose();
 
     void CreateActions();
-    void ChangeSlots(const TTextRow& step, int slot, const std::function<void()>& change);
     void ShowChangedSlots(TSlotRange range);
     void FillPaletteList();
     void PlaceLabels();

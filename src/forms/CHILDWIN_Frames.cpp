@@ -11,11 +11,9 @@
 #include "Progress.h"
 #include "ZLT_FileNames.h"
 #include "ZLT_Files.h"
+#include "ZLT_PicFolder.h"
 
-#include <QCollator>
-#include <QDir>
 #include <QFile>
-#include <QLocale>
 #include <QTableView>
 
 #include <algorithm>
@@ -40,20 +38,6 @@ constexpr std::array<TTextRow, 2> ProgressTexts{{
     {u"Exporting PIC files ...", u"Exportiere PIC Dateien ..."},
     {u"Importing PIC files ...", u"Importiere PIC Dateien ..."},
 }};
-
-QString PicFileName(int slot)
-{
-    return QString::asprintf("%05u.pic", unsigned(slot));
-}
-
-// dir joined with name by the platform's separator, without doubling one
-// that dir already ends with.
-QString JoinPath(const QString& dir, const QString& name)
-{
-    if (dir.endsWith(QDir::separator()) || dir.endsWith(QLatin1Char('/')))
-        return dir + name;
-    return dir + QDir::separator() + name;
-}
 
 // Raises the frame list's own index error for a target past the last slot.
 [[noreturn]] void FailTarget(const TZLT_FrameList& frames, qint64 target)
@@ -247,7 +231,7 @@ void TMDIChild::SavePicActionExecute()
     TFileDialog& dialog = MainForm->SaveDialog;
     dialog.Filter = PicFilter;
     dialog.DefaultExt = PicExt;
-    dialog.FileName = PicFileName(slot);
+    dialog.FileName = ZLT_PicFolder::FileName(slot);
     if (!dialog.Execute(MainForm))
         return;
     Cat.Frames.GetFrame(slot).SaveToPicFile(dialog.FileName);
@@ -259,7 +243,7 @@ void TMDIChild::LoadPicActionExecute()
     TFileDialog& dialog = MainForm->OpenDialog;
     dialog.Filter = PicFilter;
     dialog.DefaultExt = PicExt;
-    dialog.FileName = PicFileName(slot);
+    dialog.FileName = ZLT_PicFolder::FileName(slot);
     if (!dialog.Execute(MainForm))
         return;
     auto frame = std::make_unique<TZLT_Frame>();
@@ -303,7 +287,7 @@ void TMDIChild::ExportPics(const QString& directory)
             const TZLT_Frame& frame = Cat.Frames.GetFrame(slot);
             if (!frame.Used())
                 continue;
-            frame.ExportToPicFile(JoinPath(directory, PicFileName(slot)));
+            frame.ExportToPicFile(ZLT_PicFolder::Join(directory, ZLT_PicFolder::FileName(slot)));
             if (!progress.Step(++done))
                 break;
         }
@@ -319,23 +303,9 @@ void TMDIChild::ExportPics(const QString& directory)
 
 void TMDIChild::ImportPics(const QString& directory)
 {
-    // Every name ending in ".pic", whatever its case, as the pattern *.pic
-    // finds it; matching the suffix here is cheaper than a name filter.
-    // Listed through the names' bytes: Qt's own listing leaves out names
-    // that are not UTF-8.
-    QStringList names = ZLT_FileNames::FilesIn(directory);
-    names.removeIf(
-        [](const QString& name) { return !name.endsWith(QLatin1String(".pic"), Qt::CaseInsensitive); });
+    const QStringList names = ZLT_PicFolder::PicFiles(directory);
     if (names.isEmpty())
         return;
-
-    QCollator collator{QLocale()};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(false);
-    std::sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
-        const int order = collator.compare(a, b);
-        return order != 0 ? order < 0 : a < b; // a fixed order for names that differ only in case
-    });
     const int count = int(std::min<qsizetype>(names.size(), Cat.Frames.Count()));
 
     // The import fills a new window: it is the window's starting state, not
@@ -343,7 +313,7 @@ void TMDIChild::ImportPics(const QString& directory)
     TProgress progress(MainForm, Tr(ProgressTexts[ImportingText]), count);
     try {
         for (int slot = 0; slot < count; ++slot) {
-            const QString fileName = JoinPath(directory, names[slot]);
+            const QString fileName = ZLT_PicFolder::Join(directory, names[slot]);
             Cat.Frames.GetFrame(slot).LoadFromPicFile(fileName);
             if (!progress.Step(slot + 1))
                 break;

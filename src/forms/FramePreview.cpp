@@ -2,6 +2,7 @@
 
 #include "CHILDWIN.h"
 #include "Guard.h"
+#include "IdnDatagrams.h"
 #include "IniFile.h"
 #include "ActionTexts.h"
 #include "ThumbCanvas.h"
@@ -378,6 +379,26 @@ int TFramePreview::CurrentSlot() const
     return FFollowPlayback && played >= 0 ? played : FWindow->SelStart();
 }
 
+void TFramePreview::ShowInstead(const TZLT_Frame* frame)
+{
+    if (frame) {
+        Playback.Pause(); // the stand-in is for the leftmost selected slot
+        FFollowPlayback = false;
+    }
+    FStandIn = frame;
+    FShown = TShown(); // drawn afresh: the stand-in may be changed in place
+    Refresh();
+}
+
+const TZLT_Frame* TFramePreview::ShownFrame() const
+{
+    if (!FWindow)
+        return nullptr;
+    if (FStandIn && !FFollowPlayback)
+        return FStandIn;
+    return &FWindow->Cat.Frames.GetFrame(CurrentSlot());
+}
+
 void TFramePreview::SetPointRate(int pointsPerSecond)
 {
     FPointRate = std::max(pointsPerSecond, 1);
@@ -394,7 +415,7 @@ void TFramePreview::Refresh()
     if (FWindow) {
         shown.Window = FWindow;
         shown.Slot = CurrentSlot();
-        frame = &FWindow->Cat.Frames.GetFrame(shown.Slot);
+        frame = ShownFrame();
         if (frame->Used()) {
             shown.Frame = frame;
             shown.Count = frame->Count();
@@ -447,7 +468,7 @@ void TFramePreview::ShowFacts()
 {
     FFacts.clear();
     if (FShown.Slot >= 0 && FWindow) {
-        const TZLT_Frame& frame = FWindow->Cat.Frames.GetFrame(FShown.Slot);
+        const TZLT_Frame& frame = *ShownFrame();
         if (!frame.Used()) {
             FFacts = Tr(Texts[EmptySlotText]).arg(FShown.Slot);
         } else {
@@ -462,8 +483,8 @@ void TFramePreview::ShowFacts()
             }
             const QString points =
                 frame.Count() == 1 ? Tr(Texts[OnePointText]) : Tr(Texts[PointsText]).arg(frame.Count());
-            // One pass at the projector's point rate.
-            const QString pass = DecimalText((frame.Count() - 1) * 1000.0 / FPointRate, 1);
+            // One pass at the projector's point rate, as the stream gives it.
+            const QString pass = DecimalText(double(IdnDatagrams::PassDuration(frame.Count(), FPointRate)) / 1000.0, 1);
             const QString kpps = DecimalText(FPointRate / 1000.0, FPointRate % 1000 == 0 ? 0 : 1);
             // Filled in one pass, so no value is read as a placeholder.
             FFacts = Tr(Texts[FactsText])

@@ -69,6 +69,13 @@ public:
     // The slot of the frame shown, whether the pane is open or not: the
     // leftmost selected one, or the one playback is at; -1 without a window.
     int CurrentSlot() const;
+    // While set, frame is shown in place of the leftmost selected slot's
+    // frame (a dialog's change before it is made; the catalog stays as it
+    // is). Null goes back to the slot's own frame.
+    void ShowInstead(const TZLT_Frame* frame);
+    // The frame shown, for the laser too: the stand-in or the current
+    // slot's frame; null without a window.
+    const TZLT_Frame* ShownFrame() const;
     // The point rate of the projector, for the time one pass takes.
     void SetPointRate(int pointsPerSecond);
 
@@ -136,4 +143,5 @@ private:
     int FDrawCount = 0;
     int FRestoreSize = 0; // docked width or height from the settings
     int FPointRate = 30000;
+    const TZLT_Frame* FStandIn = nullptr;
 };

@@ -168,6 +168,7 @@ bool TLaserLink::Start()
 
 void TLaserLink::StartSession(const QHostAddress& address, uint16_t port)
 {
+    Session.SetLargestDatagram(LargestDatagram);
     SetShownFrame();
     Session.Start(address, port, uint8_t(Service), PointRate);
     ShowState();
@@ -197,8 +198,7 @@ void TLaserLink::FrameShown()
 void TLaserLink::SetShownFrame()
 {
     const TMDIChild* window = FPreview->Window();
-    const int slot = window ? FPreview->CurrentSlot() : -1;
-    const TZLT_Frame* frame = slot >= 0 ? &window->Cat.Frames.GetFrame(slot) : nullptr;
+    const TZLT_Frame* frame = window ? FPreview->ShownFrame() : nullptr;
     FDark = Session.SetFrame(frame, window ? window->Pal : TZLT_Pal(), PointRate);
 }
 
@@ -208,11 +208,13 @@ bool TLaserLink::EditSettings(QWidget* parent)
     box.EditAddress->setText(Address);
     box.SpinService->setValue(Service);
     box.SpinPointRate->setValue(PointRate);
+    box.SpinLargestDatagram->setValue(LargestDatagram);
     if (box.exec() != QDialog::Accepted)
         return false;
     Address = box.EditAddress->text().trimmed();
     Service = box.SpinService->value();
     PointRate = box.SpinPointRate->value();
+    LargestDatagram = box.SpinLargestDatagram->value();
     FPreview->SetPointRate(PointRate);
     if (FWanted && !Start())
         Stop(); // no address: no output
@@ -265,12 +267,14 @@ void TLaserLink::ApplyLanguage()
 }
 
 // Keys of the section: Address (host or IPv4 address, optionally :port),
-// Service (0-255), PointRate (1000-100000). Whether output was on is never
+// Service (0-255), PointRate (1000-100000), LargestDatagram (512-65280
+// bytes). Whether output was on is never
 // kept: it is off at every start.
 namespace {
 const QString AddressKey = QStringLiteral("Address");
 const QString ServiceKey = QStringLiteral("Service");
 const QString PointRateKey = QStringLiteral("PointRate");
+const QString LargestDatagramKey = QStringLiteral("LargestDatagram");
 } // namespace
 
 void TLaserLink::LoadSettings(const TIniFile& ini)
@@ -279,6 +283,9 @@ void TLaserLink::LoadSettings(const TIniFile& ini)
     Service = std::clamp(ini.ReadInteger(IniSection, ServiceKey, 0), 0, 255);
     PointRate = std::clamp(ini.ReadInteger(IniSection, PointRateKey, TProjectorSettingsBox::DefaultPointRate),
                            TProjectorSettingsBox::MinPointRate, TProjectorSettingsBox::MaxPointRate);
+    LargestDatagram = std::clamp(
+        ini.ReadInteger(IniSection, LargestDatagramKey, IdnDatagrams::DefaultLargestDatagram),
+        IdnDatagrams::MinLargestDatagram, IdnDatagrams::MaxLargestDatagram);
     FPreview->SetPointRate(PointRate);
 }
 
@@ -286,11 +293,13 @@ void TLaserLink::SaveSettings(TIniFile& ini) const
 {
     // A program that never set a projector leaves the file as it was.
     bool present = false;
-    for (const QString& key : {AddressKey, ServiceKey, PointRateKey})
+    for (const QString& key : {AddressKey, ServiceKey, PointRateKey, LargestDatagramKey})
         present = present || ini.ValueExists(IniSection, key);
-    if (!present && Address.isEmpty() && Service == 0 && PointRate == TProjectorSettingsBox::DefaultPointRate)
+    if (!present && Address.isEmpty() && Service == 0 && PointRate == TProjectorSettingsBox::DefaultPointRate &&
+        LargestDatagram == IdnDatagrams::DefaultLargestDatagram)
         return;
     ini.WriteString(IniSection, AddressKey, Address);
     ini.WriteInteger(IniSection, ServiceKey, Service);
     ini.WriteInteger(IniSection, PointRateKey, PointRate);
+    ini.WriteInteger(IniSection, LargestDatagramKey, LargestDatagram);
 }

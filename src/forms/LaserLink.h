@@ -32,6 +32,7 @@ public:
     QString Address; // "host" or "host:port"; empty: none
     int Service = 0;
     int PointRate = 30000;
+    int LargestDatagram = IdnDatagrams::DefaultLargestDatagram;
 
     TIdnSession Session;
     QLabel* StatusLabel = nullptr;

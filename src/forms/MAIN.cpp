@@ -5,6 +5,7 @@
 #include "CatalogLoading.h"
 #include "FileDrop.h"
 #include "FileOpener.h"
+#include "FrameCommands.h"
 #include "FramePreview.h"
 #include "Guard.h"
 #include "Icons.h"
@@ -200,6 +201,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     addAction(Preview->ToggleAction);
     Laser = new TLaserLink(Preview, statusBar(), this);
     Laser->Attach(LaserOutput1, LaserBlackout1);
+    Frames = new TFrameCommands(this, MdiArea, Preview);
     CreateMenusAndToolBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] {
         UpdateWindowActions();
@@ -328,6 +330,8 @@ void TMainForm::CreateMenusAndToolBar()
     Edit1->addSeparator();
     Edit1->addAction(EditSettingsAction1);
 
+    bar->addMenu(Frames->Frames1);
+
     Window1 = bar->addMenu(QString());
     Window1->setObjectName(QStringLiteral("Window1"));
     connect(Window1, &QMenu::aboutToShow, this, &TMainForm::UpdateWindowMenu);
@@ -393,6 +397,7 @@ void TMainForm::ApplyLanguage()
     }
     UpdateUndoActions(); // their captions name the step
     Laser->ApplyLanguage();
+    Frames->ApplyLanguage();
 }
 
 // --- catalog windows ------------------------------------------------------

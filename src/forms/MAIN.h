@@ -17,6 +17,7 @@ class QLabel;
 class QMdiArea;
 class QMenu;
 class QToolBar;
+class TFrameCommands;
 class TFramePreview;
 class TLaserLink;
 class TMDIChild;
@@ -48,6 +49,8 @@ public:
     TFramePreview* Preview = nullptr;
     // The laser output: streams the frame the preview shows to a projector.
     TLaserLink* Laser = nullptr;
+    // The Frames menu, also in the catalog windows' context menus.
+    TFrameCommands* Frames = nullptr;
     TMDIChild* ActiveMDIChild() const;
     int MDIChildCount() const;
     TMDIChild* MDIChildren(int index) const;

@@ -38,8 +38,11 @@ enum TextId
     PpsText,
     NoneFoundText,
     CancelText,
+    LargestDatagramText,
+    LargestDatagramHintText,
+    BytesText,
 };
-constexpr std::array<TTextRow, 15> Texts{{
+constexpr std::array<TTextRow, 18> Texts{{
     {u"Projector settings", u"Projektor-Einstellungen"},
     {u"&Address:", u"&Adresse:"},
     {u"Host name or IPv4 address of the projector, optionally with :port (default 7255)",
@@ -56,6 +59,10 @@ constexpr std::array<TTextRow, 15> Texts{{
     {u" points per second", u" Punkte pro Sekunde"},
     {u"No projector answered.", u"Kein Projektor hat geantwortet."},
     {u"&Cancel", u"&Abbrechen"},
+    {u"&Largest datagram:", u"&Größtes Datagramm:"},
+    {u"1,472 bytes fit one Ethernet packet; larger datagrams only for networks known to carry them",
+     u"1.472 Bytes passen in ein Ethernet-Paket; größere Datagramme nur für Netze, die sie sicher tragen"},
+    {u" bytes", u" Bytes"},
 }};
 } // namespace
 
@@ -90,6 +97,13 @@ TProjectorSettingsBox::TProjectorSettingsBox(QWidget* parent) : QDialog(parent)
     SpinPointRate->setValue(DefaultPointRate);
     SpinPointRate->setGroupSeparatorShown(true);
     LabelPointRate->setBuddy(SpinPointRate);
+    LabelLargestDatagram = new QLabel(this);
+    SpinLargestDatagram = new QSpinBox(this);
+    SpinLargestDatagram->setObjectName(QStringLiteral("SpinLargestDatagram"));
+    SpinLargestDatagram->setRange(IdnDatagrams::MinLargestDatagram, IdnDatagrams::MaxLargestDatagram);
+    SpinLargestDatagram->setValue(IdnDatagrams::DefaultLargestDatagram);
+    SpinLargestDatagram->setGroupSeparatorShown(true);
+    LabelLargestDatagram->setBuddy(SpinLargestDatagram);
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
     auto* grid = new QGridLayout;
@@ -101,6 +115,8 @@ TProjectorSettingsBox::TProjectorSettingsBox(QWidget* parent) : QDialog(parent)
     grid->addWidget(SpinService, 2, 1, Qt::AlignLeft);
     grid->addWidget(LabelPointRate, 3, 0);
     grid->addWidget(SpinPointRate, 3, 1, Qt::AlignLeft);
+    grid->addWidget(LabelLargestDatagram, 4, 0);
+    grid->addWidget(SpinLargestDatagram, 4, 1, Qt::AlignLeft);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(Buttons);
@@ -130,6 +146,9 @@ void TProjectorSettingsBox::ApplyLanguage()
     SpinService->setSpecialValueText(QStringLiteral("0 (%1)").arg(Tr(Texts[DefaultServiceText])));
     LabelPointRate->setText(Tr(Texts[PointRateText]));
     SpinPointRate->setSuffix(Tr(Texts[PpsText]));
+    LabelLargestDatagram->setText(Tr(Texts[LargestDatagramText]));
+    SpinLargestDatagram->setToolTip(Tr(Texts[LargestDatagramHintText]));
+    SpinLargestDatagram->setSuffix(Tr(Texts[BytesText]));
     Buttons->button(QDialogButtonBox::Cancel)->setText(Tr(Texts[CancelText]));
     Buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&OK"));
 }

@@ -36,6 +36,8 @@ public:
     QSpinBox* SpinService = nullptr; // 0: the unit's default service
     QLabel* LabelPointRate = nullptr;
     QSpinBox* SpinPointRate = nullptr;
+    QLabel* LabelLargestDatagram = nullptr;
+    QSpinBox* SpinLargestDatagram = nullptr; // bytes of UDP payload
     QDialogButtonBox* Buttons = nullptr;
 
     TIdnDiscovery Discovery;

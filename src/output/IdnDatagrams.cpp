@@ -57,9 +57,10 @@ char* PutConfig(char* p, uint8_t serviceId)
 
 uint64_t PassDuration(int count, int pointRate)
 {
-    if (count < 2 || pointRate <= 0)
+    // The receiver spreads every sample, the first one too, over the pass.
+    if (count < MinSamples || pointRate <= 0)
         return 0;
-    return uint64_t(count - 1) * 1'000'000u / uint64_t(pointRate);
+    return uint64_t(count) * 1'000'000u / uint64_t(pointRate);
 }
 
 namespace {
@@ -88,13 +89,8 @@ bool OneSpot(const TZLT_Frame::Points& points)
     return lit;
 }
 
-// The first message's room before its samples, and a sequel's.
+// The first message's bytes before its samples.
 constexpr int FirstHead = ChannelHeaderSize + ConfigSize + ChunkHeaderSize;
-constexpr qsizetype FirstRoom = MaxChannelMessage - FirstHead;
-constexpr qsizetype SequelRoom = MaxChannelMessage - ChannelHeaderSize;
-// A datagram's buffer, with room for the one byte an eight-byte store of
-// the last sample writes past it.
-constexpr size_t BufferSize = PacketHeaderSize + MaxChannelMessage + 8;
 
 // The samples of a frame as eight-byte words: the bytes X, Y, R, G, B in
 // memory order and a spare byte, which the next sample overwrites.
@@ -167,7 +163,9 @@ private:
 
 TDarkReason CheckFrame(const TZLT_Frame* frame, int pointRate)
 {
-    if (!frame || !frame->Used())
+    // A receiver ignores a frame of one sample and keeps scanning the one
+    // before; a lone start point draws nothing anyway.
+    if (!frame || !frame->Used() || frame->Count() < MinSamples)
         return TDarkReason::NoFrame;
     if (PassDuration(frame->Count(), pointRate) > MaxDuration)
         return TDarkReason::TooLong;
@@ -198,17 +196,41 @@ QByteArray StreamSamples(const TZLT_Frame* frame, const TZLT_Pal& palette, int p
     return why == TDarkReason::None ? FrameSamples(*frame, palette) : DarkSamples();
 }
 
-TFrameDatagrams::TFrameDatagrams()
+TFrameDatagrams::TFrameDatagrams(int largestDatagram)
 {
+    SetLargestDatagram(largestDatagram);
     SetSamples(DarkSamples());
+}
+
+void TFrameDatagrams::SetLargestDatagram(int bytes)
+{
+    FLargest = std::clamp(bytes, MinLargestDatagram, MaxLargestDatagram);
+}
+
+qsizetype TFrameDatagrams::FirstRoom() const
+{
+    return FLargest - PacketHeaderSize - FirstHead;
+}
+
+qsizetype TFrameDatagrams::SequelRoom() const
+{
+    return FLargest - PacketHeaderSize - ChannelHeaderSize;
 }
 
 void TFrameDatagrams::Layout(qsizetype sampleBytes)
 {
+    // Room for the one byte an eight-byte store of the last sample writes
+    // past a datagram.
+    const size_t bufferSize = size_t(FLargest) + 8;
+    if (bufferSize > FBufferSize) {
+        FBuffers.clear();
+        FBufferSize = bufferSize;
+    }
     FSampleBytes = sampleBytes;
-    FCount = sampleBytes <= FirstRoom ? 1 : 1 + size_t((sampleBytes - FirstRoom + SequelRoom - 1) / SequelRoom);
+    const qsizetype first = FirstRoom(), sequel = SequelRoom();
+    FCount = sampleBytes <= first ? 1 : 1 + size_t((sampleBytes - first + sequel - 1) / sequel);
     while (FBuffers.size() < FCount)
-        FBuffers.push_back(std::make_unique_for_overwrite<char[]>(BufferSize));
+        FBuffers.push_back(std::make_unique_for_overwrite<char[]>(FBufferSize));
 }
 
 qsizetype TFrameDatagrams::Head(size_t i)
@@ -218,16 +240,19 @@ qsizetype TFrameDatagrams::Head(size_t i)
 
 qsizetype TFrameDatagrams::PayloadStart(size_t i) const
 {
-    return i == 0 ? 0 : FirstRoom + qsizetype(i - 1) * SequelRoom;
+    return i == 0 ? 0 : FirstRoom() + qsizetype(i - 1) * SequelRoom();
 }
 
 qsizetype TFrameDatagrams::Size(size_t i) const
 {
-    return Head(i) + std::min(FSampleBytes - PayloadStart(i), i == 0 ? FirstRoom : SequelRoom);
+    return Head(i) + std::min(FSampleBytes - PayloadStart(i), i == 0 ? FirstRoom() : SequelRoom());
 }
 
 void TFrameDatagrams::SetSamples(QByteArrayView samples)
 {
+    static const QByteArray dark = DarkSamples();
+    if (samples.size() < MinSamples * SampleSize)
+        samples = dark;
     Layout(samples.size());
     for (size_t i = 0; i < FCount; ++i) {
         const qsizetype head = Head(i);
@@ -284,7 +309,7 @@ QByteArray TFrameDatagrams::Samples() const
 
 bool TFrameDatagrams::SameSamples(const TFrameDatagrams& other) const
 {
-    if (FSampleBytes != other.FSampleBytes)
+    if (FSampleBytes != other.FSampleBytes || FLargest != other.FLargest)
         return false;
     for (size_t i = 0; i < FCount; ++i) {
         const qsizetype head = Head(i);
@@ -295,9 +320,9 @@ bool TFrameDatagrams::SameSamples(const TFrameDatagrams& other) const
 }
 
 std::vector<QByteArray> FrameDatagrams(QByteArrayView samples, uint8_t serviceId, int pointRate,
-                                       uint32_t timestampUs)
+                                       uint32_t timestampUs, int largestDatagram)
 {
-    TFrameDatagrams frame;
+    TFrameDatagrams frame(largestDatagram);
     frame.SetSamples(samples);
     frame.PutHeaders(serviceId, pointRate, timestampUs);
     std::vector<QByteArray> datagrams;

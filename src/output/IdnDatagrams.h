@@ -37,7 +37,14 @@ constexpr int ConfigSize = 20; // 4 bytes + 4 words of descriptors
 constexpr int ChunkHeaderSize = 4;
 constexpr int SampleSize = 7; // X, Y 16-bit; R, G, B 8-bit
 constexpr int MaxChannelMessage = 0xFF00;
+// The largest datagram (UDP payload) a frame is cut into: one Ethernet
+// packet by default, as a larger one travels as IP fragments of which one
+// lost loses it all.
+constexpr int DefaultLargestDatagram = 1472;
+constexpr int MinLargestDatagram = 512;
+constexpr int MaxLargestDatagram = 65280;
 constexpr uint32_t MaxDuration = 0xFFFFFF; // µs, the chunk header's 24 bits
+constexpr int MinSamples = 2; // of a frame a receiver plays
 
 // Content ID bits and chunk types.
 constexpr uint16_t ChannelMessageBit = 0x8000;
@@ -58,7 +65,7 @@ constexpr uint8_t LaserProjectorService = 0x80;
 enum class TDarkReason
 {
     None,
-    NoFrame,  // no window or an empty slot
+    NoFrame,  // no window, an empty slot or a single point
     OneSpot,  // every visible segment within 1/256 of the range
     TooLong,  // one pass would pass the duration field
 };
@@ -66,7 +73,8 @@ enum class TDarkReason
 // Whether a frame may be sent as it is at a point rate.
 TDarkReason CheckFrame(const TZLT_Frame* frame, int pointRate);
 
-// One pass of count samples in µs at a point rate; may pass MaxDuration.
+// One pass of count samples in µs at a point rate (count × 10^6 / rate, 0
+// below MinSamples); may pass MaxDuration.
 uint64_t PassDuration(int count, int pointRate);
 
 // The samples of a frame: sample 0 is point 0, dark; sample i is point i
@@ -85,7 +93,7 @@ QByteArray StreamSamples(const TZLT_Frame* frame, const TZLT_Pal& palette, int p
 // would pass MaxChannelMessage comes in fragments. timestampUs is the first
 // message's timestamp; the fragments count on from it by one.
 std::vector<QByteArray> FrameDatagrams(QByteArrayView samples, uint8_t serviceId, int pointRate,
-                                       uint32_t timestampUs);
+                                       uint32_t timestampUs, int largestDatagram = DefaultLargestDatagram);
 
 // The datagrams of one frame in buffers kept from one frame to the next:
 // the samples go straight into them behind the room for the headers, so a
@@ -94,9 +102,15 @@ std::vector<QByteArray> FrameDatagrams(QByteArrayView samples, uint8_t serviceId
 class TFrameDatagrams
 {
 public:
-    TFrameDatagrams();
+    explicit TFrameDatagrams(int largestDatagram = DefaultLargestDatagram);
 
-    // The sample bytes (a whole number of samples).
+    // The largest datagram from the next frame set on, clamped to
+    // MinLargestDatagram..MaxLargestDatagram.
+    void SetLargestDatagram(int bytes);
+    int LargestDatagram() const { return FLargest; }
+
+    // The sample bytes (a whole number of samples); fewer than MinSamples
+    // go out as the dark frame.
     void SetSamples(QByteArrayView samples);
     // What to stream for a frame, as StreamSamples gives it.
     TDarkReason SetFrame(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate);
@@ -115,7 +129,11 @@ private:
     void Layout(qsizetype sampleBytes);
     static qsizetype Head(size_t i); // the bytes before the samples
     qsizetype PayloadStart(size_t i) const;
+    qsizetype FirstRoom() const;
+    qsizetype SequelRoom() const;
 
+    int FLargest = DefaultLargestDatagram;
+    size_t FBufferSize = 0;
     std::vector<std::unique_ptr<char[]>> FBuffers; // only grows
     size_t FCount = 0;
     qsizetype FSampleBytes = 0;

@@ -111,6 +111,18 @@ void TIdnSession::FrameSet()
         SendFrame();
 }
 
+void TIdnSession::SetLargestDatagram(int bytes)
+{
+    if (bytes == FFrame.LargestDatagram())
+        return;
+    const QByteArray samples = FFrame.Samples();
+    FFrame.SetLargestDatagram(bytes);
+    FNextFrame.SetLargestDatagram(bytes);
+    FFrame.SetSamples(samples);
+    if (Running())
+        SendFrame();
+}
+
 void TIdnSession::SendFrame()
 {
     FFrame.PutHeaders(FServiceId, FPointRate, TimestampUs());
@@ -126,6 +138,14 @@ void TIdnSession::Flush()
 {
     while (FNext < FFrame.Count()) {
         const int64_t now = Clock().NowNs();
+        // A burst of up to a millisecond's bytes, then the pace.
+        FPaceNs = std::max(FPaceNs, now - Ms);
+        const int64_t due = FPaceNs + FFrame.Size(FNext) * Ms / PaceBytesPerMs;
+        if (due > now) {
+            FRetry = true;
+            Clock().WakeAt(due, [this] { Wake(); });
+            return;
+        }
         const bool ask = FNext == 0 && (FAckAskedNs < 0 || now - FAckAskedNs >= AckIntervalNs);
         if (!Send(FFrame.Data(FNext), FFrame.Size(FNext), ask ? ChannelMessageAck : ChannelMessage))
             return;
@@ -135,6 +155,7 @@ void TIdnSession::Flush()
                 FUnansweredNs = now;
         }
         FLastSendNs = now;
+        FPaceNs = due;
         ++FNext;
     }
     Schedule();

@@ -51,6 +51,9 @@ public:
     static constexpr int64_t KeepAliveNs = 150 * Ms;
     static constexpr int64_t AckIntervalNs = 1000 * Ms;
     static constexpr int64_t AckTimeoutNs = 1000 * Ms;
+    // The datagrams of a frame go out at most this fast, so a receiver
+    // with an ordinary socket buffer (about 208 KB) reads them all.
+    static constexpr int64_t PaceBytesPerMs = 64 * 1024;
 
     // Runs by clock, or by the steady clock when it is null.
     explicit TIdnSession(TOutputClock* clock = nullptr, QObject* parent = nullptr);
@@ -69,6 +72,10 @@ public:
     // written straight into the datagrams; returns why it goes dark.
     IdnDatagrams::TDarkReason SetFrame(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate);
     QByteArray Frame() const { return FFrame.Samples(); }
+    // The largest datagram a frame is cut into (IdnDatagrams'
+    // DefaultLargestDatagram unless set); takes effect with the next send.
+    void SetLargestDatagram(int bytes);
+    int LargestDatagram() const { return FFrame.LargestDatagram(); }
 
     TState State() const { return FState; }
     // The result code of the last error answer (Refused).
@@ -116,6 +123,7 @@ private:
     size_t FNext = 0;
     uint16_t FSequence = 0;
     int64_t FLastSendNs = 0;
+    int64_t FPaceNs = 0;           // when the bytes sent so far are due at the pace
     int64_t FAckAskedNs = -1;      // the last acknowledgement request
     int64_t FUnansweredNs = -1;    // the first request not answered yet
     bool FRetry = false;           // the socket was full: go on soon

@@ -59,13 +59,20 @@ private:
 class TReceiver
 {
 public:
-    TReceiver()
+    // By default room for several frames of 65,535 points (460 KB each),
+    // forced where the test may, as root in CI; else a buffer of that size
+    // as the system counts it (Linux doubles what is asked for).
+    explicit TReceiver(int bufferBytes = 0)
     {
         QVERIFY(Socket.bind(QHostAddress(QHostAddress::LocalHost), 0));
-        // A frame of 65,535 points arrives as 460 KB at once: room for
-        // several (forced where the test may, as root in CI).
-        const int size = 8 << 20;
         const int fd = int(Socket.socketDescriptor());
+        if (bufferBytes > 0) {
+            const int half = bufferBytes / 2;
+            QVERIFY(setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &half, sizeof half) == 0 ||
+                    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &half, sizeof half) == 0);
+            return;
+        }
+        const int size = 8 << 20;
         if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
             setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     }
@@ -267,6 +274,19 @@ inline std::vector<TFrame> Frames(const std::vector<QByteArray>& datagrams, size
         }
     }
     return frames;
+}
+
+// Why a receiver would not play a frame as sent: it needs at least two
+// samples, spread over a pass of samples × 10^6 / rate µs. Empty when fine.
+inline QString Unplayable(const TFrame& frame, int rate)
+{
+    const qsizetype samples = frame.Data.size() / 7;
+    const uint64_t duration = uint64_t(samples) * 1'000'000 / uint64_t(rate);
+    if (samples < 2 || frame.Data.size() % 7 != 0)
+        return QStringLiteral("%1 bytes of samples").arg(frame.Data.size());
+    if (frame.First.Duration != std::min<uint64_t>(duration, 0xFFFFFF) || duration == 0)
+        return QStringLiteral("%1 samples at %2 pps in %3 µs").arg(samples).arg(rate).arg(frame.First.Duration);
+    return {};
 }
 
 // A frame of count points on a circle-ish path with colours.

@@ -100,8 +100,8 @@ void TestLaserWindow::menuAndStatus()
     QStringList menus;
     for (QAction* entry : MainForm->menuBar()->actions())
         menus << entry->text();
-    QCOMPARE(menus, QStringList({"&File", "&Edit", "&Window", "&Laser", "&Help"}));
-    QMenu* laser = MainForm->menuBar()->actions().at(3)->menu();
+    QCOMPARE(menus, QStringList({"&File", "&Edit", "F&rames", "&Window", "&Laser", "&Help"}));
+    QMenu* laser = MainForm->menuBar()->actions().at(4)->menu();
     QStringList entries;
     for (QAction* entry : laser->actions())
         entries << (entry->isSeparator() ? QStringLiteral("|") : entry->text() + QLatin1Char(' ') +
@@ -275,6 +275,8 @@ void TestLaserWindow::settingsAndSearch()
         QCOMPARE(item->text(2), QStringLiteral("4 Left"));
         item->setSelected(true);
         QCOMPARE(box->SpinService->value(), 4);
+        QCOMPARE(box->SpinLargestDatagram->value(), 1472);
+        box->SpinLargestDatagram->setValue(9000);
         box->SpinPointRate->setValue(45000);
         box->Buttons->button(QDialogButtonBox::Ok)->click();
     });
@@ -282,6 +284,7 @@ void TestLaserWindow::settingsAndSearch()
     QCOMPARE(Laser()->Address, QStringLiteral("127.0.0.1:%1").arg(ResponderPort));
     QCOMPARE(Laser()->Service, 4);
     QCOMPARE(Laser()->PointRate, 45000);
+    QCOMPARE(Laser()->LargestDatagram, 9000);
     QVERIFY(!Laser()->On()); // settings alone start nothing
 
     // The preview's facts give the pass at the new rate: 9 steps of 45 kpps.
@@ -333,8 +336,15 @@ void TestLaserWindow::settingsKeptOutputNot()
              QStringLiteral("127.0.0.1:%1").arg(receiver.Port()));
     QCOMPARE(ini.ReadInteger(QStringLiteral("Laser"), QStringLiteral("Service"), -1), 2);
     QCOMPARE(ini.ReadInteger(QStringLiteral("Laser"), QStringLiteral("PointRate"), -1), 20000);
-    // Three keys, none of them whether output was on.
-    QCOMPARE(QString::fromUtf8(ini.Text()).section(QStringLiteral("[Laser]"), 1).split(QLatin1Char('=')).size(), 4);
+    QCOMPARE(ini.ReadInteger(QStringLiteral("Laser"), QStringLiteral("LargestDatagram"), -1), 1472);
+    // These keys, none of them whether output was on.
+    QStringList keys;
+    for (const QString& line : QString::fromUtf8(ini.Text()).section(QStringLiteral("[Laser]"), 1).split('\n'))
+        if (line.startsWith(QLatin1Char('[')))
+            break;
+        else if (line.contains(QLatin1Char('=')))
+            keys << line.section(QLatin1Char('='), 0, 0);
+    QCOMPARE(keys, QStringList({"Address", "Service", "PointRate", "LargestDatagram"}));
     EndProgram();
     StartProgram();
     QCOMPARE(Laser()->PointRate, 20000);

@@ -32,6 +32,7 @@ private slots:
     void close_data();
     void close();
     void failedSend();
+    void ordinaryReceiveBuffer();
     void addresses_data();
     void addresses();
     void tsharkDecodes();
@@ -90,17 +91,18 @@ void TestOutputStream::samples_data()
     QTest::addColumn<int>("rate");
     QTest::addColumn<int>("before"); // points of the frame the buffers held before
     QTest::addColumn<int>("datagrams");
+    QTest::addColumn<int>("largest"); // datagram, in bytes
 
-    // 9321 samples fill the first message; the fragments after it cut
-    // samples at other places each.
-    QTest::newRow("one point") << 1 << TCoords::Random << 0 << 30000 << 0 << 1;
-    QTest::newRow("two extreme points") << 2 << TCoords::Extreme << 0 << 30000 << 65535 << 1;
-    QTest::newRow("small, half blanked") << 300 << TCoords::Random << 50 << 12345 << 0 << 1;
-    QTest::newRow("fills one message") << 9321 << TCoords::Random << 10 << 30000 << 65535 << 1;
-    QTest::newRow("one sample more") << 9322 << TCoords::Random << 10 << 30000 << 3 << 2;
-    QTest::newRow("all blanked") << 12000 << TCoords::Random << 100 << 25000 << 0 << 2;
-    QTest::newRow("three fragments") << 20000 << TCoords::Extreme << 5 << 30000 << 9322 << 3;
-    QTest::newRow("65535 points") << 65535 << TCoords::Random << 10 << 100000 << 20000 << 8;
+    // 9320 samples fill the first message of the largest datagrams; the
+    // fragments after it cut samples at other places each.
+    QTest::newRow("two extreme points") << 2 << TCoords::Extreme << 0 << 30000 << 65535 << 1 << 1472;
+    QTest::newRow("small, half blanked") << 300 << TCoords::Random << 50 << 12345 << 0 << 2 << 1472;
+    QTest::newRow("smallest datagrams") << 300 << TCoords::Random << 20 << 30000 << 9320 << 5 << 512;
+    QTest::newRow("fills one message") << 9320 << TCoords::Random << 10 << 30000 << 65535 << 1 << 65280;
+    QTest::newRow("one sample more") << 9321 << TCoords::Random << 10 << 30000 << 3 << 2 << 65280;
+    QTest::newRow("all blanked") << 12000 << TCoords::Random << 100 << 25000 << 0 << 58 << 1472;
+    QTest::newRow("three fragments") << 20000 << TCoords::Extreme << 5 << 30000 << 9322 << 3 << 65280;
+    QTest::newRow("65535 points") << 65535 << TCoords::Random << 10 << 100000 << 20000 << 315 << 1472;
 }
 
 // The samples of a frame as a receiver gets them, and the datagrams written
@@ -114,6 +116,7 @@ void TestOutputStream::samples()
     QFETCH(int, rate);
     QFETCH(int, before);
     QFETCH(int, datagrams);
+    QFETCH(int, largest);
 
     const quint32 seed = quint32(count) * 31 + quint32(blankPercent);
     const TZLT_Pal palette = RandomPalette(seed);
@@ -124,19 +127,19 @@ void TestOutputStream::samples()
     QCOMPARE(reason, TDarkReason::None);
     QCOMPARE(samples.constData()[samples.size()], '\0');
 
-    TFrameDatagrams direct;
+    TFrameDatagrams direct(largest);
     if (before > 0)
         QCOMPARE(direct.SetFrame(RandomFrame(before, seed + 1, TCoords::Random, 0).get(), palette, rate),
                  TDarkReason::None);
     QCOMPARE(direct.SetFrame(frame.get(), palette, rate), TDarkReason::None);
     direct.PutHeaders(5, rate, 777);
-    const std::vector<QByteArray> reference = IdnDatagrams::FrameDatagrams(samples, 5, rate, 777);
+    const std::vector<QByteArray> reference = IdnDatagrams::FrameDatagrams(samples, 5, rate, 777, largest);
     QCOMPARE(direct.Count(), reference.size());
     for (size_t i = 0; i < reference.size(); ++i)
         QVERIFY2(QByteArray(direct.Data(i), direct.Size(i)) == reference[i], qPrintable(QString::number(i)));
     QCOMPARE(direct.Samples(), samples);
     // Equal samples by either path; one changed byte anywhere tells.
-    TFrameDatagrams copied;
+    TFrameDatagrams copied(largest);
     copied.SetSamples(samples);
     QVERIFY(copied.SameSamples(direct));
     QByteArray changed = samples;
@@ -149,8 +152,10 @@ void TestOutputStream::samples()
     TTestClock clock;
     TReceiver receiver;
     TIdnSession session(&clock);
+    session.SetLargestDatagram(largest);
     session.SetFrame(samples);
     session.Start(Loopback, receiver.Port(), 3, rate);
+    clock.RunUntil(clock.Now + 20 * Ms); // the paced datagrams
     QVERIFY(receiver.WaitFor(size_t(datagrams)));
     QVERIFY(receiver.Quiet());
     QCOMPARE(receiver.Datagrams.size(), size_t(datagrams));
@@ -172,7 +177,8 @@ void TestOutputStream::samples()
     QCOMPARE(first.ChunkType(), uint8_t(datagrams > 1 ? 0x03 : 0x02));
     QCOMPARE(first.ChunkFlags & 0x01, 0); // repeated until the next frame
     QCOMPARE(first.ChunkFlags & 0x30, (first.ConfigFlags & 0x30));
-    QCOMPARE(first.Duration, uint32_t(uint64_t(count - 1) * 1'000'000 / uint64_t(rate)));
+    // Every sample, the first too, takes its share of the pass.
+    QCOMPARE(first.Duration, uint32_t(uint64_t(count) * 1'000'000 / uint64_t(rate)));
     // Every datagram is whole, within the size limit, and numbered in turn;
     // the first asks for an acknowledgement.
     for (size_t i = 0; i < receiver.Datagrams.size(); ++i) {
@@ -188,7 +194,7 @@ void TestOutputStream::samples()
             QCOMPARE(d.Timestamp, first.Timestamp + uint32_t(i));
         }
         if (i + 1 < receiver.Datagrams.size())
-            QCOMPARE(d.MessageSize, uint16_t(0xFF00));
+            QCOMPARE(int(d.MessageSize), largest - 4);
     }
 }
 
@@ -201,6 +207,7 @@ void TestOutputStream::dark_data()
 
     QTest::newRow("no frame") << -1 << QList<int>{} << 30000 << TDarkReason::NoFrame;
     QTest::newRow("no points") << 0 << QList<int>{} << 30000 << TDarkReason::NoFrame;
+    QTest::newRow("one point") << 0 << QList<int>{-9000, 4000, 1} << 30000 << TDarkReason::NoFrame;
     QTest::newRow("a dot") << 0 << QList<int>{100, 100, 1, 100, 100, 1} << 30000 << TDarkReason::OneSpot;
     QTest::newRow("a small stroke") << 0 << QList<int>{0, 0, 2, 256, -256, 2} << 30000 << TDarkReason::OneSpot;
     QTest::newRow("one unit wider") << 0 << QList<int>{0, 0, 2, 257, 0, 2} << 30000 << TDarkReason::None;
@@ -213,8 +220,8 @@ void TestOutputStream::dark_data()
     // The duration field holds 16,777,215 µs.
     QTest::newRow("65535 points at 3906 pps") << 65535 << QList<int>{} << 3906 << TDarkReason::TooLong;
     QTest::newRow("65535 points at 3907 pps") << 65535 << QList<int>{} << 3907 << TDarkReason::None;
-    QTest::newRow("16,778 points at 1 kpps") << 16778 << QList<int>{} << 1000 << TDarkReason::None;
-    QTest::newRow("16,779 points at 1 kpps") << 16779 << QList<int>{} << 1000 << TDarkReason::TooLong;
+    QTest::newRow("16,777 points at 1 kpps") << 16777 << QList<int>{} << 1000 << TDarkReason::None;
+    QTest::newRow("16,778 points at 1 kpps") << 16778 << QList<int>{} << 1000 << TDarkReason::TooLong;
 }
 
 // Frames sent dark, by either path, over buffers that held a long frame.
@@ -246,6 +253,20 @@ void TestOutputStream::dark()
     } else {
         QVERIFY(got == Expected(*frame, TZLT_Pal()));
     }
+
+    // What a receiver gets can be played as it is.
+    TTestClock clock;
+    TReceiver receiver;
+    TIdnSession session(&clock);
+    session.SetFrame(frame.get(), TZLT_Pal(), rate);
+    session.Start(Loopback, receiver.Port(), 0, rate);
+    clock.RunUntil(clock.Now + 20 * Ms); // the paced datagrams
+    QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
+    const std::vector<TFrame> frames = Frames(receiver.Datagrams);
+    QCOMPARE(frames.size(), size_t(1));
+    QCOMPARE(frames[0].Data, samples);
+    const QString unplayable = Unplayable(frames[0], rate);
+    QVERIFY2(unplayable.isEmpty(), qPrintable(unplayable));
 }
 
 // Without a change the frame goes out again, never more than 200 ms apart.
@@ -266,9 +287,9 @@ void TestOutputStream::keepAlive()
         if (session.FrameCount() > frames)
             sent.push_back(clock.Now);
     }
-    QVERIFY(receiver.WaitFor(sent.size()));
+    QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
     QVERIFY(receiver.Quiet());
-    QCOMPARE(receiver.Datagrams.size(), sent.size());
+    QCOMPARE(receiver.Datagrams.size(), size_t(session.DatagramCount()));
     QVERIFY(sent.size() >= 15);
     for (size_t i = 1; i < sent.size(); ++i)
         QVERIFY2(sent[i] - sent[i - 1] <= 200 * Ms, qPrintable(QString::number(sent[i] - sent[i - 1])));
@@ -283,8 +304,8 @@ void TestOutputStream::keepAlive()
     const int64_t changed = clock.Now + 7 * Ms;
     clock.RunUntil(changed);
     session.SetFrame(IdnDatagrams::FrameSamples(*Figure(20), TZLT_Pal()));
-    QVERIFY(receiver.WaitFor(sent.size() + 1));
-    QCOMPARE(Decode(receiver.Datagrams.back()).Timestamp, uint32_t(changed / 1000));
+    QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
+    QCOMPARE(Frames(receiver.Datagrams).back().First.Timestamp, uint32_t(changed / 1000));
 }
 
 // Only a change of the samples goes out: the same again by either path
@@ -308,6 +329,10 @@ void TestOutputStream::changesOnly()
     session.SetFrame(nullptr, palette, 30000);
     session.SetFrame(IdnDatagrams::DarkSamples());
     QCOMPARE(session.FrameCount(), 4);
+    // One lit sample is no frame a receiver plays: it stays dark.
+    session.SetFrame(QByteArray("\x01\x02\x03\x04\xFF\xFF\xFF", 7));
+    QCOMPARE(session.FrameCount(), 4);
+    QCOMPARE(session.Frame(), IdnDatagrams::DarkSamples());
 
     QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
     const std::vector<TFrame> frames = Frames(receiver.Datagrams);
@@ -448,6 +473,33 @@ void TestOutputStream::failedSend()
     QCOMPARE(clock.Due, int64_t(-1));
 }
 
+// A receiver with the system's usual socket buffer (208 KB) that reads as
+// often as an event loop does gets every datagram of 65,535-point frames,
+// sent at once and again by the keep-alive: the datagrams go out paced.
+void TestOutputStream::ordinaryReceiveBuffer()
+{
+    TReceiver receiver(208 * 1024);
+    TIdnSession session; // the steady clock
+    const auto frame = RandomFrame(TZLT_Frame::MaxPoints, 9, TCoords::Random, 10);
+    QCOMPARE(session.SetFrame(frame.get(), TZLT_Pal(), 30000), TDarkReason::None);
+    session.Start(Loopback, receiver.Port(), 0, 30000);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 400) {
+        QTest::qWait(1);
+        receiver.Read();
+    }
+    session.Stop();
+    QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
+    QCOMPARE(receiver.Datagrams.size(), size_t(session.DatagramCount()));
+    const std::vector<TFrame> frames = Frames(receiver.Datagrams);
+    QVERIFY(frames.size() >= 2);
+    for (const TFrame& got : frames) {
+        QCOMPARE(got.Data.size(), qsizetype(TZLT_Frame::MaxPoints) * 7);
+        QVERIFY(got.Datagrams > 300);
+    }
+}
+
 void TestOutputStream::addresses_data()
 {
     QTest::addColumn<QString>("text");
@@ -540,8 +592,10 @@ void TestOutputStream::tsharkDecodes()
     TReceiver receiver;
     {
         TIdnSession session(&clock);
+        session.SetLargestDatagram(IdnDatagrams::MaxLargestDatagram);
         session.SetFrame(IdnDatagrams::FrameSamples(*Figure(20000, 9), TZLT_Pal()));
         session.Start(Loopback, receiver.Port(), 0, 30000);
+        clock.RunUntil(clock.Now + 20 * Ms); // the paced fragments
         session.SetFrame(IdnDatagrams::FrameSamples(*Figure(5, 2), TZLT_Pal()));
     }
     QVERIFY(receiver.WaitFor(6)); // three fragments, a frame, the close

@@ -37,6 +37,7 @@ DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null || fail "cmake
 expected="$(
   cat <<EOF
 ./usr/bin/trevasc
+./usr/bin/trevasc-convert
 ./usr/share/applications/$app.desktop
 ./usr/share/icons/hicolor/128x128/apps/$app.png
 ./usr/share/icons/hicolor/16x16/apps/$app.png
@@ -52,9 +53,15 @@ EOF
 installed="$(cd "$root" && find . ! -type d | LC_ALL=C sort)"
 diff <(echo "$expected" | LC_ALL=C sort) <(echo "$installed") || fail "installed files differ (< expected, > installed)"
 
-[[ -x "$root/usr/bin/trevasc" ]] || fail "trevasc is not executable"
-file -b "$root/usr/bin/trevasc" | grep -q '^ELF' || fail "trevasc is not an ELF program"
-readelf -d "$root/usr/bin/trevasc" 2>/dev/null | grep -Eq 'R(UN)?PATH' && fail "trevasc carries a run path"
+for program in trevasc trevasc-convert; do
+  [[ -x "$root/usr/bin/$program" ]] || fail "$program is not executable"
+  file -b "$root/usr/bin/$program" | grep -q '^ELF' || fail "$program is not an ELF program"
+  readelf -d "$root/usr/bin/$program" 2>/dev/null | grep -Eq 'R(UN)?PATH' && fail "$program carries a run path"
+done
+# The batch converter runs where there is no display: no widgets, no Qt Gui.
+ldd "$root/usr/bin/trevasc-convert" | grep -E 'libQt6(Widgets|Gui)' && fail "trevasc-convert links Qt's widgets or Gui"
+[[ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/trevasc-convert" --version)" == "trevasc-convert $version" ]] ||
+  fail "installed trevasc-convert --version"
 for size in 16 32 48 64 128 256; do
   png="$root/usr/share/icons/hicolor/${size}x$size/apps/$app.png"
   file -b "$png" 2>/dev/null | grep -q "^PNG image data, $size x $size, 8-bit/color RGBA" ||
@@ -84,7 +91,8 @@ meta() { xmllint --xpath "$1" "$metainfo" 2>/dev/null; }
 [[ "$(meta 'string(/component/launchable[@type="desktop-id"])')" == "$app.desktop" ]] || fail "metainfo launchable"
 [[ "$(meta 'string(/component/releases/release[1]/@version)')" == "$version" ]] ||
   fail "metainfo release is not $version"
-[[ "$(meta 'string(/component/provides/binary)')" == trevasc ]] || fail "metainfo provides no binary trevasc"
+[[ "$(meta '/component/provides/binary/text()' | sorted_words)" == "$(printf '%s\n' trevasc trevasc-convert)" ]] ||
+  fail "metainfo provides not the binaries trevasc and trevasc-convert"
 [[ "$(meta '/component/provides/mediatype/text()' | sorted_words)" == "$(printf '%s\n' "${types[@]}" | sort)" ]] ||
   fail "metainfo media types differ from the file types"
 [[ -n "$(meta 'string(/component/screenshots/screenshot/image)')" ]] || fail "metainfo has no screenshot"
@@ -143,7 +151,9 @@ else
   packaged="$(awk '$1 !~ /^d/ { print $6 }' <<<"$contents" | LC_ALL=C sort)"
   diff <(echo "$installed") <(echo "$packaged") || fail "package files differ from the install (< install, > package)"
   dpkg-deb -x "$deb" "$work/deb"
-  file -b "$work/deb/usr/bin/trevasc" | grep -q ', stripped' || fail "packaged trevasc is not stripped"
+  for program in trevasc trevasc-convert; do
+    file -b "$work/deb/usr/bin/$program" | grep -q ', stripped' || fail "packaged $program is not stripped"
+  done
   for f in $(grep -v '/bin/' <<<"$installed"); do
     cmp -s "$root/$f" "$work/deb/$f" || fail "packaged $f differs from the installed one"
   done

@@ -113,14 +113,14 @@ void TestMainWindow::startsWithoutSettingsFile()
     QStringList menus;
     for (QAction* entry : MainForm->menuBar()->actions())
         menus << entry->text();
-    QCOMPARE(menus, QStringList({"&File", "&Edit", "&Window", "&Laser", "&Help"}));
+    QCOMPARE(menus, QStringList({"&File", "&Edit", "F&rames", "&Window", "&Laser", "&Help"}));
     QCOMPARE(MainForm->FileExportPics1->text(), QStringLiteral("Export &PIC files..."));
     QCOMPARE(MainForm->FileImportPicDir1->text(), QStringLiteral("&Import PIC directory..."));
     QCOMPARE(MainForm->EditCut1->text(), QStringLiteral("Cut"));
     QCOMPARE(MainForm->FileSaveAs1->toolTip(), QStringLiteral("Save As"));
     QCOMPARE(MainForm->FileSaveAs1->statusTip(), QStringLiteral("Save current file with different name"));
     QCOMPARE(MainForm->WindowCascade1->statusTip(), QStringLiteral("Cascade"));
-    QCOMPARE(MainForm->menuBar()->actions().at(2)->statusTip(), QStringLiteral("Window related commands"));
+    QCOMPARE(MainForm->menuBar()->actions().at(3)->statusTip(), QStringLiteral("Window related commands"));
 
     QStringList file;
     for (QAction* entry : MainForm->menuBar()->actions().at(0)->menu()->actions())
@@ -344,7 +344,7 @@ void TestMainWindow::windowMenuListsTheCatalogs()
     TMDIChild* first = MainForm->MDIChildren(0);
     MainForm->MdiArea->setActiveSubWindow(first);
 
-    QMenu* window = MainForm->menuBar()->actions().at(2)->menu();
+    QMenu* window = MainForm->menuBar()->actions().at(3)->menu();
     emit window->aboutToShow();
     const QList<QAction*> entries = window->actions();
     QCOMPARE(entries.size(), 10);

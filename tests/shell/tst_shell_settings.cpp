@@ -216,7 +216,7 @@ void TestSettings::germanReachesEveryWindowAtOnce()
     QCOMPARE(MainForm->Language, 1);
 
     // Main window: menus, actions, hints.
-    QCOMPARE(MainForm->menuBar()->actions().at(2)->text(), QStringLiteral("&Fenster"));
+    QCOMPARE(MainForm->menuBar()->actions().at(3)->text(), QStringLiteral("&Fenster"));
     QCOMPARE(MainForm->FileClose1->text(), QStringLiteral("&Schließen"));
     QCOMPARE(MainForm->WindowCascade1->toolTip(), QStringLiteral("Überlappend"));
     QCOMPARE(MainForm->FileImportPicDir1->statusTip(),

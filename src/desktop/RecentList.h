@@ -1,22 +1,17 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
-class QAction;
-class QMenu;
 class TIniFile;
 
 // The catalogs opened or saved most recently, newest first, at most
 // MaxCount. They are kept in the settings file's own section (File1 to
 // File8; a name that is not UTF-8 as a file: URL of its bytes, a name the
-// file's encoding cannot hold not at all) and shown as numbered entries in
-// the File menu.
-class TRecentFiles : public QObject
+// file's encoding cannot hold not at all). The File menu's entries for
+// them are TRecentFiles in the widgets.
+class TRecentList : public QObject
 {
     Q_OBJECT
 
@@ -45,21 +40,12 @@ public:
     // or the same file reached through symbolic links.
     static bool SameFile(const QString& a, const QString& b);
 
-    // Shows the entries in menu before the entry before, followed by a
-    // separator (nothing at all for an empty list); picking one calls open
-    // with its file name.
-    void ShowInMenu(QMenu* menu, QAction* before, std::function<void(const QString& fileName)> open);
-    // The entries as they stand in the menu, without the separator.
-    QList<QAction*> MenuEntries() const { return FEntries; }
+signals:
+    // The list of files is another one.
+    void Changed();
 
 private:
     void SetFiles(QStringList files);
-    void UpdateMenu();
 
     QStringList FFiles;
-    QMenu* FMenu = nullptr;
-    QAction* FBefore = nullptr;
-    std::function<void(const QString&)> FOpen;
-    QList<QAction*> FEntries;
-    QAction* FSeparator = nullptr;
 };

@@ -1,0 +1,118 @@
+#include "Converter.h"
+
+#include "ConvertInputs.h"
+#include "ConvertOutputs.h"
+#include "FrameTools.h"
+#include "ZLT_Catalog.h"
+#include "ZLT_Palette.h"
+
+#include <QLocale>
+
+#include <new>
+
+namespace {
+
+// Every frame of the list, which is left empty; from the end, so nothing moves.
+std::vector<std::unique_ptr<TZLT_Frame>> TakeAll(TZLT_FrameList& frames)
+{
+    std::vector<std::unique_ptr<TZLT_Frame>> taken(size_t(frames.Count()));
+    for (int i = frames.Count() - 1; i >= 0; --i)
+        taken[size_t(i)] = frames.Delete(i);
+    return taken;
+}
+
+void KeepFrames(const TConvertJob& job, TZLT_FrameList& frames)
+{
+    if (!job.Frames)
+        return;
+    const auto [first, last] = *job.Frames;
+    if (last >= frames.Count())
+        throw EConvertUsage(QStringLiteral("--frames %1-%2: the inputs hold %3 frames (0..%4)")
+                                .arg(first)
+                                .arg(last)
+                                .arg(frames.Count())
+                                .arg(frames.Count() - 1));
+    std::vector<std::unique_ptr<TZLT_Frame>> all = TakeAll(frames);
+    frames.InsertRange(0, {std::make_move_iterator(all.begin() + first),
+                           std::make_move_iterator(all.begin() + last + 1)});
+}
+
+QString Summary(const TConvertJob& job, const TZLT_FrameList& frames)
+{
+    int used = 0;
+    qint64 points = 0;
+    for (int i = 0; i < frames.Count(); ++i) {
+        const int n = frames.GetFrame(i).Count();
+        used += n > 0 ? 1 : 0;
+        points += n;
+    }
+    return QStringLiteral("%1, %2, %3 -> %4 (%5)")
+        .arg(Converter::Count(job.Inputs.size(), QStringLiteral("input"), QStringLiteral("inputs")),
+             Converter::Count(used, QStringLiteral("frame"), QStringLiteral("frames")),
+             Converter::Count(points, QStringLiteral("point"), QStringLiteral("points")), job.Output,
+             ConvertOutputs::Describe(job));
+}
+
+} // namespace
+
+namespace Converter {
+
+QString Count(qint64 count, const QString& singular, const QString& plural)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    if (count >= 1000000)
+        return QStringLiteral("%1 M %2").arg(english.toString(double(count) / 1e6, 'f', 1), plural);
+    return QStringLiteral("%1 %2").arg(english.toString(count), count == 1 ? singular : plural);
+}
+
+TResult Run(const TConvertJob& job, TProgress& progress)
+{
+    TResult result;
+    TZLT_FrameList frames;
+    TZLT_Pal palette;
+    // Everything up to the write: any failure writes nothing.
+    try {
+        if (!job.PaletteFile.isEmpty())
+            palette.LoadFromFile(job.PaletteFile);
+        for (const QString& input : job.Inputs) {
+            progress.Stage(QStringLiteral("reading ") + input);
+            ConvertInputs::Read(input, palette, frames, result.Warnings,
+                                [&](qint64 done, qint64 total) { progress.Step(done, total); });
+        }
+        KeepFrames(job, frames);
+        ConvertOutputs::Check(job, frames);
+        if (!job.Operations.empty()) {
+            progress.Stage(QStringLiteral("changing the frames"));
+            std::vector<TZLT_Frame*> list(size_t(frames.Count()));
+            for (int i = 0; i < frames.Count(); ++i)
+                list[size_t(i)] = &frames.GetFrame(i);
+            result.Clamped = FrameTools::Apply(job.Operations, list);
+        }
+    } catch (const EZLT_Error& e) {
+        result.Status = Refused;
+        result.Error = e.Message();
+        return result;
+    } catch (const std::bad_alloc&) {
+        result.Status = Refused;
+        result.Error = QStringLiteral("out of memory");
+        return result;
+    }
+    // Before the write: a catalog takes the frames over.
+    const QString summary = Summary(job, frames);
+    try {
+        progress.Stage(QStringLiteral("writing ") + job.Output);
+        ConvertOutputs::Write(job, frames, palette, [&](qint64 done, qint64 total) { progress.Step(done, total); });
+    } catch (const EZLT_Error& e) {
+        result.Status = WriteFailed;
+        result.Error = e.Message();
+        return result;
+    } catch (const std::bad_alloc&) {
+        result.Status = WriteFailed;
+        result.Error = QStringLiteral("out of memory writing '%1'").arg(job.Output);
+        return result;
+    }
+    result.Summary = summary;
+    return result;
+}
+
+} // namespace Converter

@@ -1,0 +1,96 @@
+// The converter's command line without a process: where names and values
+// go, and the counts of the summary.
+
+#include "ConvertOptions.h"
+#include "Converter.h"
+
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+class TestConvertOptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void namesAndValues_data();
+    void namesAndValues();
+    void counts_data();
+    void counts();
+};
+
+void TestConvertOptions::namesAndValues_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("kind");     // TOutputKind
+    QTest::addColumn<QString>("value"); // the first operation's: "kind first:last"
+    QTest::newRow("options between names")
+        << QStringList{u"a.cat"_s, u"--rotate"_s, u"-90"_s, u"b.pic"_s, u"-q"_s, u"out.ILD"_s}
+        << QStringList{u"a.cat"_s, u"b.pic"_s} << u"out.ILD"_s << int(TOutputKind::Ilda) << u"7 -90:-90"_s;
+    QTest::newRow("value after =") << QStringList{u"--rotate=0:360"_s, u"a.cat"_s, u"x.pic"_s}
+                                   << QStringList{u"a.cat"_s} << u"x.pic"_s << int(TOutputKind::Picture)
+                                   << u"7 0:360"_s;
+    QTest::newRow("names after --") << QStringList{u"--fit"_s, u"--"_s, u"-odd.pic"_s, u"--reverse"_s, u"o/"_s}
+                                    << QStringList{u"-odd.pic"_s, u"--reverse"_s} << u"o/"_s
+                                    << int(TOutputKind::Folder) << u"5 0:0"_s;
+    QTest::newRow("a lone dash is a name") << QStringList{u"-"_s, u"out.cat"_s} << QStringList{u"-"_s}
+                                           << u"out.cat"_s << int(TOutputKind::Catalog) << QString();
+    QTest::newRow("an existing folder") << QStringList{u"a.cat"_s, u"/tmp"_s} << QStringList{u"a.cat"_s}
+                                        << u"/tmp"_s << int(TOutputKind::Folder) << QString();
+    QTest::newRow("colour ramp") << QStringList{u"--colour"_s, u"2:40"_s, u"a.cat"_s, u"b.cat"_s}
+                                 << QStringList{u"a.cat"_s} << u"b.cat"_s << int(TOutputKind::Catalog)
+                                 << u"8 2:40"_s;
+    QTest::newRow("scale as exponent") << QStringList{u"--scale"_s, u"1e2:5e1"_s, u"a.cat"_s, u"b.cat"_s}
+                                       << QStringList{u"a.cat"_s} << u"b.cat"_s << int(TOutputKind::Catalog)
+                                       << u"7 100:50"_s;
+}
+
+void TestConvertOptions::namesAndValues()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, inputs);
+    QFETCH(QString, output);
+    QFETCH(int, kind);
+    QFETCH(QString, value);
+    const TConvertJob job = ConvertOptions::Parse(arguments);
+    QCOMPARE(job.Inputs, inputs);
+    QCOMPARE(job.Output, output);
+    QCOMPARE(int(job.OutputKind), kind);
+    QCOMPARE(job.Quiet, arguments.contains(u"-q"_s));
+    QString first;
+    if (!job.Operations.empty()) {
+        using FrameTools::TKind;
+        const FrameTools::TOperation& op = job.Operations.front();
+        const FrameTools::TValue v = op.Kind == TKind::SetColour ? op.ColourA
+                                     : op.Kind != TKind::Transform ? FrameTools::TValue(0)
+                                     : op.Rotate == FrameTools::TValue(0) ? op.ScaleX
+                                                                          : op.Rotate;
+        first = QStringLiteral("%1 %2:%3").arg(int(op.Kind)).arg(v.First).arg(v.Last);
+    }
+    QCOMPARE(first, value);
+}
+
+void TestConvertOptions::counts_data()
+{
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("one") << qint64(1) << u"1 point"_s;
+    QTest::newRow("none") << qint64(0) << u"0 points"_s;
+    QTest::newRow("thousands") << qint64(1240) << u"1,240 points"_s;
+    QTest::newRow("below a million") << qint64(999999) << u"999,999 points"_s;
+    QTest::newRow("millions") << qint64(1234567) << u"1.2 M points"_s;
+    QTest::newRow("rounded up") << qint64(1250001) << u"1.3 M points"_s;
+    QTest::newRow("thousands of millions") << qint64(2345600000) << u"2,345.6 M points"_s;
+}
+
+void TestConvertOptions::counts()
+{
+    QFETCH(qint64, count);
+    QFETCH(QString, text);
+    QCOMPARE(Converter::Count(count, u"point"_s, u"points"_s), text);
+}
+
+QTEST_GUILESS_MAIN(TestConvertOptions)
+#include "tst_convert_options.moc"

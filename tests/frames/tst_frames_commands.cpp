@@ -1,0 +1,316 @@
+// The Frames menu through the real window: each command on the selection,
+// as one undo step, and the dialogs' live preview with OK and Cancel.
+
+#include "FramesTestKit.h"
+
+#include "ColoursDialog.h"
+#include "FrameCommands.h"
+#include "FramePreview.h"
+#include "TransformDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QStatusBar>
+
+#include <functional>
+
+using namespace FrameTools;
+using namespace Kit;
+
+namespace {
+
+using TPoints = std::vector<TZLT_Point>;
+
+TPoints PointsOf(const TZLT_Frame& frame)
+{
+    return TPoints(frame.AllPoints().begin(), frame.AllPoints().end());
+}
+
+// Slots 3, 4, 6 and 7 hold random frames, slot 5 stays empty; the frame
+// of slot 7 reaches beyond the field when it is turned.
+void FillSlots(TMDIChild& child, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    for (int slot : {3, 4, 6, 7}) {
+        auto frame = std::make_unique<TZLT_Frame>();
+        const int spread = slot == 7 ? 32000 : 3000;
+        const int y = slot == 7 ? 20000 : 0;
+        for (int i = random.bounded(2, 50); i > 0; --i)
+            frame->Add(TZLT_Point(int16_t(random.bounded(-spread, spread)), int16_t(y + random.bounded(-300, 300)),
+                                  int16_t(i), uint8_t(random.bounded(256)), uint8_t(i)));
+        child.Cat.Frames.SetFrame(slot, std::move(frame));
+    }
+    child.Modified = false;
+    child.History.Forget();
+    child.CatalogChanged();
+}
+
+std::vector<TPoints> SlotPoints(const TMDIChild& child)
+{
+    std::vector<TPoints> points;
+    for (int slot = 0; slot < 10; ++slot)
+        points.push_back(PointsOf(child.Cat.Frames.GetFrame(slot)));
+    return points;
+}
+
+// What the operations make of the frames of slots 0..9, and the clamps.
+std::vector<TPoints> Expected(const TMDIChild& child, const std::vector<TOperation>& ops, int first, int last,
+                              int& clamped)
+{
+    std::vector<const TZLT_Frame*> sources;
+    for (int slot = first; slot <= last; ++slot)
+        sources.push_back(&child.Cat.Frames.GetFrame(slot));
+    const auto changed = Applied(ops, sources, &clamped);
+    std::vector<TPoints> points = SlotPoints(child);
+    for (int slot = first; slot <= last; ++slot)
+        points[size_t(slot)] = PointsOf(*changed[size_t(slot - first)]);
+    return points;
+}
+
+TOperation Op(TKind kind)
+{
+    TOperation op;
+    op.Kind = kind;
+    return op;
+}
+
+using TCommand = QAction* TFrameCommands::*;
+
+// Runs answer on the dialog once it is open, while the command runs.
+void WhenDialog(const std::function<void(TFrameDialog&)>& answer)
+{
+    QTimer::singleShot(0, qApp, [answer] {
+        auto* dialog = qobject_cast<TFrameDialog*>(QApplication::activeModalWidget());
+        QVERIFY2(dialog, "no frame dialog is open");
+        answer(*dialog);
+        if (dialog->isVisible())
+            dialog->reject(); // never leave it open
+    });
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(TCommand)
+Q_DECLARE_METATYPE(TKind)
+
+class TestFrameCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { EnsureMainWindow(); }
+    void cleanup() { CloseAllWindows(); }
+
+    void MenuAndContextMenu();
+    void EnabledWithAUsedFrame();
+    void Commands_data();
+    void Commands();
+    void NothingChangedIsNoStep();
+    void Dialogs_data();
+    void Dialogs();
+};
+
+void TestFrameCommands::MenuAndContextMenu()
+{
+    TMDIChild* child = NewWindow();
+    QVERIFY(child);
+    const QList<QAction*> bar = MainForm->menuBar()->actions();
+    const auto title = [&](int i) { return bar[i]->text(); };
+    const int frames = int(bar.indexOf(MainForm->Frames->Frames1->menuAction()));
+    QCOMPARE(title(frames), QStringLiteral("F&rames"));
+    QCOMPARE(title(frames - 1), QStringLiteral("&Edit"));
+    QCOMPARE(title(frames + 1), QStringLiteral("&Window"));
+    // The context menu ends with a separator and the Frames commands.
+    QList<QAction*> menu;
+    for (QAction* a : MainForm->Frames->Frames1->actions())
+        if (!a->isSeparator())
+            menu << a;
+    const QList<QAction*> popup = child->PopupMenu->actions();
+    QCOMPARE(popup.mid(popup.size() - menu.size()), menu);
+    QVERIFY(popup[popup.size() - menu.size() - 1]->isSeparator());
+    QCOMPARE(menu.size(), 9);
+}
+
+void TestFrameCommands::EnabledWithAUsedFrame()
+{
+    TMDIChild* child = NewWindow();
+    QVERIFY(child);
+    FillSlots(*child, 1);
+    const auto enabled = [] { return MainForm->Frames->MirrorX1->isEnabled() && MainForm->Frames->Transform1->isEnabled(); };
+    child->SelectSlots(0, 2);
+    QVERIFY(!enabled());
+    child->SelectSlots(0, 3);
+    QVERIFY(enabled());
+    child->SelectSlots(5, 5);
+    QVERIFY(!enabled());
+    child->SelectSlots(4, 4);
+    QVERIFY(enabled());
+    child->DeleteAction->trigger();
+    QVERIFY(!enabled());
+}
+
+void TestFrameCommands::Commands_data()
+{
+    QTest::addColumn<TCommand>("command");
+    QTest::addColumn<TKind>("kind");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("step");
+    QTest::newRow("mirror x") << &TFrameCommands::MirrorX1 << TKind::MirrorX << 0 << "Mirror horizontally";
+    QTest::newRow("mirror y") << &TFrameCommands::MirrorY1 << TKind::MirrorY << 0 << "Mirror vertically";
+    QTest::newRow("left") << &TFrameCommands::RotateLeft1 << TKind::RotateLeft << 0 << "Rotate 90° left";
+    QTest::newRow("right") << &TFrameCommands::RotateRight1 << TKind::RotateRight << 0 << "Rotate 90° right";
+    QTest::newRow("centre") << &TFrameCommands::Centre1 << TKind::Centre << 0 << "Centre";
+    QTest::newRow("fit") << &TFrameCommands::Fit1 << TKind::Fit << 0 << "Fit to the field";
+    QTest::newRow("reverse") << &TFrameCommands::Reverse1 << TKind::Reverse << 0 << "Reverse point order";
+    QTest::newRow("German left") << &TFrameCommands::RotateLeft1 << TKind::RotateLeft << 1
+                                 << "90° nach links drehen";
+    QTest::newRow("German fit") << &TFrameCommands::Fit1 << TKind::Fit << 1 << "Ans Feld anpassen";
+}
+
+// Each command changes the used frames of the selection (slots 2..8) as
+// the arithmetic says, leaves the rest, is one step named after it, and
+// tells of clamped points; Undo and Redo go back and forth exactly.
+void TestFrameCommands::Commands()
+{
+    QFETCH(TCommand, command);
+    QFETCH(TKind, kind);
+    QFETCH(int, language);
+    QFETCH(QString, step);
+    MainForm->Language = language;
+    MainForm->ApplyLanguage();
+    TMDIChild* child = NewWindow();
+    QVERIFY(child);
+    FillSlots(*child, 7);
+    child->SelectSlots(2, 8);
+    const std::vector<TPoints> before = SlotPoints(*child);
+    int clamped = 0;
+    const std::vector<TPoints> after = Expected(*child, {Op(kind)}, 2, 8, clamped);
+    MainForm->statusBar()->clearMessage();
+    if (kind == TKind::RotateLeft)
+        QVERIFY(clamped > 0);
+
+    (MainForm->Frames->*command)->trigger();
+    QCOMPARE(SlotPoints(*child), after);
+    QCOMPARE(child->History.UndoCount(), 1);
+    QCOMPARE(Tr(child->History.UndoName()), step);
+    QVERIFY(child->Modified);
+    const QString message = MainForm->statusBar()->currentMessage();
+    if (clamped == 0)
+        QVERIFY(message.isEmpty());
+    else if (language == 0)
+        QCOMPARE(message, QStringLiteral("%1 points lay outside the field and were moved to its edge").arg(clamped));
+    else
+        QVERIFY(message.startsWith(QString::number(clamped) + QStringLiteral(" Punkte lagen außerhalb")));
+
+    MainForm->EditUndo1->trigger();
+    QCOMPARE(SlotPoints(*child), before);
+    QVERIFY(!child->Modified);
+    MainForm->EditRedo1->trigger();
+    QCOMPARE(SlotPoints(*child), after);
+    MainForm->Language = 0;
+    MainForm->ApplyLanguage();
+}
+
+void TestFrameCommands::NothingChangedIsNoStep()
+{
+    TMDIChild* child = NewWindow();
+    QVERIFY(child);
+    child->Cat.Frames.SetFrame(0, MakeFrame(0));
+    child->Cat.Frames.GetFrame(0).Add(TZLT_Point(0, 0, 0, 1, 0));
+    child->Modified = false;
+    child->SelectSlots(0, 0);
+    MainForm->Frames->Centre1->trigger();
+    MainForm->Frames->Fit1->trigger();
+    QCOMPARE(child->History.UndoCount(), 0);
+    QVERIFY(!child->Modified);
+}
+
+void TestFrameCommands::Dialogs_data()
+{
+    QTest::addColumn<bool>("transform");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("transform, OK") << true << true;
+    QTest::newRow("transform, Cancel") << true << false;
+    QTest::newRow("colours, OK") << false << true;
+    QTest::newRow("colours, Cancel") << false << false;
+}
+
+// While the dialog is open the preview and the laser show the leftmost
+// selected frame as it would become, after every change of a field; OK
+// makes it one step, Cancel leaves the catalog and history as they were.
+void TestFrameCommands::Dialogs()
+{
+    QFETCH(bool, transform);
+    QFETCH(bool, ok);
+    TMDIChild* child = NewWindow();
+    QVERIFY(child);
+    FillSlots(*child, 3);
+    MainForm->Preview->show();
+    child->SelectSlots(3, 7);
+    QCOMPARE(MainForm->Preview->ShownFrame(), &child->Cat.Frames.GetFrame(3));
+    const std::vector<TPoints> before = SlotPoints(*child);
+
+    // Ramped rotation 0..90 about all frames with a scale, or a gradient.
+    TOperation expected = Op(transform ? TKind::Transform : TKind::Gradient);
+    if (transform) {
+        expected.Rotate = TValue(30, 90);
+        expected.ScaleX = 80;
+        expected.Pivot.Kind = TPivotKind::All;
+    } else {
+        expected.ColourA = 2;
+        expected.ColourB = 40;
+    }
+    int clamped = 0;
+    const std::vector<TPoints> after = Expected(*child, {expected}, 3, 7, clamped);
+    QVERIFY(after != before);
+
+    std::vector<TPoints> previews;
+    int draws = 0;
+    bool catalogKept = true;
+    WhenDialog([&](TFrameDialog& dialog) {
+        const auto look = [&] {
+            previews.push_back(PointsOf(*MainForm->Preview->ShownFrame()));
+            catalogKept = catalogKept && SlotPoints(*child) == before;
+        };
+        const int drawn = MainForm->Preview->DrawCount();
+        if (auto* d = qobject_cast<TTransformDialog*>(&dialog)) {
+            d->First[TTransformDialog::Rotate]->setValue(30);
+            look();
+            d->Ramps[TTransformDialog::Rotate]->setChecked(true);
+            d->Last[TTransformDialog::Rotate]->setValue(90);
+            d->First[TTransformDialog::ScaleX]->setValue(80);
+            d->ComboPivot->setCurrentIndex(2);
+        } else if (auto* c = qobject_cast<TColoursDialog*>(&dialog)) {
+            c->RadioGradient->setChecked(true);
+            c->ComboA->setCurrentIndex(2);
+            look();
+            c->ComboB->setCurrentIndex(40);
+        }
+        look();
+        draws = MainForm->Preview->DrawCount() - drawn;
+        (ok ? dialog.accept() : dialog.reject());
+    });
+    (transform ? MainForm->Frames->Transform1 : MainForm->Frames->Colours1)->trigger();
+
+    QVERIFY(catalogKept);
+    QCOMPARE(int(previews.size()), 2);
+    QVERIFY(previews[0] != before[3]);     // the first change already shows
+    QCOMPARE(previews[1], after[3]);       // the frame as it will become
+    QVERIFY(draws >= 2);
+    QCOMPARE(SlotPoints(*child), ok ? after : before);
+    QCOMPARE(child->History.UndoCount(), ok ? 1 : 0);
+    QCOMPARE(MainForm->Preview->ShownFrame(), &child->Cat.Frames.GetFrame(3));
+    if (ok) {
+        QCOMPARE(Tr(child->History.UndoName()), transform ? QStringLiteral("Transform") : QStringLiteral("Colours"));
+        MainForm->EditUndo1->trigger();
+        QCOMPARE(SlotPoints(*child), before);
+    }
+}
+
+QTEST_MAIN(TestFrameCommands)
+#include "tst_frames_commands.moc"
