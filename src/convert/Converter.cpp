@@ -2,12 +2,14 @@
 
 #include "ConvertInputs.h"
 #include "ConvertOutputs.h"
+#include "ConvertThreads.h"
 #include "FrameTools.h"
 #include "ZLT_Catalog.h"
 #include "ZLT_Palette.h"
 
 #include <QLocale>
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -35,6 +37,53 @@ void KeepFrames(const TConvertJob& job, TZLT_FrameList& frames)
     std::vector<std::unique_ptr<TZLT_Frame>> all = TakeAll(frames);
     frames.InsertRange(0, {std::make_move_iterator(all.begin() + first),
                            std::make_move_iterator(all.begin() + last + 1)});
+}
+
+// Whether each frame's result depends on that frame alone: no value ramps
+// across the frames and no pivot is the centre of all of them.
+bool FramesApart(const std::vector<FrameTools::TOperation>& operations)
+{
+    for (const FrameTools::TOperation& op : operations) {
+        if (op.Kind == FrameTools::TKind::Transform && op.Pivot.Kind == FrameTools::TPivotKind::All)
+            return false;
+        for (const FrameTools::TValue* value : {&op.MoveX, &op.MoveY, &op.ScaleX, &op.ScaleY, &op.Rotate,
+                                                &op.Pivot.X, &op.Pivot.Y, &op.ColourA, &op.ColourB})
+            if (value->Ramps())
+                return false;
+    }
+    return true;
+}
+
+// The operations on every frame; frames that do not depend on each other
+// are worked on in parts at once, of about as many points each.
+int ApplyOperations(const std::vector<FrameTools::TOperation>& operations, TZLT_FrameList& frames)
+{
+    std::vector<TZLT_Frame*> all(size_t(frames.Count()));
+    qint64 points = 0;
+    for (int i = 0; i < frames.Count(); ++i) {
+        all[size_t(i)] = &frames.GetFrame(i);
+        points += all[size_t(i)]->Count();
+    }
+    constexpr qint64 PointsWorthAThread = 1 << 18;
+    const int parts = FramesApart(operations)
+                          ? int(std::min<qint64>(ConvertThreads::Cores(), points / PointsWorthAThread + 1))
+                          : 1;
+    if (parts <= 1)
+        return FrameTools::Apply(operations, all);
+    std::vector<std::vector<TZLT_Frame*>> split(static_cast<size_t>(parts));
+    qint64 done = 0;
+    for (TZLT_Frame* frame : all) {
+        split[size_t(std::min<qint64>(parts - 1, done * parts / points))].push_back(frame);
+        done += frame->Count();
+    }
+    std::vector<int> clamped(size_t(parts), 0);
+    ConvertThreads::InParts(parts, [&](int part) {
+        clamped[size_t(part)] = FrameTools::Apply(operations, split[size_t(part)]);
+    });
+    int sum = 0;
+    for (const int n : clamped)
+        sum += n;
+    return sum;
 }
 
 QString Summary(const TConvertJob& job, const TZLT_FrameList& frames)
@@ -83,10 +132,7 @@ TResult Run(const TConvertJob& job, TProgress& progress)
         ConvertOutputs::Check(job, frames);
         if (!job.Operations.empty()) {
             progress.Stage(QStringLiteral("changing the frames"));
-            std::vector<TZLT_Frame*> list(size_t(frames.Count()));
-            for (int i = 0; i < frames.Count(); ++i)
-                list[size_t(i)] = &frames.GetFrame(i);
-            result.Clamped = FrameTools::Apply(job.Operations, list);
+            result.Clamped = ApplyOperations(job.Operations, frames);
         }
     } catch (const EZLT_Error& e) {
         result.Status = Refused;

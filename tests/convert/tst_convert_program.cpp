@@ -74,6 +74,7 @@ private slots:
     void failedWriteKeepsTheOldFile_data();
     void failedWriteKeepsTheOldFile();
     void summaryAndQuiet();
+    void manyPointsAtOnce();
 
 private:
     QString In(const QString& name) const { return FInputs.filePath(name); }
@@ -423,11 +424,48 @@ void TestConvertProgram::summaryAndQuiet()
     QCOMPARE(run.Status, 0);
     QCOMPARE(run.Err, QString());
 
+    // An ILDA file cut short inside its last frame: the frames before it, and the reading's warning.
+    const QString cut = FWork->filePath(u"cut.ild"_s);
+    WriteFile(cut, FileBytes(In(u"three.ild"_s)).chopped(40));
+    run = Convert(FWork->path(), {cut, u"out.cat"_s});
+    QCOMPARE(run.Status, 0);
+    const QStringList lines = run.Err.split(u'\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[0].startsWith(u"trevasc-convert: "_s) && lines[0].contains(cut), qPrintable(run.Err));
+    QVERIFY2(lines[1].startsWith(u"trevasc-convert: 1 input, 2 frames, 41 points -> out.cat (catalog)"_s),
+             qPrintable(run.Err));
+
     run = Convert(FWork->path(), {u"--version"_s});
     QCOMPARE(run.Out, u"trevasc-convert " TREVASC_VERSION "\n"_s);
     run = Convert(FWork->path(), {u"--help"_s});
     QVERIFY2(run.Out.startsWith(u"Usage: trevasc-convert [OPTION]... INPUT... OUTPUT\n"_s), qPrintable(run.Out));
     QCOMPARE(run.Status, 0);
+}
+
+// A million points are worked on in parts at once (on a machine of
+// several cores): the same frames and clamp count as in one piece.
+void TestConvertProgram::manyPointsAtOnce()
+{
+    QRandomGenerator random(2611);
+    TZLT_Cat cat;
+    for (int slot = 0; slot < 300; ++slot)
+        cat.Frames.SetFrame(slot, RandomFrame(random, slot % 7 == 0 ? 0 : 3000 + slot * 7));
+    const QString input = FWork->filePath(u"many.cat"_s);
+    cat.SaveToFile(input);
+    const std::vector<TOperation> operations{Transform([](TOperation& op) { op.Rotate = 30; }),
+                                             Transform([](TOperation& op) { op.ScaleX = 170; }), Op(TKind::Reverse)};
+    std::vector<TZLT_Frame*> frames;
+    for (int i = 0; i < cat.Frames.Count(); ++i)
+        frames.push_back(&cat.Frames.GetFrame(i));
+    const int clamped = FrameTools::Apply(operations, frames);
+    QVERIFY(clamped > 1000);
+
+    const TRun run = Convert(FWork->path(), {u"--rotate"_s, u"30"_s, u"--scale"_s, u"170,100"_s, u"--reverse"_s,
+                                             input, u"out.cat"_s});
+    QCOMPARE(run.Status, 0);
+    QVERIFY2(run.Err.startsWith(u"trevasc-convert: %1 points lay outside"_s.arg(QLocale(QLocale::English).toString(clamped))),
+             qPrintable(run.Err));
+    CompareFrames(CatalogFrames(FWork->filePath(u"out.cat"_s)), cat.Frames);
 }
 
 QTEST_GUILESS_MAIN(TestConvertProgram)

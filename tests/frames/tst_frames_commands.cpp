@@ -2,10 +2,12 @@
 // as one undo step, and the dialogs' live preview with OK and Cancel.
 
 #include "FramesTestKit.h"
+#include "../output/IdnTestKit.h"
 
 #include "ColoursDialog.h"
 #include "FrameCommands.h"
 #include "FramePreview.h"
+#include "LaserLink.h"
 #include "TransformDialog.h"
 
 #include <QCheckBox>
@@ -48,6 +50,14 @@ void FillSlots(TMDIChild& child, quint32 seed)
     child.Modified = false;
     child.History.Forget();
     child.CatalogChanged();
+}
+
+std::unique_ptr<TZLT_Frame> FrameOf(const TPoints& points)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    for (const TZLT_Point& p : points)
+        frame->Add(p);
+    return frame;
 }
 
 std::vector<TPoints> SlotPoints(const TMDIChild& child)
@@ -269,13 +279,24 @@ void TestFrameCommands::Dialogs()
     const std::vector<TPoints> after = Expected(*child, {expected}, 3, 7, clamped);
     QVERIFY(after != before);
 
+    // The laser streams what the preview shows.
+    IdnTestKit::TReceiver receiver;
+    TLaserLink* laser = MainForm->Laser;
+    laser->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    QVERIFY(laser->Start());
+    const auto laserShows = [&](const TPoints& points) {
+        return IdnTestKit::Samples(laser->Session.Frame()) == IdnTestKit::Expected(*FrameOf(points), child->Pal);
+    };
+
     std::vector<TPoints> previews;
     int draws = 0;
     bool catalogKept = true;
+    bool laserFollows = true;
     WhenDialog([&](TFrameDialog& dialog) {
         const auto look = [&] {
             previews.push_back(PointsOf(*MainForm->Preview->ShownFrame()));
             catalogKept = catalogKept && SlotPoints(*child) == before;
+            laserFollows = laserFollows && laserShows(previews.back());
         };
         const int drawn = MainForm->Preview->DrawCount();
         if (auto* d = qobject_cast<TTransformDialog*>(&dialog)) {
@@ -298,6 +319,9 @@ void TestFrameCommands::Dialogs()
     (transform ? MainForm->Frames->Transform1 : MainForm->Frames->Colours1)->trigger();
 
     QVERIFY(catalogKept);
+    QVERIFY(laserFollows);
+    QVERIFY(laserShows(ok ? after[3] : before[3]));
+    laser->Stop();
     QCOMPARE(int(previews.size()), 2);
     QVERIFY(previews[0] != before[3]);     // the first change already shows
     QCOMPARE(previews[1], after[3]);       // the frame as it will become
