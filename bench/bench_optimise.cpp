@@ -60,7 +60,7 @@ int main()
     const TScannerProfile defaults;
     qint64 after = 0;
 
-    const std::vector<TPoints> big{Polylines(rng, 2000, 3, 1300)};
+    const std::vector<TPoints> big{Polylines(rng, 2000, 3, 2900)};
     const double bigMs = OptimiseMs(big, defaults, 5, after);
     Bench::Print("paths2000_points_before", double(big[0].size()));
     Bench::Print("paths2000_points_after", double(after));
