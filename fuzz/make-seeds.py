@@ -110,3 +110,27 @@ write("fuzz_palette", "counting", bytes((i + k) % 256 for i in range(64) for k i
 write("fuzz_palette", "first-red", bytes.fromhex("FF0000") + bytes(573))
 write("fuzz_palette", "575", bytes([0xEE]) * 575)
 write("fuzz_palette", "577", bytes([0xEE]) * 577)
+
+# Optimiser: 13 bytes of profile (rate, lit step, blanked step as 16-bit
+# words less one, reversal / 4 us, corner degrees, anchor / 2 us, wait / 2 us,
+# flags: 1 keep order, 2 colour delay; delay / 2 us; spare), then points.
+def profile(rate=30000 - 1000, lit=639, blank=1999, reversal=75, corner=25, anchor=33, wait=66, flags=0, delay=0):
+    return struct.pack("<HHHBBBBBBB", rate, lit, blank, reversal, corner, anchor, wait, flags, delay, 0)
+
+
+def points(pts):
+    return b"".join(struct.pack("<hhhBB", x, y, z, status, aux) for x, y, z, status, aux in pts)
+
+
+square = [(-8000, -8000, 0, 64, 0), (8000, -8000, 0, 3, 0), (8000, 8000, 0, 3, 0), (-8000, 8000, 0, 3, 0),
+          (-8000, -8000, 0, 3, 0)]
+lines = [(x, y, 0, 64 if i % 2 == 0 else 5 + i % 7, 0) for i, (x, y) in
+         enumerate([(-30000, 0), (30000, 0), (0, -30000), (0, 30000), (-500, 700), (12000, -9000)])]
+circle = [(64, 0, 0, 64, 0)] + [(int(9000 * __import__("math").cos(k / 8)), int(9000 * __import__("math").sin(k / 8)),
+                                 0, 9 if k < 25 else 12, 0) for k in range(51)]
+write("fuzz_optimise", "square", profile() + points(square))
+write("fuzz_optimise", "lines-keep-order", profile(flags=1) + points(lines))
+write("fuzz_optimise", "circle-colour-delay", profile(flags=2, delay=50) + points(circle))
+write("fuzz_optimise", "tiny-steps", profile(lit=0, blank=0) + points(square))
+write("fuzz_optimise", "blanked-only", profile() + points([(i * 99, -i, 0, 64, 0) for i in range(5)]))
+write("fuzz_optimise", "one-point", profile() + points([(5, 5, 5, 5, 5)]))

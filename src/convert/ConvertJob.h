@@ -49,6 +49,9 @@ struct TConvertJob
     std::vector<FrameTools::TOperation> Operations;
     // The pivot that --pivot set for the operations given after it.
     FrameTools::TPivot Pivot;
+    // --scanner: the profile of every --optimise; keys not given keep the defaults.
+    TScannerProfile Scanner;
+    bool ScannerGiven = false;
 
     std::optional<TIldaKind> Ilda; // --ilda-format; format 4 when not given
     QString PaletteFile;           // --palette; the built-in palette when empty

@@ -139,6 +139,59 @@ void SetIldaFormat(TConvertJob& job, const QString& value)
     Fail(QStringLiteral("--ilda-format: '%1' is none of 4, 5, 0, 1, 1-standard").arg(value));
 }
 
+// "rate=40000,lit-step=500": the profile's keys as the dialog names them.
+void SetScanner(TConvertJob& job, const QString& value)
+{
+    if (job.ScannerGiven)
+        Fail(QStringLiteral("--scanner is given twice"));
+    job.ScannerGiven = true;
+    TScannerProfile& p = job.Scanner;
+    const std::pair<const char*, int TScannerProfile::*> Whole[] = {
+        {"rate", &TScannerProfile::PointRate},      {"lit-step", &TScannerProfile::LitStep},
+        {"blank-step", &TScannerProfile::BlankedStep}, {"reversal-us", &TScannerProfile::ReversalUs},
+        {"anchor-us", &TScannerProfile::AnchorUs},  {"wait-us", &TScannerProfile::WaitUs},
+        {"colour-delay-us", &TScannerProfile::ColourDelayUs}};
+    for (const QString& item : value.split(QLatin1Char(','))) {
+        const qsizetype eq = item.indexOf(QLatin1Char('='));
+        const QString key = item.left(eq).trimmed(), text = eq < 0 ? QString() : item.mid(eq + 1).trimmed();
+        if (eq < 0)
+            Fail(QStringLiteral("--scanner: '%1' is not KEY=VALUE").arg(item));
+        const double number = Number(u"scanner"_s, text);
+        bool known = false;
+        for (const auto& [name, field] : Whole) {
+            if (key != QLatin1String(name))
+                continue;
+            const bool rate = field == &TScannerProfile::PointRate;
+            const double low = rate ? TScannerProfile::MinPointRate : field == &TScannerProfile::LitStep
+                                                                            || field == &TScannerProfile::BlankedStep ? 1 : 0;
+            const double high = rate ? TScannerProfile::MaxPointRate : field == &TScannerProfile::LitStep
+                                                                             || field == &TScannerProfile::BlankedStep
+                                                                         ? 65535
+                                                                         : TScannerProfile::MaxMicroseconds;
+            if (number != std::floor(number) || number < low || number > high)
+                Fail(QStringLiteral("--scanner: %1 must be a whole number %2..%3, not '%4'")
+                         .arg(key).arg(low).arg(high).arg(text));
+            p.*field = int(number);
+            known = true;
+        }
+        if (key == QLatin1String("corner-angle")) {
+            if (number < 0 || number > 180)
+                Fail(QStringLiteral("--scanner: corner-angle must be 0..180 degrees, not '%1'").arg(text));
+            p.CornerAngle = number;
+            known = true;
+        } else if (key == QLatin1String("keep-order")) {
+            if (number != 0 && number != 1)
+                Fail(QStringLiteral("--scanner: keep-order must be 0 or 1, not '%1'").arg(text));
+            p.KeepOrder = number == 1;
+            known = true;
+        }
+        if (!known)
+            Fail(QStringLiteral("--scanner: unknown key '%1' (rate, lit-step, blank-step, reversal-us, corner-angle, "
+                                "anchor-us, wait-us, keep-order, colour-delay-us)")
+                     .arg(key));
+    }
+}
+
 std::vector<ConvertOptions::TOption> MakeOptions()
 {
     using S = QString;
@@ -189,6 +242,16 @@ std::vector<ConvertOptions::TOption> MakeOptions()
          colour(TKind::ReplaceColour)},
         {u"gradient"_s, {}, u"A,B"_s, u"colour each frame's lit points from index A to index B"_s,
          colour(TKind::Gradient)},
+        {u"optimise"_s, {}, {}, u"optimise each frame for the scanner of --scanner (a frame that would need more "
+                                "than 65535 points stays as it was)"_s,
+         Simple(TKind::Optimise)},
+        {u"minimise"_s, {}, {}, u"remove from each frame what an optimisation added"_s, Simple(TKind::Minimise)},
+        {u"scanner"_s, {}, u"KEY=VALUE,..."_s,
+         u"the scanner --optimise draws for: rate (points per second), lit-step, blank-step (ILDA units), "
+         "reversal-us, corner-angle (degrees), anchor-us, wait-us, keep-order (0 or 1), colour-delay-us; keys not "
+         "given keep their defaults (rate=30000,lit-step=640,blank-step=2000,reversal-us=300,corner-angle=25,"
+         "anchor-us=66,wait-us=133,keep-order=0,colour-delay-us=0), whatever the program's settings say"_s,
+         SetScanner},
         {u"ilda-format"_s, {}, u"4|5|0|1|1-standard"_s,
          u"the kind of ILDA output: 4 true colour 3D (the default), 5 true colour 2D, 0 indexed 3D and 1 "
          "indexed 2D after a palette section, 1-standard indexed 2D in the standard colours"_s,
@@ -315,6 +378,9 @@ TConvertJob Parse(const QStringList& arguments)
     if (names.size() < 2)
         Fail(names.isEmpty() ? QStringLiteral("no input and no output given (see --help)")
                              : QStringLiteral("no output given: the last name is the output (see --help)"));
+    for (TOperation& op : job.Operations)
+        if (op.Kind == TKind::Optimise)
+            op.Scanner = job.Scanner;
     job.Output = names.takeLast();
     job.Inputs = names;
     job.OutputKind = ConvertOutputs::KindOf(job.Output);

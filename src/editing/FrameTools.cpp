@@ -315,6 +315,9 @@ int ApplyOne(const TOperation& op, const TZLT_Point* in, TZLT_Point* out, int co
     case TKind::Gradient:
         GradientPoints(in, out, count, Colour(op.ColourA, k, n), Colour(op.ColourB, k, n));
         return 0;
+    case TKind::Optimise:
+    case TKind::Minimise:
+        break; // they change the number of points: Run does them
     }
     return 0;
 }
@@ -371,6 +374,13 @@ int Run(const std::vector<TOperation>& operations, const std::vector<const TZLT_
             }
             const TZLT_Frame& in = source(i);
             TZLT_Frame::Points& out = targets[i]->AllPoints();
+            if (op.Kind == TKind::Optimise || op.Kind == TKind::Minimise) {
+                TZLT_Frame::Points result = op.Kind == TKind::Optimise ? Optimised(in.AllPoints(), op.Scanner)
+                                                                       : Minimised(in.AllPoints());
+                out = std::move(result);
+                ++k;
+                continue;
+            }
             if (&in != targets[i])
                 out.resize(in.AllPoints().size()); // left unset: every point is written
             clamped += ApplyOne(op, in.AllPoints().data(), out.data(), in.Count(), k++, used, all);

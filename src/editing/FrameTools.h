@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Optimiser.h"
 #include "ZLT_Catalog.h"
 
 #include <cstdint>
@@ -89,7 +90,9 @@ enum class TKind
     Transform,   // move, scale and rotate about the pivot
     SetColour,   // lit points get colour A
     ReplaceColour, // lit points of colour A get B
-    Gradient     // a frame's lit points from colour A to B
+    Gradient,    // a frame's lit points from colour A to B
+    Optimise,    // for the scanner of Scanner (a frame that would pass 65535 points stays)
+    Minimise     // what an optimisation added removed
 };
 
 // One operation as data. Only the values of its kind count.
@@ -106,6 +109,8 @@ struct TOperation
     // Colours: palette indices 0..63 (ramped values are rounded).
     TValue ColourA{0};
     TValue ColourB{0};
+    // Optimise: the scanner's profile.
+    TScannerProfile Scanner;
 
     friend bool operator==(const TOperation&, const TOperation&) = default;
 };

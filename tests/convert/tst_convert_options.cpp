@@ -17,6 +17,8 @@ private slots:
     void namesAndValues();
     void counts_data();
     void counts();
+    void scanner_data();
+    void scanner();
 };
 
 void TestConvertOptions::namesAndValues_data()
@@ -45,6 +47,8 @@ void TestConvertOptions::namesAndValues_data()
     QTest::newRow("scale as exponent") << QStringList{u"--scale"_s, u"1e2:5e1"_s, u"a.cat"_s, u"b.cat"_s}
                                        << QStringList{u"a.cat"_s} << u"b.cat"_s << int(TOutputKind::Catalog)
                                        << u"7 100:50"_s;
+    QTest::newRow("optimise") << QStringList{u"--optimise"_s, u"--minimise"_s, u"a.cat"_s, u"b.ild"_s}
+                              << QStringList{u"a.cat"_s} << u"b.ild"_s << int(TOutputKind::Ilda) << u"11 0:0"_s;
 }
 
 void TestConvertOptions::namesAndValues()
@@ -90,6 +94,41 @@ void TestConvertOptions::counts()
     QFETCH(qint64, count);
     QFETCH(QString, text);
     QCOMPARE(Converter::Count(count, u"point"_s, u"points"_s), text);
+}
+
+void TestConvertOptions::scanner_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("profile"); // rate lit blank reversal corner anchor wait keep delay, or the error
+    QTest::newRow("defaults for keys not given") << u"lit-step=500"_s << u"30000 500 2000 300 25 66 133 0 0"_s;
+    QTest::newRow("every key") << u"rate=60000,lit-step=1,blank-step=65535,reversal-us=0,corner-angle=12.5,"
+                                  "anchor-us=10,wait-us=20,keep-order=1,colour-delay-us=150"_s
+                               << u"60000 1 65535 0 12.5 10 20 1 150"_s;
+    QTest::newRow("unknown key") << u"speed=3"_s << u"--scanner: unknown key 'speed'"_s;
+    QTest::newRow("rate out of range") << u"rate=500"_s << u"--scanner: rate must be a whole number 1000..100000"_s;
+    QTest::newRow("no value") << u"rate"_s << u"--scanner: 'rate' is not KEY=VALUE"_s;
+    QTest::newRow("keep-order not 0 or 1") << u"keep-order=2"_s << u"--scanner: keep-order must be 0 or 1"_s;
+}
+
+// --scanner sets the profile of every --optimise, before or after it.
+void TestConvertOptions::scanner()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, profile);
+    try {
+        const TConvertJob job =
+            ConvertOptions::Parse({u"--optimise"_s, u"--scanner"_s, value, u"--optimise"_s, u"a.cat"_s, u"b.cat"_s});
+        QCOMPARE(job.Operations.size(), size_t(2));
+        for (const FrameTools::TOperation& op : job.Operations) {
+            const TScannerProfile& p = op.Scanner;
+            QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9")
+                         .arg(p.PointRate).arg(p.LitStep).arg(p.BlankedStep).arg(p.ReversalUs).arg(p.CornerAngle)
+                         .arg(p.AnchorUs).arg(p.WaitUs).arg(int(p.KeepOrder)).arg(p.ColourDelayUs),
+                     profile);
+        }
+    } catch (const EConvertUsage& e) {
+        QVERIFY2(e.Message().startsWith(profile), qPrintable(e.Message()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestConvertOptions)
