@@ -37,8 +37,9 @@ enum TextId
     NotFoundText,   // %1 address
     OneSpotText,
     TooLongText,
+    LongDwellText,
 };
-constexpr std::array<TTextRow, 13> Texts{{
+constexpr std::array<TTextRow, 14> Texts{{
     {u"Laser off", u"Laser aus"},
     {u"Laser on: %1, %2 kpps", u"Laser an: %1, %2 kpps"},
     {u"Laser: no answer from %1", u"Laser: keine Antwort von %1"},
@@ -54,6 +55,8 @@ constexpr std::array<TTextRow, 13> Texts{{
      u"Frame dunkel gesendet: er würde den Strahl auf einem Punkt halten"},
     {u"Frame sent dark: one pass would take longer than 16.7 s",
      u"Frame dunkel gesendet: ein Durchlauf würde länger als 16,7 s dauern"},
+    {u"Frame sent dark: it would hold the beam on one spot for over a fifth of a pass",
+     u"Frame dunkel gesendet: er würde den Strahl über ein Fünftel eines Durchlaufs auf einem Punkt halten"},
 }};
 
 QString Text(TextId id)
@@ -247,6 +250,8 @@ QString TLaserLink::StatusText() const
         return Text(OneSpotText);
     if (FDark == IdnDatagrams::TDarkReason::TooLong)
         return Text(TooLongText);
+    if (FDark == IdnDatagrams::TDarkReason::LongDwell)
+        return Text(LongDwellText);
     return Text(OnText).arg(Address, Kpps(PointRate));
 }
 

@@ -67,6 +67,7 @@ enum class TDarkReason
     None,
     NoFrame,  // no window, an empty slot or a single point
     OneSpot,  // every visible segment within 1/256 of the range
+    LongDwell, // lit samples held within such a spot for over a fifth of a pass
     TooLong,  // one pass would pass the duration field
 };
 

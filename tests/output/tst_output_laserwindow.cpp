@@ -163,6 +163,12 @@ void TestLaserWindow::outputFollowsTheShownFrame()
     spot->Add(TZLT_Point(1000, 1000, 0, 2, 0));
     spot->Add(TZLT_Point(1100, 1050, 0, 2, 0));
     child->Cat.Frames.SetFrame(2, std::move(spot));
+    // The beam held on one point for 999 of 1,001 samples, then a line.
+    auto held = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < 1000; ++i)
+        held->Add(TZLT_Point(-3000, 2000, 0, 2, 0));
+    held->Add(TZLT_Point(20000, -20000, 0, 2, 0));
+    child->Cat.Frames.SetFrame(3, std::move(held));
     child->CatalogChanged();
     child->SelectSlots(0, 0);
 
@@ -180,6 +186,16 @@ void TestLaserWindow::outputFollowsTheShownFrame()
     // A frame that would hold the beam on one spot goes dark, and says so.
     QVERIFY(Dark(SentBy(receiver, [&] { child->SelectSlots(2, 2); })));
     QCOMPARE(Status(), QStringLiteral("Frame sent dark: it would hold the beam on one spot"));
+    QVERIFY(SentBy(receiver, [&] { child->SelectSlots(1, 1); }) == shown(1));
+    QVERIFY(Dark(SentBy(receiver, [&] { child->SelectSlots(3, 3); })));
+    QCOMPARE(Status(), QStringLiteral("Frame sent dark: it would hold the beam on one spot for over a fifth of a "
+                                      "pass"));
+    MainForm->Language = 1;
+    MainForm->ApplyLanguage();
+    QCOMPARE(Status(), QStringLiteral("Frame dunkel gesendet: er würde den Strahl über ein Fünftel eines "
+                                      "Durchlaufs auf einem Punkt halten"));
+    MainForm->Language = 0;
+    MainForm->ApplyLanguage();
 
     // A change of the shown slot's points, and an empty slot.
     child->SelectSlots(1, 1);
