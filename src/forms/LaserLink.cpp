@@ -38,8 +38,10 @@ enum TextId
     OneSpotText,
     TooLongText,
     LongDwellText,
+    LossyText,
+    LookingUpText, // %1 host
 };
-constexpr std::array<TTextRow, 14> Texts{{
+constexpr std::array<TTextRow, 16> Texts{{
     {u"Laser off", u"Laser aus"},
     {u"Laser on: %1, %2 kpps", u"Laser an: %1, %2 kpps"},
     {u"Laser: no answer from %1", u"Laser: keine Antwort von %1"},
@@ -57,6 +59,8 @@ constexpr std::array<TTextRow, 14> Texts{{
      u"Frame dunkel gesendet: ein Durchlauf würde länger als 16,7 s dauern"},
     {u"Frame sent dark: it would hold the beam on one spot for over a fifth of a pass",
      u"Frame dunkel gesendet: er würde den Strahl über ein Fünftel eines Durchlaufs auf einem Punkt halten"},
+    {u"Laser: the projector reports lost or refused frames", u"Laser: der Projektor meldet verlorene oder abgelehnte Frames"},
+    {u"Laser: looking up %1...", u"Laser: suche %1..."},
 }};
 
 QString Text(TextId id)
@@ -231,7 +235,14 @@ QString TLaserLink::StatusText() const
         return FOffReason == NotFoundText     ? Text(NotFoundText).arg(Address)
                : FOffReason == SendFailedText ? Text(SendFailedText).arg(Address, Session.SendError())
                                               : Text(OffText);
+    if (FLookup >= 0) {
+        TIdnAddress address;
+        TIdnAddress::Parse(Address, address);
+        return Text(LookingUpText).arg(address.Host);
+    }
     switch (Session.State()) {
+    case TState::Lossy:
+        return Text(LossyText);
     case TState::NoAnswer:
         return Text(NoAnswerText).arg(Address);
     case TState::Refused: {

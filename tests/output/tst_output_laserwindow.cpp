@@ -107,6 +107,8 @@ private slots:
     void cleanup() { EndProgram(); }
 
     void menuAndStatus();
+    void statusFollowsLookupAndAnswers_data();
+    void statusFollowsLookupAndAnswers();
     void outputFollowsTheShownFrame();
     void escapeIsBlackout();
     void noAddressAsksForOne();
@@ -149,6 +151,50 @@ void TestLaserWindow::menuAndStatus()
     Laser()->PointRate = 12500;
     QVERIFY(Laser()->Start());
     QCOMPARE(Status(), QStringLiteral("Laser an: 127.0.0.1:%1, 12,5 kpps").arg(receiver.Port()));
+}
+
+void TestLaserWindow::statusFollowsLookupAndAnswers_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("lookingUp");
+    QTest::addColumn<QString>("on"); // %1 the port
+    QTest::addColumn<QString>("lossy");
+    QTest::newRow("English") << 0 << "Laser: looking up localhost..." << "Laser on: localhost:%1, 30 kpps"
+                             << "Laser: the projector reports lost or refused frames";
+    QTest::newRow("German") << 1 << "Laser: suche localhost..." << "Laser an: localhost:%1, 30 kpps"
+                            << "Laser: der Projektor meldet verlorene oder abgelehnte Frames";
+}
+
+// "Laser on" only once the host name is found and while the projector's
+// answers report no lost or refused data.
+void TestLaserWindow::statusFollowsLookupAndAnswers()
+{
+    QFETCH(int, language);
+    QFETCH(QString, lookingUp);
+    QFETCH(QString, on);
+    QFETCH(QString, lossy);
+    MainForm->Language = language;
+    MainForm->ApplyLanguage();
+    TReceiver receiver;
+    on = on.arg(receiver.Port());
+    Laser()->Address = QStringLiteral("localhost:%1").arg(receiver.Port());
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(Laser()->On());
+    QCOMPARE(Status(), lookingUp);
+    QVERIFY(receiver.Datagrams.empty());
+    QTRY_COMPARE(Status(), on);
+    QVERIFY(receiver.WaitFor(1));
+
+    QVERIFY(receiver.Acknowledge(0, 0x0001)); // a new connection is no loss
+    QTest::qWait(200);
+    QCOMPARE(Status(), on);
+    QVERIFY(receiver.Acknowledge(0, 0x0010));
+    QTRY_COMPARE(Status(), lossy);
+    QVERIFY(Laser()->On());
+    QTest::qWait(1200); // the next request
+    QCOMPARE(Status(), lossy);
+    QVERIFY(receiver.Acknowledge(0));
+    QTRY_COMPARE(Status(), on);
 }
 
 void TestLaserWindow::outputFollowsTheShownFrame()

@@ -503,11 +503,17 @@ void TestOutputStream::acknowledgements()
 void TestOutputStream::noAnswer_data()
 {
     QTest::addColumn<int>("code");
+    QTest::addColumn<int>("flags"); // the answer's event flags
     QTest::addColumn<TIdnSession::TState>("answered");
-    QTest::newRow("success") << 0 << TIdnSession::TState::On;
-    QTest::newRow("occupied") << 0xEC << TIdnSession::TState::Refused;
-    QTest::newRow("excluded") << 0xED << TIdnSession::TState::Refused;
-    QTest::newRow("invalid payload") << 0xEE << TIdnSession::TState::Refused;
+    QTest::newRow("success") << 0 << 0 << TIdnSession::TState::On;
+    QTest::newRow("occupied") << 0xEC << 0 << TIdnSession::TState::Refused;
+    QTest::newRow("excluded") << 0xED << 0 << TIdnSession::TState::Refused;
+    QTest::newRow("invalid payload") << 0xEE << 0 << TIdnSession::TState::Refused;
+    QTest::newRow("a new connection") << 0 << 0x0001 << TIdnSession::TState::On;
+    QTest::newRow("datagrams lost") << 0 << 0x0010 << TIdnSession::TState::Lossy;
+    QTest::newRow("datagrams lost, new connection") << 0 << 0x00F1 << TIdnSession::TState::Lossy;
+    QTest::newRow("frames refused") << 0 << 0x0200 << TIdnSession::TState::Lossy;
+    QTest::newRow("occupied, datagrams lost") << 0xEC << 0x0010 << TIdnSession::TState::Refused;
 }
 
 // No answer for a second: the status says so, the stream goes on, and an
@@ -515,6 +521,7 @@ void TestOutputStream::noAnswer_data()
 void TestOutputStream::noAnswer()
 {
     QFETCH(int, code);
+    QFETCH(int, flags);
     QFETCH(TIdnSession::TState, answered);
     TTestClock clock;
     TReceiver receiver;
@@ -531,21 +538,13 @@ void TestOutputStream::noAnswer()
     QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
 
     // The projector answers the last request.
-    size_t request = receiver.Datagrams.size();
-    while (request > 0 && Decode(receiver.Datagrams[request - 1]).Command != 0x41)
-        --request;
-    QVERIFY(request > 0);
-    QByteArray answer("\x47\x00\x00\x00\x04\x00\x00\x01", 8);
-    answer[2] = receiver.Datagrams[request - 1][2];
-    answer[3] = receiver.Datagrams[request - 1][3];
-    answer[5] = char(code);
-    receiver.Answer(request - 1, answer);
+    QVERIFY(receiver.Acknowledge(code, uint16_t(flags)));
     QTRY_COMPARE(session.State(), answered);
     QCOMPARE(session.ErrorCode(), code >= 0x80 ? code - 256 : 0);
+    QCOMPARE(session.EventFlags(), uint16_t(flags));
     QVERIFY(session.Running());
-    // A later success clears an error answer.
-    answer[5] = 0;
-    receiver.Answer(request - 1, answer);
+    // A later clean answer clears an error answer and lost data.
+    QVERIFY(receiver.Acknowledge(0));
     QTRY_COMPARE(session.State(), TIdnSession::TState::On);
 }
 
