@@ -11,6 +11,7 @@ PACKAGES=(
   clang libclang-rt-14-dev   # fuzzers and sanitizers
   fonts-dejavu-core          # text in windows drawn without a display
   tshark                     # decodes the laser output's datagrams in a test
+  xvfb xdotool               # a test ends the real program under an X server of its own
   # install and package checks: validators, MIME database, Debian package tools
   desktop-file-utils appstream libxml2-utils shared-mime-info dpkg-dev file
 )
