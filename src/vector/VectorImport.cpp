@@ -222,7 +222,7 @@ QString ProblemText(TVectorProblem problem)
     case TVectorProblem::TooLarge:
         return QStringLiteral("too large to import");
     case TVectorProblem::FontsMissing:
-        return QStringLiteral("the Hershey fonts are missing (install hershey-fonts-data)");
+        return QStringLiteral("the Hershey font is not installed (package hershey-fonts-data)");
     case TVectorProblem::EmptyText:
         return QStringLiteral("no text");
     }
