@@ -89,7 +89,7 @@ TVectorFrame BuildFrame(const TPathMaker& make, const TVectorOptions& options, i
     }
     result.Problem = TVectorProblem::TooManyPoints;
     if (needed > 0)
-        result.Detail = QStringLiteral(beyondCount ? "more than %1 points" : "%1 points").arg(needed);
+        result.Detail = (beyondCount ? QStringLiteral("more than %1 points") : QStringLiteral("%1 points")).arg(needed);
     return result;
 }
 
