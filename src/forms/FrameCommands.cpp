@@ -345,8 +345,10 @@ void TFrameCommands::ScannerProfile1Execute(const TTextRow&)
     // The leftmost selected frame, when it is used, optimised as typed.
     if (FChild && !UsedSelectedSlots(*FChild).empty())
         dialog.PreviewFrame(FPreview, &FChild->Cat.Frames.GetFrame(FChild->SelStart()), FChild->SelStart());
-    if (dialog.exec() == QDialog::Accepted)
+    if (dialog.exec() == QDialog::Accepted) {
         Scanner = dialog.Profile();
+        Scanner.PointRate = TScannerProfile().PointRate; // the projector's is taken at each use
+    }
 }
 
 void TFrameCommands::LoadSettings(const TIniFile& ini)
