@@ -42,7 +42,7 @@ TExtent DrawingExtent(const TRecording& recording)
 {
     TExtent extent;
     for (const TShape& shape : recording.Shapes)
-        extent.Add(shape.Path.boundingRect());
+        extent.Add(CurveBounds(shape.Path));
     return extent;
 }
 
