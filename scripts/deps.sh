@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
+  qt6-svg-dev hershey-fonts-data # SVG import, single-stroke fonts for text frames
   qt6-translations-l10n      # Qt's own texts in German
   clang libclang-rt-14-dev   # fuzzers and sanitizers
   fonts-dejavu-core          # text in windows drawn without a display
