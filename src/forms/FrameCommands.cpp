@@ -323,7 +323,8 @@ void TFrameCommands::Optimise1Execute(const TTextRow& step)
         return;
     TScannerProfile profile = Scanner;
     profile.PointRate = FPreview->PointRate();
-    const QString message = OptimiseCommands::Message(OptimiseCommands::Run(*FChild, false, profile, step));
+    const QString message =
+        OptimiseCommands::Message(OptimiseCommands::Run(*FChild, false, profile, step, FMainWindow));
     if (!message.isEmpty())
         FMainWindow->statusBar()->showMessage(message);
 }
@@ -332,7 +333,8 @@ void TFrameCommands::Minimise1Execute(const TTextRow& step)
 {
     if (!FChild)
         return;
-    const QString message = OptimiseCommands::Message(OptimiseCommands::Run(*FChild, true, Scanner, step));
+    const QString message =
+        OptimiseCommands::Message(OptimiseCommands::Run(*FChild, true, Scanner, step, FMainWindow));
     if (!message.isEmpty())
         FMainWindow->statusBar()->showMessage(message);
 }

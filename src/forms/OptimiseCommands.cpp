@@ -1,8 +1,11 @@
 #include "OptimiseCommands.h"
 
+#include "BackgroundJob.h"
 #include "CHILDWIN.h"
 #include "FrameCommands.h"
 #include "FrameTools.h"
+
+#include <QPointer>
 
 #include <array>
 #include <cstdlib>
@@ -24,6 +27,8 @@ enum TextId
     TooLongText,
     TooLongOneMoreText,
     TooLongMoreText,
+    OptimisingText,
+    MinimisingText,
     TextCount
 };
 constexpr std::array<TTextRow, TextCount> Texts{{
@@ -38,7 +43,13 @@ constexpr std::array<TTextRow, TextCount> Texts{{
      u"Frame %1 bräuchte %2 Punkte; unverändert gelassen, ebenso 1 weiterer Frame"},
     {u"Frame %1 would need %2 points; left unchanged, as were %3 more frames",
      u"Frame %1 bräuchte %2 Punkte; unverändert gelassen, ebenso %3 weitere Frames"},
+    {u"Optimising frames for the projector...", u"Frames werden für den Projektor optimiert..."},
+    {u"Minimising frames...", u"Frames werden minimiert..."},
 }};
+
+// Points read between two reports of the job: a report waits for the
+// window's thread, so not one per small frame.
+constexpr qint64 PointsPerReport = 4096;
 
 // "−38 %": the change of the travel against what it was.
 QString TravelChange(qint64 before, qint64 after)
@@ -51,24 +62,49 @@ QString TravelChange(qint64 before, qint64 after)
 }
 } // namespace
 
-TSummary Run(TMDIChild& child, bool minimise, const TScannerProfile& profile, const TTextRow& step)
+TSummary Run(TMDIChild& child, bool minimise, const TScannerProfile& profile, const TTextRow& step,
+             QWidget* parent)
 {
+    const std::vector<int> used = TFrameCommands::UsedSelectedSlots(child);
+    std::vector<const TZLT_Frame*> sources;
+    for (const int slot : used)
+        sources.push_back(&child.Cat.Frames.GetFrame(slot));
+    std::vector<std::unique_ptr<TZLT_Frame>> changed(sources.size());
+    std::vector<TOptimiseResult> results(sources.size());
+    bool cancelled = false;
+    const QPointer<TMDIChild> window(&child);
+    // Only reads the frames; the windows' commands wait meanwhile.
+    const auto job = [&](const BackgroundJob::TProgressFn& progress) {
+        qint64 unreported = PointsPerReport;
+        for (size_t i = 0; i < sources.size(); ++i) {
+            if (unreported >= PointsPerReport) {
+                if (!progress(qint64(i), qint64(sources.size()))) {
+                    cancelled = true;
+                    return;
+                }
+                unreported = 0;
+            }
+            unreported += sources[i]->Count();
+            changed[i] = std::make_unique<TZLT_Frame>();
+            if (minimise) {
+                changed[i]->AllPoints() = sources[i]->AllPoints();
+                results[i] = Minimise(*changed[i]);
+            } else {
+                changed[i]->AllPoints() = Optimised(sources[i]->AllPoints(), profile, &results[i]);
+            }
+        }
+    };
+    BackgroundJob::Run(parent, Tr(Texts[minimise ? MinimisingText : OptimisingText]), job);
     TSummary summary;
+    if (cancelled || !window) // or the program is ending
+        return summary;
     summary.Minimise = minimise;
     std::vector<std::pair<int, std::unique_ptr<TZLT_Frame>>> changes;
-    for (const int slot : TFrameCommands::UsedSelectedSlots(child)) {
-        const TZLT_Frame& frame = child.Cat.Frames.GetFrame(slot);
-        auto changed = std::make_unique<TZLT_Frame>();
-        TOptimiseResult result;
-        if (minimise) {
-            changed->AllPoints() = frame.AllPoints();
-            result = Minimise(*changed);
-        } else {
-            changed->AllPoints() = Optimised(frame.AllPoints(), profile, &result);
-        }
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const TOptimiseResult& result = results[i];
         if (result.TooLong) {
             if (summary.TooLong++ == 0) {
-                summary.FirstTooLongSlot = slot;
+                summary.FirstTooLongSlot = used[i];
                 summary.FirstNeeded = result.Needed;
             }
             continue;
@@ -79,7 +115,7 @@ TSummary Run(TMDIChild& child, bool minimise, const TScannerProfile& profile, co
         summary.TravelBefore += result.TravelBefore;
         summary.TravelAfter += result.TravelAfter;
         if (result.Changed)
-            changes.emplace_back(slot, std::move(changed));
+            changes.emplace_back(used[i], std::move(changed[i]));
     }
     if (!changes.empty())
         child.ChangeSlots(step, changes.front().first, [&] {

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class QWidget;
 class TMDIChild;
 
 // Frames › Optimise for the projector and Minimise on the used frames of
@@ -26,8 +27,11 @@ struct TSummary
 };
 
 // Optimises (or minimises) the used frames of the selection as one step
-// named step; none when no frame changes.
-TSummary Run(TMDIChild& child, bool minimise, const TScannerProfile& profile, const TTextRow& step);
+// named step; none when no frame changes. The work runs on a thread of its
+// own with a progress dialog over parent: the laser stream goes on, and
+// Cancel leaves every frame as it was (an empty summary).
+TSummary Run(TMDIChild& child, bool minimise, const TScannerProfile& profile, const TTextRow& step,
+             QWidget* parent);
 
 // "1,240 frames optimised: 410,000 → 655,000 points, blanked travel −38 %",
 // then the first frame left unchanged for its length and how many more;

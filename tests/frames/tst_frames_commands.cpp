@@ -9,6 +9,7 @@
 #include "FramePreview.h"
 #include "LaserLink.h"
 #include "Optimiser.h"
+#include "Progress.h"
 #include "TransformDialog.h"
 
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QStatusBar>
@@ -179,6 +181,8 @@ private slots:
     void NothingChangedIsNoStep();
     void OptimiseAndMinimise_data();
     void OptimiseAndMinimise();
+    void CancelLeavesTheFrames_data();
+    void CancelLeavesTheFrames();
     void Dialogs_data();
     void Dialogs();
 };
@@ -421,6 +425,45 @@ void TestFrameCommands::OptimiseAndMinimise()
     }
     MainForm->Language = 0;
     MainForm->ApplyLanguage();
+}
+
+void TestFrameCommands::CancelLeavesTheFrames_data()
+{
+    QTest::addColumn<TCommand>("command");
+    QTest::newRow("optimise") << &TFrameCommands::Optimise1;
+    QTest::newRow("minimise") << &TFrameCommands::Minimise1;
+}
+
+// The work shows its progress; Cancel there leaves every frame as it was,
+// with no step and nothing in the status bar.
+void TestFrameCommands::CancelLeavesTheFrames()
+{
+    QFETCH(TCommand, command);
+    TMDIChild* child = NewWindow();
+    QVERIFY(child);
+    for (int slot = 0; slot < 40; ++slot)
+        child->Cat.Frames.SetFrame(slot, MakeFrame(slot + 1, 5000));
+    child->CatalogChanged();
+    child->Modified = false;
+    child->SelectSlots(0, 39);
+    const std::vector<TPoints> before = SlotPoints(*child);
+    MainForm->statusBar()->clearMessage();
+    ProgressDelayMs = 0;
+    qint64 cancelledAt = -1;
+    ProgressHook = [&](QProgressDialog& dialog, qint64 done) {
+        if (cancelledAt < 0 && dialog.isVisible()) {
+            cancelledAt = done;
+            QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+        }
+    };
+    (MainForm->Frames->*command)->trigger();
+    ProgressHook = nullptr;
+    ProgressDelayMs = 500;
+    QVERIFY(cancelledAt >= 0 && cancelledAt < 40);
+    QCOMPARE(SlotPoints(*child), before);
+    QCOMPARE(child->History.UndoCount(), 0);
+    QVERIFY(!child->Modified);
+    QCOMPARE(MainForm->statusBar()->currentMessage(), QString());
 }
 
 void TestFrameCommands::Dialogs_data()
