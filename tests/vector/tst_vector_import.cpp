@@ -90,6 +90,9 @@ void TestVectorImport::elements()
     const TVectorFrame f = ImportOne(Svg(body, attributes));
     QCOMPARE(f.Problem, TVectorProblem::None);
     QVERIFY(f.Frame);
+    // The same drawing from its bytes, as a drop or the clipboard gives it.
+    const TVectorFrame fromBytes = ImportSvgBytes(Svg(body, attributes).toUtf8(), TZLT_Pal(), Plain());
+    QVERIFY(fromBytes.Frame && *fromBytes.Frame == *f.Frame);
     const TBounds b = LitBounds(*f.Frame);
     // Centred, the larger side spanning 95 % of the field.
     QVERIFY2(std::abs(b.CentreX()) <= 1.5 && std::abs(b.CentreY()) <= 1.5,
