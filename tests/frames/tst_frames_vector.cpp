@@ -5,11 +5,13 @@
 // live preview, and the German texts.
 
 #include "FramesTestKit.h"
+#include "../output/IdnTestKit.h"
 
 #include "ColourChoice.h"
 #include "FrameCommands.h"
 #include "FramePreview.h"
 #include "IniFile.h"
+#include "LaserLink.h"
 #include "SettingsLocation.h"
 #include "TextFrameDialog.h"
 #include "VectorCommands.h"
@@ -567,12 +569,26 @@ void TestVectorCommands::TextFrame()
     const TPoints expected = TextPoints(text, choice, child->Pal);
     QVERIFY(!expected.empty());
 
+    // The laser streams what the preview shows.
+    IdnTestKit::TReceiver receiver;
+    TLaserLink* laser = MainForm->Laser;
+    laser->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    QVERIFY(laser->Start());
+    const auto laserShows = [&](const TPoints& points) {
+        TZLT_Frame frame;
+        for (const TZLT_Point& p : points)
+            frame.Add(p);
+        return IdnTestKit::Samples(laser->Session.Frame()) == IdnTestKit::Expected(frame, child->Pal);
+    };
+
     std::vector<TPoints> previews;
     bool catalogKept = true;
+    bool laserFollows = true;
     WhenTextDialog([&](TTextFrameDialog& dialog) {
         const auto look = [&] {
             previews.push_back(PointsOf(*MainForm->Preview->ShownFrame()));
             catalogKept = catalogKept && SlotPoints(*child, catalog.size()) == before;
+            laserFollows = laserFollows && (previews.back().empty() || laserShows(previews.back()));
         };
         look(); // no text yet: the field is empty
         QTest::keyClicks(dialog.EditText, text.left(1));
@@ -588,8 +604,10 @@ void TestVectorCommands::TextFrame()
     TErrors errors;
     TAnswerer answerer(answers);
     MainForm->Vector->TextFrame1->trigger();
+    laser->Stop();
     QCOMPARE(errors.Messages, QStringList());
     QVERIFY(catalogKept);
+    QVERIFY(laserFollows);
     QCOMPARE(int(previews.size()), 3);
     QVERIFY(previews[0].empty());
     QCOMPARE(previews[1], TextPoints(text.left(1), TVectorSettings{.Optimise = choice.Optimise}, child->Pal));
