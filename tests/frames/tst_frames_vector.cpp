@@ -219,6 +219,7 @@ void TestVectorCommands::cleanup()
     TFileDialog::TestHook = nullptr;
     MainForm->Vector->Settings = TVectorSettings();
     qunsetenv("TREVASC_HERSHEY_DIR");
+    QTest::qWait(1); // an answer for a dialog that never opened expires here
     CloseAllWindows();
 }
 
