@@ -107,6 +107,8 @@ private slots:
     void cleanup() { EndProgram(); }
 
     void menuAndStatus();
+    void statusFollowsLookupAndAnswers_data();
+    void statusFollowsLookupAndAnswers();
     void outputFollowsTheShownFrame();
     void escapeIsBlackout();
     void noAddressAsksForOne();
@@ -151,6 +153,50 @@ void TestLaserWindow::menuAndStatus()
     QCOMPARE(Status(), QStringLiteral("Laser an: 127.0.0.1:%1, 12,5 kpps").arg(receiver.Port()));
 }
 
+void TestLaserWindow::statusFollowsLookupAndAnswers_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("lookingUp");
+    QTest::addColumn<QString>("on"); // %1 the port
+    QTest::addColumn<QString>("lossy");
+    QTest::newRow("English") << 0 << "Laser: looking up localhost..." << "Laser on: localhost:%1, 30 kpps"
+                             << "Laser: the projector reports lost or refused frames";
+    QTest::newRow("German") << 1 << "Laser: suche localhost..." << "Laser an: localhost:%1, 30 kpps"
+                            << "Laser: der Projektor meldet verlorene oder abgelehnte Frames";
+}
+
+// "Laser on" only once the host name is found and while the projector's
+// answers report no lost or refused data.
+void TestLaserWindow::statusFollowsLookupAndAnswers()
+{
+    QFETCH(int, language);
+    QFETCH(QString, lookingUp);
+    QFETCH(QString, on);
+    QFETCH(QString, lossy);
+    MainForm->Language = language;
+    MainForm->ApplyLanguage();
+    TReceiver receiver;
+    on = on.arg(receiver.Port());
+    Laser()->Address = QStringLiteral("localhost:%1").arg(receiver.Port());
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(Laser()->On());
+    QCOMPARE(Status(), lookingUp);
+    QVERIFY(receiver.Datagrams.empty());
+    QTRY_COMPARE(Status(), on);
+    QVERIFY(receiver.WaitFor(1));
+
+    QVERIFY(receiver.Acknowledge(0, 0x0001)); // a new connection is no loss
+    QTest::qWait(200);
+    QCOMPARE(Status(), on);
+    QVERIFY(receiver.Acknowledge(0, 0x0010));
+    QTRY_COMPARE(Status(), lossy);
+    QVERIFY(Laser()->On());
+    QTest::qWait(1200); // the next request
+    QCOMPARE(Status(), lossy);
+    QVERIFY(receiver.Acknowledge(0));
+    QTRY_COMPARE(Status(), on);
+}
+
 void TestLaserWindow::outputFollowsTheShownFrame()
 {
     TReceiver receiver;
@@ -163,6 +209,12 @@ void TestLaserWindow::outputFollowsTheShownFrame()
     spot->Add(TZLT_Point(1000, 1000, 0, 2, 0));
     spot->Add(TZLT_Point(1100, 1050, 0, 2, 0));
     child->Cat.Frames.SetFrame(2, std::move(spot));
+    // The beam held on one point for 999 of 1,001 samples, then a line.
+    auto held = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < 1000; ++i)
+        held->Add(TZLT_Point(-3000, 2000, 0, 2, 0));
+    held->Add(TZLT_Point(20000, -20000, 0, 2, 0));
+    child->Cat.Frames.SetFrame(3, std::move(held));
     child->CatalogChanged();
     child->SelectSlots(0, 0);
 
@@ -180,6 +232,16 @@ void TestLaserWindow::outputFollowsTheShownFrame()
     // A frame that would hold the beam on one spot goes dark, and says so.
     QVERIFY(Dark(SentBy(receiver, [&] { child->SelectSlots(2, 2); })));
     QCOMPARE(Status(), QStringLiteral("Frame sent dark: it would hold the beam on one spot"));
+    QVERIFY(SentBy(receiver, [&] { child->SelectSlots(1, 1); }) == shown(1));
+    QVERIFY(Dark(SentBy(receiver, [&] { child->SelectSlots(3, 3); })));
+    QCOMPARE(Status(), QStringLiteral("Frame sent dark: it would hold the beam on one spot for over a fifth of a "
+                                      "pass"));
+    MainForm->Language = 1;
+    MainForm->ApplyLanguage();
+    QCOMPARE(Status(), QStringLiteral("Frame dunkel gesendet: er würde den Strahl über ein Fünftel eines "
+                                      "Durchlaufs auf einem Punkt halten"));
+    MainForm->Language = 0;
+    MainForm->ApplyLanguage();
 
     // A change of the shown slot's points, and an empty slot.
     child->SelectSlots(1, 1);
