@@ -1,6 +1,7 @@
 #include "ColourChoice.h"
 
 #include "Language.h"
+#include "VectorImport.h"
 #include "VectorSettings.h"
 #include "ZLT_Palette.h"
 
@@ -8,7 +9,6 @@
 #include <QPixmap>
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 constexpr TTextRow WhiteText{u"white (the palette's nearest)", u"Weiß (die nächste der Palette)"};
@@ -27,29 +27,12 @@ QIcon Swatch(const QColor& colour, bool crossed)
     return QIcon(swatch);
 }
 
-// The palette's colour nearest to white, as the import takes it: the
-// smallest squared distance, the lowest index on a tie.
-int NearestWhite(const TZLT_Pal& palette)
-{
-    int best = 0;
-    int bestDistance = INT_MAX;
-    for (int i = 0; i < TZLT_Pal::EntryCount; ++i) {
-        const TZLT_PalEntry& e = palette.ColorOf(uint8_t(i));
-        const int r = 255 - e.Red, g = 255 - e.Green, b = 255 - e.Blue;
-        const int distance = r * r + g * g + b * b;
-        if (distance < bestDistance) {
-            best = i;
-            bestDistance = distance;
-        }
-    }
-    return best;
-}
 } // namespace
 
 TColourChoice::TColourChoice(const TZLT_Pal& palette, bool offerBlanked, QWidget* parent) : QComboBox(parent)
 {
     setIconSize(QSize(24, 14));
-    const TZLT_PalEntry& white = palette.ColorOf(uint8_t(NearestWhite(palette)));
+    const TZLT_PalEntry& white = palette.ColorOf(uint8_t(Vector::NearestColour(palette, 255, 255, 255)));
     addItem(Swatch(QColor(white.Red, white.Green, white.Blue), false), QString(), TVectorSettings::PaletteWhite);
     if (offerBlanked)
         addItem(Swatch(Qt::black, true), QString(), TVectorSettings::Blanked);

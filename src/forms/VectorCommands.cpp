@@ -198,7 +198,8 @@ QString TVectorCommands::RefusedMessage(const std::vector<Vector::TVectorFrame>&
 {
     QStringList lines;
     for (const Vector::TVectorFrame& frame : frames) {
-        if (frame.Frame)
+        // The imported frames may have left for a catalog already.
+        if (frame.Problem == TVectorProblem::None)
             continue;
         QString line = QDir::toNativeSeparators(frame.Source) + QStringLiteral(": ") + ProblemText(frame.Problem);
         if (!frame.Detail.isEmpty())

@@ -23,6 +23,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -445,7 +446,7 @@ void TestVectorCommands::RefusedFiles()
     TMDIChild* child = atSelection ? target : MainForm->ActiveMDIChild();
     QCOMPARE(MainForm->MDIChildCount(), atSelection ? before : before + 1);
     const int first = atSelection ? 2 : 0;
-    std::vector<TPoints> expected(size_t(first));
+    std::vector<TPoints> expected(static_cast<size_t>(first));
     expected.insert(expected.end(), good.begin(), good.end());
     expected.push_back(TPoints());
     QCOMPARE(SlotPoints(*child, int(expected.size())), expected);
