@@ -3,9 +3,9 @@
 #include "ActionTexts.h"
 #include "CHILDWIN.h"
 #include "Dialogs.h"
+#include "FrameCommands.h"
 #include "FramePreview.h"
 #include "Guard.h"
-#include "LaserLink.h"
 #include "MAIN.h"
 #include "TextFrameDialog.h"
 #include "VectorImport.h"
@@ -171,8 +171,10 @@ void TVectorCommands::SaveSettings(TIniFile& ini) const
 TScannerProfile TVectorCommands::Scanner()
 {
     TScannerProfile profile;
-    if (MainForm && MainForm->Laser)
-        profile.PointRate = MainForm->Laser->PointRate;
+    if (MainForm && MainForm->Frames)
+        profile = MainForm->Frames->Scanner;
+    if (MainForm && MainForm->Preview)
+        profile.PointRate = MainForm->Preview->PointRate();
     return profile.Clamped();
 }
 

@@ -114,13 +114,17 @@ void AnswerOptions(const TVectorSettings& choice, bool ok)
     });
 }
 
+// The largest lit step of the scanner profile the Frames menu keeps.
+int LitStep = TScannerProfile().LitStep;
+
 Vector::TVectorOptions OptionsOf(const TVectorSettings& settings)
 {
     Vector::TVectorOptions options;
     options.UsePage = settings.UsePage;
     options.BlackAs = settings.BlackAs;
     options.Optimise = settings.Optimise;
-    options.Scanner = TVectorCommands::Scanner();
+    options.Scanner.LitStep = LitStep;
+    options.Scanner.PointRate = MainForm->Preview->PointRate(); // the projector's
     return options;
 }
 
@@ -219,6 +223,8 @@ void TestVectorCommands::cleanup()
 {
     TFileDialog::TestHook = nullptr;
     MainForm->Vector->Settings = TVectorSettings();
+    MainForm->Frames->Scanner = TScannerProfile();
+    LitStep = TScannerProfile().LitStep;
     qunsetenv("TREVASC_HERSHEY_DIR");
     QTest::qWait(1); // an answer for a dialog that never opened expires here
     CloseAllWindows();
@@ -255,17 +261,21 @@ void TestVectorCommands::FileMenuImport_data()
     QTest::addColumn<TVectorSettings>("choice");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<int>("frames"); // the new window's used slots; -1: no window
+    QTest::addColumn<int>("litStep"); // of the scanner profile
 
     const TVectorSettings defaults;
     QTest::newRow("two files in the order of their names")
-        << QStringList{"b=rect", "a=line"} << defaults << true << 2;
-    QTest::newRow("three files, an animation") << QStringList{"f2=circle", "f3=rect", "f1=line"} << defaults << true
-                                               << 3;
+        << QStringList{"b=rect", "a=line"} << defaults << true << 2 << 640;
+    QTest::newRow("three files, an animation")
+        << QStringList{"f2=circle", "f3=rect", "f1=line"} << defaults << true << 3 << 640;
+    QTest::newRow("the scanner profile of the Frames menu")
+        << QStringList{"f2=circle", "f1=line"} << defaults << true << 2 << 150;
     QTest::newRow("the page, black blanked, not optimised")
-        << QStringList{"a=circle", "b=line"} << Choice(true, TVectorSettings::Blanked, false) << true << 2;
-    QTest::newRow("black as palette colour 5") << QStringList{"a=circle"} << Choice(false, 5, true) << true << 1;
-    QTest::newRow("Cancel in the options") << QStringList{"a=line"} << defaults << false << -1;
-    QTest::newRow("Cancel in the file dialog") << QStringList{} << defaults << true << -1;
+        << QStringList{"a=circle", "b=line"} << Choice(true, TVectorSettings::Blanked, false) << true << 2 << 640;
+    QTest::newRow("black as palette colour 5") << QStringList{"a=circle"} << Choice(false, 5, true) << true << 1
+                                               << 640;
+    QTest::newRow("Cancel in the options") << QStringList{"a=line"} << defaults << false << -1 << 640;
+    QTest::newRow("Cancel in the file dialog") << QStringList{} << defaults << true << -1 << 640;
 }
 
 void TestVectorCommands::FileMenuImport()
@@ -274,6 +284,9 @@ void TestVectorCommands::FileMenuImport()
     QFETCH(TVectorSettings, choice);
     QFETCH(bool, ok);
     QFETCH(int, frames);
+    QFETCH(int, litStep);
+    MainForm->Frames->Scanner.LitStep = litStep;
+    LitStep = litStep;
     QTemporaryDir dir;
     const QStringList files = WriteFiles(dir, specs);
     TErrors errors;
@@ -301,6 +314,11 @@ void TestVectorCommands::FileMenuImport()
     // is not the second's.
     if (frames > 1)
         QVERIFY(expected[0] != expected[1]);
+    // Another profile makes other frames.
+    if (litStep != TScannerProfile().LitStep) {
+        LitStep = TScannerProfile().LitStep;
+        QVERIFY(ExpectedFrames(files, TZLT_Pal(), choice) != expected);
+    }
     // The choices stay for the next import.
     QCOMPARE(MainForm->Vector->Settings, choice);
     // A new catalog's starting state: nothing to undo, but unsaved.
