@@ -327,6 +327,8 @@ void TMDIChild::CreateActions()
         MainForm->Vector->AddToContextMenu(PopupMenu);
     if (MainForm && MainForm->Frames)
         MainForm->Frames->AddToContextMenu(PopupMenu);
+    if (MainForm && MainForm->Vector)
+        MainForm->Vector->AddTextToContextMenu(PopupMenu);
 }
 
 // The palette directory setting joined directly with "*.pal": a setting

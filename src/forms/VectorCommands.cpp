@@ -139,6 +139,11 @@ void TVectorCommands::AddToContextMenu(QMenu* popup)
     popup->addAction(ImportVectorAction);
 }
 
+void TVectorCommands::AddTextToContextMenu(QMenu* popup)
+{
+    popup->addAction(TextFrame1);
+}
+
 void TVectorCommands::ApplyLanguage()
 {
     const std::array<std::array<const TTextRow*, 2>, 3> rows{{

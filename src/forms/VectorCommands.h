@@ -44,7 +44,10 @@ public:
 
     TVectorSettings Settings;
 
+    // Import vector graphics among the context menu's imports; Text frame
+    // at its end, after the Frames commands.
     void AddToContextMenu(QMenu* popup);
+    void AddTextToContextMenu(QMenu* popup);
     void ApplyLanguage();
     void LoadSettings(const TIniFile& ini);
     void SaveSettings(TIniFile& ini) const;
