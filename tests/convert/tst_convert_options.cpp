@@ -19,6 +19,8 @@ private slots:
     void counts();
     void scanner_data();
     void scanner();
+    void vectorInputs_data();
+    void vectorInputs();
 };
 
 void TestConvertOptions::namesAndValues_data()
@@ -128,6 +130,50 @@ void TestConvertOptions::scanner()
         }
     } catch (const EConvertUsage& e) {
         QVERIFY2(e.Message().startsWith(profile), qPrintable(e.Message()));
+    }
+}
+
+void TestConvertOptions::vectorInputs_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("job"); // page optimise black-as inputs | each text: before font text; or the error
+    QTest::newRow("defaults") << QStringList{u"a.svg"_s, u"b.cat"_s} << u"0 1 -2 a.svg"_s;
+    QTest::newRow("page, as drawn, black in 5")
+        << QStringList{u"--page"_s, u"--no-optimise"_s, u"--black-as"_s, u"5"_s, u"a.svg"_s, u"b.cat"_s}
+        << u"1 0 5 a.svg"_s;
+    QTest::newRow("black blanked") << QStringList{u"--black-as=blank"_s, u"a.svg"_s, u"b.cat"_s} << u"0 1 -1 a.svg"_s;
+    QTest::newRow("black beyond the palette") << QStringList{u"--black-as"_s, u"64"_s, u"a.svg"_s, u"b.cat"_s}
+                                              << u"--black-as: '64' is no colour index 0..63 and not blank"_s;
+    QTest::newRow("black as a name") << QStringList{u"--black-as"_s, u"red"_s, u"a.svg"_s, u"b.cat"_s}
+                                     << u"--black-as: 'red' is no colour index"_s;
+    QTest::newRow("text alone") << QStringList{u"--text"_s, u"Hi"_s, u"b.ild"_s} << u"0 1 -2  | 0 futural Hi"_s;
+    QTest::newRow("text in its font, lines")
+        << QStringList{u"--font"_s, u"scripts"_s, u"--text"_s, u"A\\nB"_s, u"a.svg"_s, u"b.cat"_s}
+        << u"0 1 -2 a.svg | 0 scripts A\nB"_s;
+    QTest::newRow("texts between inputs")
+        << QStringList{u"a.svg"_s, u"--text"_s, u"X"_s, u"--font=timesr"_s, u"b.svg"_s, u"--text=Y"_s, u"c.cat"_s}
+        << u"0 1 -2 a.svg b.svg | 1 futural X | 2 timesr Y"_s;
+    QTest::newRow("text after the output") << QStringList{u"a.svg"_s, u"b.cat"_s, u"--text"_s, u"Z"_s}
+                                           << u"0 1 -2 a.svg | 1 futural Z"_s;
+    QTest::newRow("no output for a text") << QStringList{u"--text"_s, u"Hi"_s} << u"no output given"_s;
+}
+
+void TestConvertOptions::vectorInputs()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, job);
+    try {
+        const TConvertJob j = ConvertOptions::Parse(arguments);
+        QString got = QStringLiteral("%1 %2 %3 %4")
+                          .arg(int(j.Vector.UsePage))
+                          .arg(int(j.Vector.Optimise))
+                          .arg(j.Vector.BlackAs)
+                          .arg(j.Inputs.join(u' '));
+        for (const TConvertText& t : j.Texts)
+            got += QStringLiteral(" | %1 %2 %3").arg(t.Before).arg(t.Font, t.Text);
+        QCOMPARE(got, job);
+    } catch (const EConvertUsage& e) {
+        QVERIFY2(e.Message().startsWith(job), qPrintable(e.Message()));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "ZLT_Ilda.h"
 #include "TrevascVersion.h"
 #include "ZLT_PicFolder.h"
+#include "VectorImport.h"
 
 #include <QFile>
 #include <QLocale>
@@ -76,6 +77,8 @@ private slots:
     void refusesAndWritesNothing();
     void failedWriteKeepsTheOldFile_data();
     void failedWriteKeepsTheOldFile();
+    void vectorInputs_data();
+    void vectorInputs();
     void summaryAndQuiet();
     void manyPointsAtOnce();
 
@@ -110,6 +113,21 @@ void TestConvertProgram::initTestCase()
     WriteFile(In(QStringLiteral("notes.txt")), "a shopping list");
     WriteFile(In(QStringLiteral("short.pic")), "abc");
     WriteFile(In(QStringLiteral("bad.pal")), "not a palette");
+    // Drawings: two of a little animation, a folder of three, one of a black line.
+    const auto svg = [](const QString& body) {
+        return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">%1</svg>")
+            .arg(body)
+            .toUtf8();
+    };
+    WriteFile(In(u"left.svg"_s), svg(u"<circle cx=\"20\" cy=\"50\" r=\"10\" stroke=\"red\" fill=\"none\"/>"_s));
+    WriteFile(In(u"right.svg"_s), svg(u"<rect x=\"70\" y=\"30\" width=\"20\" height=\"40\" fill=\"blue\"/>"_s));
+    WriteFile(In(u"black.svg"_s), svg(u"<path d=\"M10 10 C40 90 60 -50 90 90\" stroke=\"black\" fill=\"none\"/>"_s));
+    WriteFile(In(u"fake.svg"_s), "a shopping list");
+    WriteFile(In(u"empty.svg"_s), svg(QString()));
+    QVERIFY(QDir(FInputs.path()).mkdir(u"svgs"_s));
+    for (const int x : {30, 10, 20})
+        WriteFile(In(QStringLiteral("svgs/%1.SVG").arg(x)),
+                  svg(QStringLiteral("<line x1=\"%1\" y1=\"0\" x2=\"%1\" y2=\"50\" stroke=\"#00ff00\"/>").arg(x)));
     QByteArray palette(TZLT_Pal::FileSize, Qt::Uninitialized);
     for (char& byte : palette)
         byte = char(random.bounded(256));
@@ -385,6 +403,16 @@ void TestConvertProgram::refusesAndWritesNothing_data()
                                           << u"but 0 frames are used"_s;
     QTest::newRow("ILDA file of none") << QStringList{u"--frames"_s, u"1-2"_s, cat, u"old.ild"_s}
                                        << u"no frame is used: nothing to write to 'old.ild'"_s;
+    QTest::newRow("SVG that is none") << QStringList{u"IN/left.svg"_s, u"IN/fake.svg"_s, u"out.cat"_s}
+                                      << u"fake.svg': not an SVG file"_s;
+    QTest::newRow("missing SVG") << QStringList{u"IN/gone.svg"_s, u"out.cat"_s} << u"gone.svg': no such file"_s;
+    QTest::newRow("SVG that draws nothing") << QStringList{u"IN/empty.svg"_s, u"out.cat"_s}
+                                            << u"empty.svg': draws nothing"_s;
+    QTest::newRow("black as no colour") << QStringList{u"--black-as"_s, u"x"_s, u"IN/left.svg"_s, u"out.cat"_s}
+                                        << u"--black-as: 'x' is no colour index 0..63 and not blank"_s;
+    QTest::newRow("text in no font") << QStringList{u"--font"_s, u"nosuch"_s, u"--text"_s, u"Hi"_s, u"out.cat"_s}
+                                     << u"the Hershey font is not installed"_s;
+    QTest::newRow("empty text") << QStringList{u"--text"_s, u""_s, u"out.cat"_s} << u"no text"_s;
 }
 
 void TestConvertProgram::refusesAndWritesNothing()
@@ -426,6 +454,92 @@ void TestConvertProgram::failedWriteKeepsTheOldFile()
     QVERIFY2(run.Err.startsWith(u"trevasc-convert: Cannot write file '"_s) && run.Err.contains(u"File too large"_s),
              qPrintable(run.Err));
     QCOMPARE(Listing(FWork->path()), before);
+}
+
+// Each frame as the vector library makes it with the options the command
+// line gives: the options reach it, and the inputs go together as given.
+void TestConvertProgram::vectorInputs_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // IN/ names an input of the test
+    QTest::addColumn<QList<QStringList>>("groups"); // imported together; "text:FONT:TEXT" a text
+    QTest::addColumn<int>("blackAs");
+    QTest::addColumn<bool>("page");
+    QTest::addColumn<bool>("optimise");
+    QTest::addColumn<int>("litStep");
+
+    const int white = Vector::TVectorOptions::PaletteWhite;
+    using G = QList<QStringList>;
+    QTest::newRow("one drawing") << QStringList{u"IN/left.svg"_s} << G{{u"left.svg"_s}} << white << false << true << 640;
+    QTest::newRow("two in one placement") << QStringList{u"IN/left.svg"_s, u"IN/right.svg"_s}
+                                          << G{{u"left.svg"_s, u"right.svg"_s}} << white << false << true << 640;
+    QTest::newRow("a folder in name order") << QStringList{u"IN/svgs"_s}
+                                            << G{{u"svgs/10.SVG"_s, u"svgs/20.SVG"_s, u"svgs/30.SVG"_s}} << white
+                                            << false << true << 640;
+    QTest::newRow("the page") << QStringList{u"--page"_s, u"IN/left.svg"_s} << G{{u"left.svg"_s}} << white << true
+                              << true << 640;
+    QTest::newRow("not optimised") << QStringList{u"--no-optimise"_s, u"IN/black.svg"_s} << G{{u"black.svg"_s}}
+                                   << white << false << false << 640;
+    QTest::newRow("black as 9") << QStringList{u"--black-as"_s, u"9"_s, u"IN/black.svg"_s} << G{{u"black.svg"_s}} << 9
+                                << false << true << 640;
+    QTest::newRow("black blanked") << QStringList{u"--black-as"_s, u"blank"_s, u"IN/black.svg"_s}
+                                   << G{{u"black.svg"_s}} << int(Vector::TVectorOptions::Blanked) << false << true
+                                   << 640;
+    QTest::newRow("for the scanner given") << QStringList{u"--scanner"_s, u"lit-step=100"_s, u"IN/left.svg"_s}
+                                           << G{{u"left.svg"_s}} << white << false << true << 100;
+    QTest::newRow("text") << QStringList{u"--text"_s, u"Hi"_s} << G{{u"text:futural:Hi"_s}} << white << false << true
+                          << 640;
+    QTest::newRow("text in a font, two lines") << QStringList{u"--font"_s, u"scripts"_s, u"--text"_s, u"A\\nB"_s}
+                                               << G{{u"text:scripts:A\nB"_s}} << white << false << true << 640;
+    QTest::newRow("a text parts drawings")
+        << QStringList{u"IN/left.svg"_s, u"--text"_s, u"Hi"_s, u"IN/right.svg"_s, u"IN/one.pic"_s}
+        << G{{u"left.svg"_s}, {u"text:futural:Hi"_s}, {u"right.svg"_s}, {u"one.pic"_s}} << white << false << true << 640;
+}
+
+void TestConvertProgram::vectorInputs()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<QStringList>, groups);
+    QFETCH(int, blackAs);
+    QFETCH(bool, page);
+    QFETCH(bool, optimise);
+    QFETCH(int, litStep);
+    Vector::TVectorOptions options;
+    options.BlackAs = blackAs;
+    options.UsePage = page;
+    options.Optimise = optimise;
+    options.Scanner.LitStep = litStep;
+    TZLT_FrameList expected;
+    for (const QStringList& group : groups) {
+        if (group[0].startsWith(u"text:"_s)) {
+            Vector::TTextOptions text;
+            text.Font = group[0].section(u':', 1, 1);
+            text.Text = group[0].section(u':', 2);
+            text.Colour = Vector::TVectorOptions::PaletteWhite;
+            Vector::TVectorFrame f = Vector::TextFrame(text, TZLT_Pal(), options);
+            QVERIFY(f.Frame);
+            expected.Add(std::move(f.Frame));
+        } else if (group[0].endsWith(u".pic"_s)) {
+            auto frame = std::make_unique<TZLT_Frame>();
+            frame->LoadFromPicFile(In(group[0]));
+            expected.Add(std::move(frame));
+        } else {
+            QStringList files;
+            for (const QString& name : group)
+                files << In(name);
+            for (Vector::TVectorFrame& f : Vector::ImportSvgFiles(files, TZLT_Pal(), options)) {
+                QVERIFY2(f.Frame, qPrintable(f.Source));
+                expected.Add(std::move(f.Frame));
+            }
+        }
+    }
+    const int used = expected.Count();
+    while (expected.Count() < TZLT_Cat::SlotCount)
+        expected.Add(std::make_unique<TZLT_Frame>());
+    arguments.replaceInStrings(QRegularExpression(u"^IN/"_s), FInputs.path() + u'/');
+    const TRun run = Convert(FWork->path(), arguments << u"out.cat"_s);
+    QVERIFY2(run.Status == 0, qPrintable(run.Err));
+    QVERIFY2(run.Err.contains(QStringLiteral("%1 frames").arg(used)) || used == 1, qPrintable(run.Err));
+    CompareFrames(CatalogFrames(FWork->filePath(u"out.cat"_s)), expected);
 }
 
 void TestConvertProgram::summaryAndQuiet()
@@ -498,5 +612,5 @@ void TestConvertProgram::manyPointsAtOnce()
     CompareFrames(CatalogFrames(FWork->filePath(u"out.cat"_s)), cat.Frames);
 }
 
-QTEST_GUILESS_MAIN(TestConvertProgram)
+QTEST_MAIN(TestConvertProgram)
 #include "tst_convert_program.moc"
