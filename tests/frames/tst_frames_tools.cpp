@@ -2,6 +2,7 @@
 // definitions, for random frames and values.
 
 #include "FrameTools.h"
+#include "OptimiseTestKit.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -11,23 +12,10 @@
 #include <tuple>
 
 using namespace FrameTools;
+using OptKit::FrameOf;
+using OptKit::TPoints;
 
 namespace {
-
-using TPoints = std::vector<TZLT_Point>;
-
-TPoints PointsOf(const TZLT_Frame& frame)
-{
-    return TPoints(frame.AllPoints().begin(), frame.AllPoints().end());
-}
-
-std::unique_ptr<TZLT_Frame> FrameOf(const TPoints& points)
-{
-    auto frame = std::make_unique<TZLT_Frame>();
-    for (const TZLT_Point& p : points)
-        frame->Add(p);
-    return frame;
-}
 
 // Random points within a square of side 2 * spread around a random centre.
 TPoints RandomPoints(QRandomGenerator& random, int count, int spread)
@@ -356,16 +344,16 @@ void TestFrameTools::Operations()
         const auto copies = Applied(ops, sources, &clamped);
         QCOMPARE(clamped, expectedClamped);
         for (size_t i = 0; i < frames.size(); ++i) {
-            QCOMPARE(PointsOf(*owned[i]), frames[i]); // the sources stay
-            QCOMPARE(PointsOf(*copies[i]), expected[i]);
+            QCOMPARE(owned[i]->AllPoints(), frames[i]); // the sources stay
+            QCOMPARE(copies[i]->AllPoints(), expected[i]);
             inPlace.push_back(owned[i].get());
         }
         // The live preview's shortcut gives the first frame the same points.
-        QCOMPARE(PointsOf(*FirstApplied(ops, sources)), expected[0]);
-        QCOMPARE(PointsOf(*FirstApplied(ops, sources, nullptr, CentreOfAll(sources))), expected[0]);
+        QCOMPARE(FirstApplied(ops, sources)->AllPoints(), expected[0]);
+        QCOMPARE(FirstApplied(ops, sources, nullptr, CentreOfAll(sources))->AllPoints(), expected[0]);
         QCOMPARE(Apply(ops, inPlace), expectedClamped);
         for (size_t i = 0; i < frames.size(); ++i)
-            QCOMPARE(PointsOf(*owned[i]), expected[i]);
+            QCOMPARE(owned[i]->AllPoints(), expected[i]);
     }
 }
 
@@ -376,9 +364,9 @@ void TestFrameTools::ReverseKeepsThePicture()
         const TPoints points = RandomPoints(random, random.bounded(1, 40), 50);
         auto frame = FrameOf(points);
         Reverse(*frame);
-        QCOMPARE(Segments(PointsOf(*frame)), Segments(points));
+        QCOMPARE(Segments(frame->AllPoints()), Segments(points));
         Reverse(*frame);
-        QCOMPARE(PointsOf(*frame), points);
+        QCOMPARE(frame->AllPoints(), points);
     }
 }
 
@@ -427,7 +415,7 @@ void TestFrameTools::FixedResults()
     QFETCH(int, clamped);
     auto frame = FrameOf(points);
     QCOMPARE(Apply({op}, {frame.get()}), clamped);
-    QCOMPARE(PointsOf(*frame), expected);
+    QCOMPARE(frame->AllPoints(), expected);
 }
 
 QTEST_APPLESS_MAIN(TestFrameTools)
