@@ -12,6 +12,7 @@
 #include "Optimiser.h"
 #include "Progress.h"
 #include "TransformDialog.h"
+#include "VectorCommands.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -221,7 +222,8 @@ void TestFrameCommands::MenuAndContextMenu()
     const QList<QAction*> popup = child->PopupMenu->actions();
     QCOMPARE(popup.mid(popup.size() - menu.size()), menu);
     QVERIFY(popup[popup.size() - menu.size() - 1]->isSeparator());
-    QCOMPARE(menu.size(), 12);
+    QCOMPARE(menu.size(), 13); // Text frame last
+    QCOMPARE(menu.last(), MainForm->Vector->TextFrame1);
 }
 
 void TestFrameCommands::EnabledWithAUsedFrame()
