@@ -206,6 +206,8 @@ private slots:
     void MenuEntries();
     void FileMenuImport_data();
     void FileMenuImport();
+    void FolderImport_data();
+    void FolderImport();
     void ContextMenuImport_data();
     void ContextMenuImport();
     void RefusedFiles_data();
@@ -222,6 +224,7 @@ private slots:
 void TestVectorCommands::cleanup()
 {
     TFileDialog::TestHook = nullptr;
+    Dialogs::PickFolderHook = nullptr;
     MainForm->Vector->Settings = TVectorSettings();
     MainForm->Frames->Scanner = TScannerProfile();
     LitStep = TScannerProfile().LitStep;
@@ -240,6 +243,7 @@ void TestVectorCommands::MenuEntries()
     const qsizetype import = fileActions.indexOf(MainForm->Vector->FileImportVector1);
     QVERIFY(import > 0);
     QCOMPARE(fileActions[import - 1], MainForm->FileExportIlda1);
+    QCOMPARE(fileActions[import + 1], MainForm->Vector->FileImportVectorFolder1);
     QCOMPARE(MainForm->Vector->FileImportVector1->text(), QStringLiteral("Import &vector graphics..."));
     QVERIFY(MainForm->Frames->Frames1->actions().contains(MainForm->Vector->TextFrame1));
     QCOMPARE(MainForm->Vector->TextFrame1->text(), QStringLiteral("Te&xt frame..."));
@@ -324,6 +328,64 @@ void TestVectorCommands::FileMenuImport()
     // A new catalog's starting state: nothing to undo, but unsaved.
     QCOMPARE(child->History.UndoCount(), 0);
     QVERIFY(child->Modified);
+}
+
+void TestVectorCommands::FolderImport_data()
+{
+    QTest::addColumn<QStringList>("specs"); // the folder's SVG files
+    QTest::addColumn<bool>("picked");
+    QTest::addColumn<int>("frames"); // -1: no window
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("the folder's SVG files in name order, other files left out")
+        << QStringList{"c=circle", "a=line", "b=rect"} << true << 3 << "";
+    QTest::newRow("a refused one among them") << QStringList{"b=notsvg", "a=line", "c=rect"} << true << 2
+                                              << "This file was not imported:";
+    QTest::newRow("no SVG files") << QStringList{} << true << -1 << "holds no SVG files.";
+    QTest::newRow("Cancel in the folder picker") << QStringList{"a=line"} << false << -1 << "";
+}
+
+void TestVectorCommands::FolderImport()
+{
+    QFETCH(QStringList, specs);
+    QFETCH(bool, picked);
+    QFETCH(int, frames);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QStringList files = WriteFiles(dir, specs);
+    {
+        QFile other(dir.filePath(QStringLiteral("notes.txt")));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write(Drawings().value(QStringLiteral("line")));
+    }
+    QString prompt;
+    Dialogs::PickFolderHook = [&](const QString& text) {
+        prompt = text;
+        return picked ? dir.path() : QString();
+    };
+    TErrors errors;
+    AnswerOptions(TVectorSettings(), true);
+    const int before = MainForm->MDIChildCount();
+    MainForm->Vector->FileImportVectorFolder1->trigger();
+    QCOMPARE(prompt, QStringLiteral("Open SVG files from:"));
+    QCOMPARE(OptionsShown, picked && !files.isEmpty());
+    if (message.isEmpty())
+        QCOMPARE(errors.Messages, QStringList());
+    else {
+        QCOMPARE(errors.Messages.size(), 1);
+        QVERIFY2(errors.Messages.first().contains(message), qPrintable(errors.Messages.first()));
+    }
+    QCOMPARE(MainForm->MDIChildCount(), frames < 0 ? before : before + 1);
+    if (frames < 0)
+        return;
+    const std::vector<TPoints> expected = ExpectedFrames(files, TZLT_Pal(), TVectorSettings());
+    QCOMPARE(int(expected.size()), frames);
+    QCOMPARE(SlotPoints(*MainForm->ActiveMDIChild(), frames + 1),
+             [&] {
+                 std::vector<TPoints> want = expected;
+                 want.push_back(TPoints());
+                 return want;
+             }());
 }
 
 void TestVectorCommands::ContextMenuImport_data()
@@ -687,6 +749,9 @@ void TestVectorCommands::GermanTexts_data()
     };
     QTest::newRow("File menu") << caption(&TVectorCommands::FileImportVector1)
                                << "Import &vector graphics..." << "&Vektorgrafik importieren...";
+    QTest::newRow("File menu, a folder") << caption(&TVectorCommands::FileImportVectorFolder1)
+                                         << "Import vector graphics &folder..."
+                                         << "Vektorgrafik-&Ordner importieren...";
     QTest::newRow("context menu") << caption(&TVectorCommands::ImportVectorAction) << "Import vector graphics..."
                                   << "Vektorgrafik importieren...";
     QTest::newRow("Frames menu") << caption(&TVectorCommands::TextFrame1) << "Te&xt frame..." << "Te&xt-Frame...";
