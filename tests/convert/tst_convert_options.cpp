@@ -152,25 +152,21 @@ void TestConvertOptions::vectorInputs_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("job"); // page optimise black-as inputs | each text: before font text; or the error
-    QTest::newRow("defaults") << QStringList{u"a.svg"_s, u"b.cat"_s} << u"0 1 -2 a.svg"_s;
-    QTest::newRow("page, as drawn, black in 5")
-        << QStringList{u"--page"_s, u"--no-optimise"_s, u"--black-as"_s, u"5"_s, u"a.svg"_s, u"b.cat"_s}
-        << u"1 0 5 a.svg"_s;
-    QTest::newRow("black blanked") << QStringList{u"--black-as=blank"_s, u"a.svg"_s, u"b.cat"_s} << u"0 1 -1 a.svg"_s;
-    QTest::newRow("black beyond the palette") << QStringList{u"--black-as"_s, u"64"_s, u"a.svg"_s, u"b.cat"_s}
-                                              << u"--black-as: '64' is no colour index 0..63 and not blank"_s;
-    QTest::newRow("black as a name") << QStringList{u"--black-as"_s, u"red"_s, u"a.svg"_s, u"b.cat"_s}
-                                     << u"--black-as: 'red' is no colour index"_s;
-    QTest::newRow("text alone") << QStringList{u"--text"_s, u"Hi"_s, u"b.ild"_s} << u"0 1 -2  | 0 futural Hi"_s;
-    QTest::newRow("text in its font, lines")
-        << QStringList{u"--font"_s, u"scripts"_s, u"--text"_s, u"A\\nB"_s, u"a.svg"_s, u"b.cat"_s}
-        << u"0 1 -2 a.svg | 0 scripts A\nB"_s;
-    QTest::newRow("texts between inputs")
-        << QStringList{u"a.svg"_s, u"--text"_s, u"X"_s, u"--font=timesr"_s, u"b.svg"_s, u"--text=Y"_s, u"c.cat"_s}
-        << u"0 1 -2 a.svg b.svg | 1 futural X | 2 timesr Y"_s;
-    QTest::newRow("text after the output") << QStringList{u"a.svg"_s, u"b.cat"_s, u"--text"_s, u"Z"_s}
-                                           << u"0 1 -2 a.svg | 1 futural Z"_s;
-    QTest::newRow("no output for a text") << QStringList{u"--text"_s, u"Hi"_s} << u"no output given"_s;
+    const auto row = [](const char* name, const QString& arguments, const QString& job) {
+        QTest::newRow(name) << Args(arguments) << job;
+    };
+    row("defaults", u"a.svg b.cat"_s, u"0 1 -2 a.svg"_s);
+    row("page, as drawn, black in 5", u"--page --no-optimise --black-as 5 a.svg b.cat"_s, u"1 0 5 a.svg"_s);
+    row("black blanked", u"--black-as=blank a.svg b.cat"_s, u"0 1 -1 a.svg"_s);
+    row("black beyond the palette", u"--black-as 64 a.svg b.cat"_s,
+        u"--black-as: '64' is no colour index 0..63 and not blank"_s);
+    row("black as a name", u"--black-as red a.svg b.cat"_s, u"--black-as: 'red' is no colour index"_s);
+    row("text alone", u"--text Hi b.ild"_s, u"0 1 -2  | 0 futural Hi"_s);
+    row("text in its font, lines", u"--font scripts --text A\\nB a.svg b.cat"_s, u"0 1 -2 a.svg | 0 scripts A\nB"_s);
+    row("texts between inputs", u"a.svg --text X --font=timesr b.svg --text=Y c.cat"_s,
+        u"0 1 -2 a.svg b.svg | 1 futural X | 2 timesr Y"_s);
+    row("text after the output", u"a.svg b.cat --text Z"_s, u"0 1 -2 a.svg | 1 futural Z"_s);
+    row("no output for a text", u"--text Hi"_s, u"no output given"_s);
 }
 
 void TestConvertOptions::vectorInputs()

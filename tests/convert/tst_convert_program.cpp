@@ -381,32 +381,25 @@ void TestConvertProgram::vectorInputs_data()
     QTest::addColumn<bool>("optimise");
     QTest::addColumn<int>("litStep");
 
+    const auto row = [](const char* name, const QString& arguments, const QList<QStringList>& groups,
+                        int blackAs = Vector::TVectorOptions::PaletteWhite, bool page = false, bool optimise = true,
+                        int litStep = 640) {
+        QTest::newRow(name) << Args(arguments) << groups << blackAs << page << optimise << litStep;
+    };
     const int white = Vector::TVectorOptions::PaletteWhite;
     using G = QList<QStringList>;
-    QTest::newRow("one drawing") << QStringList{u"IN/left.svg"_s} << G{{u"left.svg"_s}} << white << false << true << 640;
-    QTest::newRow("two in one placement") << QStringList{u"IN/left.svg"_s, u"IN/right.svg"_s}
-                                          << G{{u"left.svg"_s, u"right.svg"_s}} << white << false << true << 640;
-    QTest::newRow("a folder in name order") << QStringList{u"IN/svgs"_s}
-                                            << G{{u"svgs/10.SVG"_s, u"svgs/20.SVG"_s, u"svgs/30.SVG"_s}} << white
-                                            << false << true << 640;
-    QTest::newRow("the page") << QStringList{u"--page"_s, u"IN/left.svg"_s} << G{{u"left.svg"_s}} << white << true
-                              << true << 640;
-    QTest::newRow("not optimised") << QStringList{u"--no-optimise"_s, u"IN/black.svg"_s} << G{{u"black.svg"_s}}
-                                   << white << false << false << 640;
-    QTest::newRow("black as 9") << QStringList{u"--black-as"_s, u"9"_s, u"IN/black.svg"_s} << G{{u"black.svg"_s}} << 9
-                                << false << true << 640;
-    QTest::newRow("black blanked") << QStringList{u"--black-as"_s, u"blank"_s, u"IN/black.svg"_s}
-                                   << G{{u"black.svg"_s}} << int(Vector::TVectorOptions::Blanked) << false << true
-                                   << 640;
-    QTest::newRow("for the scanner given") << QStringList{u"--scanner"_s, u"lit-step=100"_s, u"IN/left.svg"_s}
-                                           << G{{u"left.svg"_s}} << white << false << true << 100;
-    QTest::newRow("text") << QStringList{u"--text"_s, u"Hi"_s} << G{{u"text:futural:Hi"_s}} << white << false << true
-                          << 640;
-    QTest::newRow("text in a font, two lines") << QStringList{u"--font"_s, u"scripts"_s, u"--text"_s, u"A\\nB"_s}
-                                               << G{{u"text:scripts:A\nB"_s}} << white << false << true << 640;
-    QTest::newRow("a text parts drawings")
-        << QStringList{u"IN/left.svg"_s, u"--text"_s, u"Hi"_s, u"IN/right.svg"_s, u"IN/one.pic"_s}
-        << G{{u"left.svg"_s}, {u"text:futural:Hi"_s}, {u"right.svg"_s}, {u"one.pic"_s}} << white << false << true << 640;
+    row("one drawing", u"IN/left.svg"_s, G{{u"left.svg"_s}});
+    row("two in one placement", u"IN/left.svg IN/right.svg"_s, G{{u"left.svg"_s, u"right.svg"_s}});
+    row("a folder in name order", u"IN/svgs"_s, G{{u"svgs/10.SVG"_s, u"svgs/20.SVG"_s, u"svgs/30.SVG"_s}});
+    row("the page", u"--page IN/left.svg"_s, G{{u"left.svg"_s}}, white, true);
+    row("not optimised", u"--no-optimise IN/black.svg"_s, G{{u"black.svg"_s}}, white, false, false);
+    row("black as 9", u"--black-as 9 IN/black.svg"_s, G{{u"black.svg"_s}}, 9);
+    row("black blanked", u"--black-as blank IN/black.svg"_s, G{{u"black.svg"_s}}, Vector::TVectorOptions::Blanked);
+    row("for the scanner given", u"--scanner lit-step=100 IN/left.svg"_s, G{{u"left.svg"_s}}, white, false, true, 100);
+    row("text", u"--text Hi"_s, G{{u"text:futural:Hi"_s}});
+    row("text in a font, two lines", u"--font scripts --text A\\nB"_s, G{{u"text:scripts:A\nB"_s}});
+    row("a text parts drawings", u"IN/left.svg --text Hi IN/right.svg IN/one.pic"_s,
+        G{{u"left.svg"_s}, {u"text:futural:Hi"_s}, {u"right.svg"_s}, {u"one.pic"_s}});
 }
 
 void TestConvertProgram::vectorInputs()
@@ -447,8 +440,7 @@ void TestConvertProgram::vectorInputs()
         }
     }
     const int used = expected.Count();
-    while (expected.Count() < TZLT_Cat::SlotCount)
-        expected.Add(std::make_unique<TZLT_Frame>());
+    Pad(expected);
     arguments.replaceInStrings(QRegularExpression(u"^IN/"_s), FInputs.path() + u'/');
     const TRun run = Convert(FWork->path(), arguments << u"out.cat"_s);
     QVERIFY2(run.Status == 0, qPrintable(run.Err));
