@@ -62,12 +62,12 @@ const QHash<QString, QByteArray>& Drawings()
 }
 
 // Writes "name.svg" for each "name=drawing" (a drawing "missing" writes no file).
-QStringList WriteFiles(const QTemporaryDir& dir, const QStringList& specs)
+QStringList WriteFiles(const QTemporaryDir& dir, const QStringList& entries)
 {
     QStringList paths;
-    for (const QString& spec : specs) {
-        const QString name = spec.section(QLatin1Char('='), 0, 0);
-        const QString drawing = spec.section(QLatin1Char('='), 1);
+    for (const QString& entry : entries) {
+        const QString name = entry.section(QLatin1Char('='), 0, 0);
+        const QString drawing = entry.section(QLatin1Char('='), 1);
         const QString path = dir.filePath(name + QStringLiteral(".svg"));
         if (drawing != QLatin1String("missing")) {
             QFile file(path);
@@ -261,7 +261,7 @@ void TestVectorCommands::MenuEntries()
 
 void TestVectorCommands::FileMenuImport_data()
 {
-    QTest::addColumn<QStringList>("specs"); // in the order chosen
+    QTest::addColumn<QStringList>("entries"); // in the order chosen
     QTest::addColumn<TVectorSettings>("choice");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<int>("frames"); // the new window's used slots; -1: no window
@@ -284,7 +284,7 @@ void TestVectorCommands::FileMenuImport_data()
 
 void TestVectorCommands::FileMenuImport()
 {
-    QFETCH(QStringList, specs);
+    QFETCH(QStringList, entries);
     QFETCH(TVectorSettings, choice);
     QFETCH(bool, ok);
     QFETCH(int, frames);
@@ -292,7 +292,7 @@ void TestVectorCommands::FileMenuImport()
     MainForm->Frames->Scanner.LitStep = litStep;
     LitStep = litStep;
     QTemporaryDir dir;
-    const QStringList files = WriteFiles(dir, specs);
+    const QStringList files = WriteFiles(dir, entries);
     TErrors errors;
     ChooseFiles(files);
     AnswerOptions(choice, ok);
@@ -332,7 +332,7 @@ void TestVectorCommands::FileMenuImport()
 
 void TestVectorCommands::FolderImport_data()
 {
-    QTest::addColumn<QStringList>("specs"); // the folder's SVG files
+    QTest::addColumn<QStringList>("entries"); // the folder's SVG files
     QTest::addColumn<bool>("picked");
     QTest::addColumn<int>("frames"); // -1: no window
     QTest::addColumn<QString>("message");
@@ -347,12 +347,12 @@ void TestVectorCommands::FolderImport_data()
 
 void TestVectorCommands::FolderImport()
 {
-    QFETCH(QStringList, specs);
+    QFETCH(QStringList, entries);
     QFETCH(bool, picked);
     QFETCH(int, frames);
     QFETCH(QString, message);
     QTemporaryDir dir;
-    const QStringList files = WriteFiles(dir, specs);
+    const QStringList files = WriteFiles(dir, entries);
     {
         QFile other(dir.filePath(QStringLiteral("notes.txt")));
         QVERIFY(other.open(QIODevice::WriteOnly));
@@ -392,7 +392,7 @@ void TestVectorCommands::ContextMenuImport_data()
 {
     QTest::addColumn<QString>("catalog"); // slots 0..7 before, '.' empty
     QTest::addColumn<int>("selected");
-    QTest::addColumn<QStringList>("specs");
+    QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QString>("answers");
     QTest::addColumn<int>("questions");
 
@@ -410,11 +410,11 @@ void TestVectorCommands::ContextMenuImport()
 {
     QFETCH(QString, catalog);
     QFETCH(int, selected);
-    QFETCH(QStringList, specs);
+    QFETCH(QStringList, entries);
     QFETCH(QString, answers);
     QFETCH(int, questions);
     QTemporaryDir dir;
-    const QStringList files = WriteFiles(dir, specs);
+    const QStringList files = WriteFiles(dir, entries);
     TMDIChild* child = NewWindow();
     QVERIFY(child);
     SetIds(child->Cat.Frames, 0, IdsOf(catalog));
@@ -462,7 +462,7 @@ void TestVectorCommands::ContextMenuImport()
 
 void TestVectorCommands::RefusedFiles_data()
 {
-    QTest::addColumn<QStringList>("specs");
+    QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QStringList>("refused"); // names, in the message's order
     QTest::addColumn<QStringList>("reasons");
     QTest::addColumn<bool>("atSelection");
@@ -487,12 +487,12 @@ void TestVectorCommands::RefusedFiles_data()
 
 void TestVectorCommands::RefusedFiles()
 {
-    QFETCH(QStringList, specs);
+    QFETCH(QStringList, entries);
     QFETCH(QStringList, refused);
     QFETCH(QStringList, reasons);
     QFETCH(bool, atSelection);
     QTemporaryDir dir;
-    const QStringList files = WriteFiles(dir, specs);
+    const QStringList files = WriteFiles(dir, entries);
     const std::vector<TPoints> good = ExpectedFrames(files, TZLT_Pal(), TVectorSettings());
     QCOMPARE(int(good.size()), int(files.size() - refused.size()));
 
@@ -762,10 +762,10 @@ void TestVectorCommands::GermanTexts_data()
         return TVectorCommands::ProblemText(Vector::TVectorProblem::FontsMissing);
     }) << "the Hershey fonts are missing: the package hershey-fonts-data is needed"
        << "die Hershey-Schriften fehlen: das Paket hershey-fonts-data wird gebraucht";
-    const auto dialogText = [](std::function<QString(TVectorImportDialog&)> part) {
-        return std::function<QString()>([part] {
+    const auto dialogText = [](std::function<QString(TVectorImportDialog&)> field) {
+        return std::function<QString()>([field] {
             TVectorImportDialog dialog(TZLT_Pal(), TVectorSettings(), 2);
-            return part(dialog);
+            return field(dialog);
         });
     };
     QTest::newRow("options: the page") << dialogText([](TVectorImportDialog& d) { return d.CheckUsePage->text(); })
