@@ -23,10 +23,6 @@ private slots:
     void page();
     void colours_data();
     void colours();
-    void shown_data();
-    void shown();
-    void fillAndStroke_data();
-    void fillAndStroke();
     void curvesAtTolerance_data();
     void curvesAtTolerance();
     void logo();
@@ -167,36 +163,71 @@ void TestVectorImport::colours_data()
     QTest::addColumn<int>("blackAs");
     QTest::addColumn<bool>("tiePalette");
     QTest::addColumn<QList<int>>("expected"); // the colours of the lit lines
+    QTest::addColumn<int>("runs");            // lit paths: hidden shapes draw none, fill and stroke one
+    QTest::addColumn<int>("points");          // of the frame, 0: not checked
 
     const QString shape = QStringLiteral("<rect x=\"10\" y=\"10\" width=\"80\" height=\"40\" fill=\"none\" %1/>");
     const int white = TVectorOptions::PaletteWhite;
-    QTest::newRow("red") << shape.arg("stroke=\"#ff0000\"") << white << false << QList<int>{1};
-    QTest::newRow("near red") << shape.arg("stroke=\"rgb(250,5,5)\"") << white << false << QList<int>{1};
-    QTest::newRow("blue") << shape.arg("stroke=\"#0000ff\"") << white << false << QList<int>{18};
-    QTest::newRow("orange by name") << shape.arg("stroke=\"orange\"") << white << false << QList<int>{2};
-    QTest::newRow("style attribute") << shape.arg("style=\"stroke:#00ff00\"") << white << false << QList<int>{4};
-    QTest::newRow("white") << shape.arg("stroke=\"white\"") << white << false << QList<int>{0};
-    QTest::newRow("black as white") << shape.arg("stroke=\"black\"") << white << false << QList<int>{0};
-    QTest::newRow("black as an index") << shape.arg("stroke=\"#000\"") << 9 << false << QList<int>{9};
+    const QList<int> red{1};
+    QTest::newRow("red") << shape.arg("stroke=\"#ff0000\"") << white << false << red << 1 << 5;
+    QTest::newRow("near red") << shape.arg("stroke=\"rgb(250,5,5)\"") << white << false << red << 1 << 0;
+    QTest::newRow("blue") << shape.arg("stroke=\"#0000ff\"") << white << false << QList<int>{18} << 1 << 0;
+    QTest::newRow("orange by name") << shape.arg("stroke=\"orange\"") << white << false << QList<int>{2} << 1 << 0;
+    QTest::newRow("style attribute") << shape.arg("style=\"stroke:#00ff00\"") << white << false << QList<int>{4} << 1
+                                     << 0;
+    QTest::newRow("white") << shape.arg("stroke=\"white\"") << white << false << QList<int>{0} << 1 << 0;
+    QTest::newRow("black as white") << shape.arg("stroke=\"black\"") << white << false << QList<int>{0} << 1 << 0;
+    QTest::newRow("black as an index") << shape.arg("stroke=\"#000\"") << 9 << false << QList<int>{9} << 1 << 0;
     QTest::newRow("black blanked") << shape.arg("stroke=\"black\"") << int(TVectorOptions::Blanked) << false
-                                   << QList<int>{};
+                                   << QList<int>{} << 0 << 0;
     QTest::newRow("currentColor as black") << "<g color=\"#00ffff\">" + shape.arg("stroke=\"currentColor\"") + "</g>"
-                                           << 7 << false << QList<int>{7};
+                                           << 7 << false << QList<int>{7} << 1 << 0;
     QTest::newRow("currentColor in a style") << "<g style=\"color:red\">" + shape.arg("style=\"stroke:currentColor\"") +
                                                     "</g><circle r=\"3\" cx=\"50\" cy=\"80\" stroke=\"red\"/>"
-                                             << 9 << false << QList<int>{1, 9};
-    QTest::newRow("currentColor unset") << shape.arg("stroke=\"currentColor\"") << 7 << false << QList<int>{7};
+                                             << 9 << false << QList<int>{1, 9} << 2 << 0;
+    QTest::newRow("currentColor unset") << shape.arg("stroke=\"currentColor\"") << 7 << false << QList<int>{7} << 1
+                                        << 0;
     QTest::newRow("gradient takes its first stop")
         << "<defs><linearGradient id=\"g\"><stop offset=\"0\" stop-color=\"#00ff00\"/><stop offset=\"1\" "
            "stop-color=\"#0000ff\"/></linearGradient></defs>" +
                shape.arg("stroke=\"url(#g)\"")
-        << white << false << QList<int>{4};
+        << white << false << QList<int>{4} << 1 << 0;
     QTest::newRow("two colours") << shape.arg("stroke=\"red\"") + "<circle cx=\"50\" cy=\"80\" r=\"5\" fill=\"none\" "
                                                                   "stroke=\"#00ff00\"/>"
-                                 << white << false << QList<int>{1, 4};
-    QTest::newRow("tie takes the lower index") << shape.arg("stroke=\"#640064\"") << white << true << QList<int>{3};
+                                 << white << false << QList<int>{1, 4} << 2 << 0;
+    QTest::newRow("tie takes the lower index") << shape.arg("stroke=\"#640064\"") << white << true << QList<int>{3}
+                                               << 1 << 0;
     QTest::newRow("white in a palette without white") << shape.arg("stroke=\"black\"") << white << true
-                                                      << QList<int>{0};
+                                                      << QList<int>{0} << 1 << 0;
+
+    // Shown or not: a red circle beside the red rectangle.
+    const QString seen = shape.arg("stroke=\"red\"");
+    const QString circle = QStringLiteral("<circle cx=\"50\" cy=\"70\" r=\"10\" stroke=\"red\" fill=\"none\" %1/>");
+    const auto shown = [&](const char* name, const QString& body, int runs) {
+        QTest::newRow(name) << seen + body << white << false << red << runs << 0;
+    };
+    shown("both shown", circle.arg(""), 2);
+    shown("visibility hidden", circle.arg("visibility=\"hidden\""), 1);
+    shown("display none", circle.arg("display=\"none\""), 1);
+    shown("in a hidden group", "<g display=\"none\">" + circle.arg("") + "</g>", 1);
+    shown("opacity 0", circle.arg("opacity=\"0\""), 1);
+    shown("stroke-opacity 0", circle.arg("stroke-opacity=\"0\""), 1);
+    shown("neither fill nor stroke", "<circle cx=\"50\" cy=\"70\" r=\"10\" fill=\"none\"/>", 1);
+    shown("in defs only", "<defs>" + circle.arg("") + "</defs>", 1);
+
+    // Filled, stroked or both: one line, in the stroke's colour if any; a
+    // filled polyline draws its closed outline.
+    const QString rect = QStringLiteral("<rect x=\"10\" y=\"10\" width=\"80\" height=\"40\" %1/>");
+    const QString poly = QStringLiteral("<polyline points=\"10,10 90,10 90,50\" %1/>");
+    const auto paint = [&](const char* name, const QString& body, int colour, int points) {
+        QTest::newRow(name) << body << white << false << QList<int>{colour} << 1 << points;
+    };
+    paint("rect filled", rect.arg("fill=\"#0000ff\""), 18, 5);
+    paint("rect filled by default", rect.arg(""), 0, 5); // black, as white
+    paint("rect both", rect.arg("fill=\"#0000ff\" stroke=\"red\""), 1, 5);
+    paint("polyline filled: its outline", poly.arg("fill=\"#00ff00\""), 4, 4);
+    paint("polyline stroked", poly.arg("fill=\"none\" stroke=\"red\""), 1, 3);
+    paint("polyline both", poly.arg("fill=\"#00ff00\" stroke=\"red\""), 1, 3);
 }
 
 void TestVectorImport::colours()
@@ -205,6 +236,8 @@ void TestVectorImport::colours()
     QFETCH(int, blackAs);
     QFETCH(bool, tiePalette);
     QFETCH(QList<int>, expected);
+    QFETCH(int, runs);
+    QFETCH(int, points);
     TVectorOptions options = Plain();
     options.BlackAs = blackAs;
     const TVectorFrame f = ImportOne(Svg(body), options, tiePalette ? TiePalette() : TZLT_Pal());
@@ -212,64 +245,12 @@ void TestVectorImport::colours()
     const std::set<int> colours = LitColours(*f.Frame);
     QCOMPARE(QList<int>(colours.begin(), colours.end()), expected);
     QVERIFY(f.Frame->Count() > 0);
-}
-
-void TestVectorImport::shown_data()
-{
-    QTest::addColumn<QString>("body");
-    QTest::addColumn<int>("runs");
-
-    const QString seen = "<rect x=\"10\" y=\"10\" width=\"80\" height=\"40\" " + Red + "/>";
-    const QString circle = QStringLiteral("<circle cx=\"50\" cy=\"70\" r=\"10\" stroke=\"red\" fill=\"none\" %1/>");
-    QTest::newRow("both shown") << seen + circle.arg("") << 2;
-    QTest::newRow("visibility hidden") << seen + circle.arg("visibility=\"hidden\"") << 1;
-    QTest::newRow("display none") << seen + circle.arg("display=\"none\"") << 1;
-    QTest::newRow("in a hidden group") << seen + "<g display=\"none\">" + circle.arg("") + "</g>" << 1;
-    QTest::newRow("opacity 0") << seen + circle.arg("opacity=\"0\"") << 1;
-    QTest::newRow("stroke-opacity 0") << seen + circle.arg("stroke-opacity=\"0\"") << 1;
-    QTest::newRow("neither fill nor stroke") << seen + "<circle cx=\"50\" cy=\"70\" r=\"10\" fill=\"none\"/>" << 1;
-    QTest::newRow("in defs only") << seen + "<defs>" + circle.arg("") + "</defs>" << 1;
-}
-
-void TestVectorImport::shown()
-{
-    QFETCH(QString, body);
-    QFETCH(int, runs);
-    const TVectorFrame f = ImportOne(Svg(body));
-    QCOMPARE(f.Problem, TVectorProblem::None);
     QCOMPARE(LitRuns(*f.Frame), runs);
-}
-
-void TestVectorImport::fillAndStroke_data()
-{
-    QTest::addColumn<QString>("shape");
-    QTest::addColumn<int>("colour");
-    QTest::addColumn<bool>("closed");
-
-    const QString rect = QStringLiteral("<rect x=\"10\" y=\"10\" width=\"80\" height=\"40\" %1/>");
-    const QString poly = QStringLiteral("<polyline points=\"10,10 90,10 90,50\" %1/>");
-    QTest::newRow("rect filled") << rect.arg("fill=\"#0000ff\"") << 18 << true;
-    QTest::newRow("rect filled by default") << rect.arg("") << 0 << true; // black, as white
-    QTest::newRow("rect stroked") << rect.arg("fill=\"none\" stroke=\"red\"") << 1 << true;
-    QTest::newRow("rect both") << rect.arg("fill=\"#0000ff\" stroke=\"red\"") << 1 << true;
-    QTest::newRow("polyline filled: its outline") << poly.arg("fill=\"#00ff00\"") << 4 << true;
-    QTest::newRow("polyline stroked") << poly.arg("fill=\"none\" stroke=\"red\"") << 1 << false;
-    QTest::newRow("polyline both") << poly.arg("fill=\"#00ff00\" stroke=\"red\"") << 1 << false;
-}
-
-void TestVectorImport::fillAndStroke()
-{
-    QFETCH(QString, shape);
-    QFETCH(int, colour);
-    QFETCH(bool, closed);
-    const TVectorFrame f = ImportOne(Svg(shape));
-    QCOMPARE(f.Problem, TVectorProblem::None);
-    // One line, not one per fill and stroke.
-    QCOMPARE(LitRuns(*f.Frame), 1);
-    QCOMPARE(LitColours(*f.Frame), std::set<int>{colour});
+    if (points == 0)
+        return;
+    QCOMPARE(f.Frame->Count(), points);
     const auto& p = f.Frame->AllPoints();
-    QCOMPARE(p.front().X() == p.back().X() && p.front().Y() == p.back().Y(), closed);
-    QCOMPARE(f.Frame->Count(), closed ? (shape.startsWith("<rect") ? 5 : 4) : 3);
+    QCOMPARE(p.front().X() == p.back().X() && p.front().Y() == p.back().Y(), points > 3);
 }
 
 void TestVectorImport::curvesAtTolerance_data()
