@@ -173,15 +173,6 @@ std::vector<TPoints> PointsOfIds(const std::vector<int>& ids, const std::vector<
     return points;
 }
 
-TVectorSettings Choice(bool usePage, int blackAs, bool optimise)
-{
-    TVectorSettings settings;
-    settings.UsePage = usePage;
-    settings.BlackAs = blackAs;
-    settings.Optimise = optimise;
-    return settings;
-}
-
 QByteArray ReadBytes(const QString& path)
 {
     QFile file(path);
@@ -295,8 +286,8 @@ void TestVectorCommands::FileMenuImport_data()
     QTest::newRow("the scanner profile of the Frames menu")
         << QStringList{"f2=circle", "f1=line"} << defaults << true << 2 << 150;
     QTest::newRow("the page, black blanked, not optimised")
-        << QStringList{"a=circle", "b=line"} << Choice(true, TVectorSettings::Blanked, false) << true << 2 << 640;
-    QTest::newRow("black as palette colour 5") << QStringList{"a=circle"} << Choice(false, 5, true) << true << 1
+        << QStringList{"a=circle", "b=line"} << TVectorSettings{true, TVectorSettings::Blanked, false} << true << 2 << 640;
+    QTest::newRow("black as palette colour 5") << QStringList{"a=circle"} << TVectorSettings{.BlackAs = 5} << true << 1
                                                << 640;
     QTest::newRow("Cancel in the options") << QStringList{"a=line"} << defaults << false << -1 << 640;
     QTest::newRow("Cancel in the file dialog") << QStringList{} << defaults << true << -1 << 640;
@@ -545,12 +536,8 @@ void TestVectorCommands::Settings_data()
     QTest::addColumn<TVectorSettings>("loaded");
     QTest::addColumn<TVectorSettings>("changed"); // then saved and loaded again
 
-    TVectorSettings chosen = Choice(true, 12, false);
-    chosen.Font = QStringLiteral("rowmans");
-    chosen.TextSize = 25;
-    chosen.Align = TVectorSettings::AlignRight;
-    chosen.TextColour = 3;
-    TVectorSettings blanked = Choice(false, TVectorSettings::Blanked, true);
+    const TVectorSettings chosen{true, 12, false, QStringLiteral("rowmans"), 25, TVectorSettings::AlignRight, 3};
+    const TVectorSettings blanked{.BlackAs = TVectorSettings::Blanked};
 
     QTest::newRow("no section: the defaults") << QByteArray() << TVectorSettings() << chosen;
     QTest::newRow("every key")
@@ -560,19 +547,11 @@ void TestVectorCommands::Settings_data()
     QTest::newRow("blanked, and values out of range")
         << QByteArray("[Vector]\r\nUsePage=7\r\nBlackAs=blanked\r\nOptimise=x\r\nFont=\r\nTextSize=900\r\n"
                       "TextAlign=diagonal\r\nTextColour=blanked\r\n")
-        << [] {
-               TVectorSettings s;
-               s.BlackAs = TVectorSettings::Blanked;
-               s.TextSize = TVectorSettings::MaxTextSize;
-               return s;
-           }()
+        << TVectorSettings{.BlackAs = TVectorSettings::Blanked, .TextSize = TVectorSettings::MaxTextSize}
         << TVectorSettings();
     QTest::newRow("black as an index beyond the palette")
-        << QByteArray("[Vector]\r\nBlackAs=64\r\nTextColour=-3\r\nTextSize=0\r\n") << [] {
-               TVectorSettings s;
-               s.TextSize = TVectorSettings::MinTextSize;
-               return s;
-           }() << chosen;
+        << QByteArray("[Vector]\r\nBlackAs=64\r\nTextColour=-3\r\nTextSize=0\r\n")
+        << TVectorSettings{.TextSize = TVectorSettings::MinTextSize} << chosen;
 }
 
 void TestVectorCommands::Settings()
@@ -620,13 +599,9 @@ void TestVectorCommands::TextFrame_data()
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("answers");
 
-    TVectorSettings plain;
-    TVectorSettings other;
-    other.Font = QStringLiteral("scripts");
-    other.TextSize = 20;
-    other.Align = TVectorSettings::AlignLeft;
-    other.TextColour = 7;
-    other.Optimise = false;
+    const TVectorSettings plain;
+    const TVectorSettings other{.Optimise = false, .Font = QStringLiteral("scripts"), .TextSize = 20,
+                                .Align = TVectorSettings::AlignLeft, .TextColour = 7};
     QTest::newRow("into an empty slot") << "AB...." << 3 << "Laser" << plain << true << "";
     QTest::newRow("two lines, another font, left, colour 7, not optimised")
         << "AB...." << 2 << "Hello\nworld" << other << true << "";
@@ -706,15 +681,7 @@ void TestVectorCommands::TextFrame()
     QCOMPARE(SlotPoints(*child, catalog.size()), PointsOfIds(ids, {expected}));
     QCOMPARE(child->History.UndoCount(), ok ? 1 : 0);
     // OK remembers the font, size, alignment and colour.
-    TVectorSettings remembered;
-    remembered.Optimise = choice.Optimise;
-    if (ok) {
-        remembered.Font = choice.Font;
-        remembered.TextSize = choice.TextSize;
-        remembered.Align = choice.Align;
-        remembered.TextColour = choice.TextColour;
-    }
-    QCOMPARE(MainForm->Vector->Settings, remembered);
+    QCOMPARE(MainForm->Vector->Settings, ok ? choice : TVectorSettings{.Optimise = choice.Optimise});
     if (!ok)
         return;
     QCOMPARE(Tr(child->History.UndoName()), QStringLiteral("Text frame"));

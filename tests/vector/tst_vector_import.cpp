@@ -259,22 +259,20 @@ void TestVectorImport::curvesAtTolerance_data()
     QTest::addColumn<double>("radius"); // of the circle in the field
     QTest::addColumn<bool>("optimise");
 
-    QTest::newRow("circle") << "<circle cx=\"50\" cy=\"50\" r=\"40\" " + Red + "/>" << Span / 2 << false;
-    QTest::newRow("circle optimised") << "<circle cx=\"50\" cy=\"50\" r=\"40\" " + Red + "/>" << Span / 2 << true;
+    const QString circle = "<circle cx=\"50\" cy=\"50\" r=\"40\" " + Red + "/>";
+    const QString square = "<rect x=\"10\" y=\"10\" width=\"80\" height=\"80\" " + Red + "/>"; // sets the extent
+    QTest::newRow("circle") << circle << Span / 2 << false;
+    QTest::newRow("circle optimised") << circle << Span / 2 << true;
     QTest::newRow("circle scaled up by a group")
         << "<g transform=\"translate(50 50) scale(40)\"><circle r=\"1\" " + Red + "/></g>" << Span / 2 << false;
     // Qt's renderer makes cubic curves of an arc, off the true arc by up to
     // 0.03 % of its radius: at half the field's size that leaves room.
-    QTest::newRow("arc path") << "<path d=\"M30 50 A20 20 0 1 1 70 50 A20 20 0 1 1 30 50\" " + Red +
-                                     "/><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\" " + Red + "/>"
+    QTest::newRow("arc path") << "<path d=\"M30 50 A20 20 0 1 1 70 50 A20 20 0 1 1 30 50\" " + Red + "/>" + square
                               << Span / 4 << false;
-    // A small circle centred in a square that sets the extent.
-    QTest::newRow("small circle") << "<circle cx=\"50\" cy=\"50\" r=\"2\" " + Red +
-                                         "/><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\" " + Red + "/>"
-                                  << Span * 2 / 80 << false;
+    QTest::newRow("small circle") << "<circle cx=\"50\" cy=\"50\" r=\"2\" " + Red + "/>" + square << Span * 2 / 80
+                                  << false;
     QTest::newRow("rotated circle in a square")
-        << "<g transform=\"rotate(30 50 50)\"><circle cx=\"50\" cy=\"50\" r=\"30\" " + Red +
-               "/></g><rect x=\"10\" y=\"10\" width=\"80\" height=\"80\" " + Red + "/>"
+        << "<g transform=\"rotate(30 50 50)\"><circle cx=\"50\" cy=\"50\" r=\"30\" " + Red + "/></g>" + square
         << Span * 30 / 80 << false;
 }
 
