@@ -1,5 +1,7 @@
 #include "ThumbCanvas.h"
 
+#include "ThumbCoverage.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -309,77 +311,7 @@ bool TThumbCanvas::LongSteps(const TZLT_FramePath& path)
 
 namespace {
 
-// Which pixels of a box the drawing from last to first has set: a byte per
-// pixel, rows padded to whole 8 x 8 tiles whose padding counts as set, and
-// a flag per tile once all of it is set. Sums counts, when built, the
-// pixels unset then in every box from the top left corner.
-struct TCoverage
-{
-    std::vector<uint8_t> Set;
-    std::vector<uint8_t> Full;
-    std::vector<int32_t> Sums;
-    int Stride = 0;
-    int TilesX = 0;
-    int SumsStride = 0;
-    int64_t Unset = 0;
-
-    void BuildSums(int width, int height)
-    {
-        SumsStride = width + 1;
-        Sums.resize(size_t(SumsStride) * size_t(height + 1));
-        std::fill_n(Sums.begin(), SumsStride, 0);
-        for (int y = 0; y < height; ++y) {
-            const uint8_t* set = Set.data() + size_t(y) * size_t(Stride);
-            const int32_t* above = Sums.data() + size_t(y) * size_t(SumsStride);
-            int32_t* sums = Sums.data() + size_t(y + 1) * size_t(SumsStride);
-            int32_t row = 0;
-            sums[0] = 0;
-            for (int x = 0; x < width; ++x) {
-                row += set[x] == 0;
-                sums[x + 1] = above[x + 1] + row;
-            }
-        }
-    }
-
-    // Whether the box x0..x1, y0..y1 (inclusive) held unset pixels when the
-    // sums were built.
-    bool AnyUnset(int x0, int x1, int y0, int y1) const
-    {
-        const int32_t* top = Sums.data() + size_t(y0) * size_t(SumsStride);
-        const int32_t* bottom = Sums.data() + size_t(y1 + 1) * size_t(SumsStride);
-        return bottom[x1 + 1] - top[x1 + 1] - bottom[x0] + top[x0] != 0;
-    }
-
-    void Reset(int width, int height)
-    {
-        Stride = (width + 7) & ~7;
-        const int rows = (height + 7) & ~7;
-        Set.assign(size_t(Stride) * size_t(rows), 1);
-        for (int y = 0; y < height; ++y)
-            std::memset(Set.data() + size_t(y) * size_t(Stride), 0, size_t(width));
-        TilesX = Stride / 8;
-        Full.assign(size_t(TilesX) * size_t(rows / 8), 0);
-        Unset = int64_t(width) * height;
-    }
-
-    bool TileFull(int tx, int ty)
-    {
-        uint8_t& full = Full[size_t(ty) * size_t(TilesX) + size_t(tx)];
-        if (full)
-            return true;
-        const uint8_t* row = Set.data() + size_t(ty) * 8 * size_t(Stride) + size_t(tx) * 8;
-        uint64_t all = ~uint64_t(0);
-        for (int y = 0; y < 8; ++y, row += Stride) {
-            uint64_t bytes;
-            std::memcpy(&bytes, row, 8);
-            all &= bytes;
-        }
-        full = all == 0x0101010101010101u;
-        return full;
-    }
-};
-
-thread_local TCoverage Coverage;
+thread_local TThumbCoverage Coverage;
 
 } // namespace
 
@@ -408,7 +340,7 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
         return;
     const int boxWidth = int(boxRight - boxLeft + 1);
     const int boxHeight = int(boxBottom - boxTop + 1);
-    TCoverage& cover = Coverage;
+    TThumbCoverage& cover = Coverage;
     cover.Reset(boxWidth, boxHeight);
 
     uint32_t colours[64];
@@ -421,9 +353,9 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
     const int oy = int(top - boxTop);
     uint32_t* const bits = FBits + (boxTop * FStride + boxLeft);
     const int stride = int(FStride);
-    uint8_t* const set = cover.Set.data();
-    const int setStride = cover.Stride;
-    int64_t unset = cover.Unset;
+    uint8_t* const set = cover.Marks();
+    const int setStride = cover.MarksStride();
+    int64_t unset = int64_t(boxWidth) * boxHeight;
 
     // Once three quarters of the pixels are set, the unset ones are counted
     // (cover's sums), and a line or a piece of one whose box holds none of
@@ -436,6 +368,7 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
     int64_t unsetAtSums = 0;
     int64_t walkedSinceSums = 0;
     constexpr int Piece = 16; // steps
+    constexpr int ListLimit = 64; // pixels
     const auto line = [&](int x0, int y0, int x1, int y1, uint32_t color) {
         if (unsigned(x0) < unsigned(boxWidth) && unsigned(x1) < unsigned(boxWidth) &&
             unsigned(y0) < unsigned(boxHeight) && unsigned(y1) < unsigned(boxHeight)) {
@@ -521,14 +454,26 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
             const int hy = std::min(boxHeight - 1, std::max(y0, y1));
             if (lx > hx || ly > hy || !cover.AnyUnset(lx, hx, ly, hy))
                 return;
+            if (cover.Listed()) {
+                unset -= cover.SetListed(x0, y0, x1, y1, lx, hx, ly, hy, color, bits, stride);
+                return;
+            }
         }
         line(x0, y0, x1, y1, color);
     };
 
     constexpr int Run = 16; // steps per bounding box
     for (int end = n - 1; end >= 1 && unset > 0; end -= Run) {
-        if (sums ? walkedSinceSums > area / 2 && unset < unsetAtSums : unset <= area / 4) {
-            cover.BuildSums(boxWidth, boxHeight);
+        if (!cover.Listed() && unset <= ListLimit) {
+            // Few left: listed, and the counts taken afresh; again each
+            // time the list halves.
+            cover.ListUnset();
+            cover.BuildSums();
+            unsetAtSums = unset;
+            sums = true;
+        } else if (cover.Listed() ? 2 * unset <= unsetAtSums
+                                  : sums ? walkedSinceSums > area / 2 && unset < unsetAtSums : unset <= area / 4) {
+            cover.BuildSums();
             unsetAtSums = unset;
             walkedSinceSums = 0;
             sums = true;
