@@ -7,6 +7,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 constexpr int64_t CoordLimit = int64_t(1) << 28;
 
@@ -313,6 +317,40 @@ namespace {
 
 thread_local TThumbCoverage Coverage;
 
+// The box of count points, two points at a time with SSE2 where there is.
+inline void RunBox(const TZLT_Point* points, int count, int& minX, int& maxX, int& minY, int& maxY)
+{
+    int i = 0;
+    minX = maxX = points[0].X();
+    minY = maxY = points[0].Y();
+#if defined(__SSE2__)
+    // A point is x, y, z as 16-bit numbers, then status and aux bytes.
+    static_assert(sizeof(TZLT_Point) == 8);
+    if (count >= 2) {
+        __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(points));
+        __m128i high = low;
+        for (i = 2; i + 1 < count; i += 2) {
+            const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(points + i));
+            low = _mm_min_epi16(low, two);
+            high = _mm_max_epi16(high, two);
+        }
+        // Lanes 0 and 4 hold x, 1 and 5 y.
+        low = _mm_min_epi16(low, _mm_srli_si128(low, 8));
+        high = _mm_max_epi16(high, _mm_srli_si128(high, 8));
+        minX = int16_t(_mm_extract_epi16(low, 0));
+        minY = int16_t(_mm_extract_epi16(low, 1));
+        maxX = int16_t(_mm_extract_epi16(high, 0));
+        maxY = int16_t(_mm_extract_epi16(high, 1));
+    }
+#endif
+    for (; i < count; ++i) {
+        minX = std::min<int>(minX, points[i].X());
+        maxX = std::max<int>(maxX, points[i].X());
+        minY = std::min<int>(minY, points[i].Y());
+        maxY = std::max<int>(maxY, points[i].Y());
+    }
+}
+
 } // namespace
 
 // The same picture as TracePath without blanked moves, drawn from the last
@@ -361,14 +399,15 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
     // (cover's sums), and a line or a piece of one whose box holds none of
     // them is passed over: random long lines seldom set every pixel, so the
     // drawing would not end early. The counts are taken again once the
-    // steps walked since pass half the box; a pixel set since only costs a
-    // line walked for nothing.
+    // steps walked since pass half the box and half the unset pixels are
+    // set; a pixel set since only costs a line walked for nothing.
     bool sums = false;
     const int64_t area = int64_t(boxWidth) * boxHeight;
     int64_t unsetAtSums = 0;
     int64_t walkedSinceSums = 0;
     constexpr int Piece = 16; // steps
-    constexpr int ListLimit = 64; // pixels
+    // Fewer unset pixels than this are listed rather than walked to.
+    const int64_t listLimit = std::max<int64_t>(64, area / 64);
     const auto line = [&](int x0, int y0, int x1, int y1, uint32_t color) {
         if (unsigned(x0) < unsigned(boxWidth) && unsigned(x1) < unsigned(boxWidth) &&
             unsigned(y0) < unsigned(boxHeight) && unsigned(y1) < unsigned(boxHeight)) {
@@ -464,28 +503,26 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
 
     constexpr int Run = 16; // steps per bounding box
     for (int end = n - 1; end >= 1 && unset > 0; end -= Run) {
-        if (!cover.Listed() && unset <= ListLimit) {
-            // Few left: listed, and the counts taken afresh; again each
-            // time the list halves.
+        if (!cover.Listed() && unset <= listLimit) {
+            // Few left: listed, and the counts taken afresh; both again
+            // each time the unset pixels halve.
             cover.ListUnset();
             cover.BuildSums();
             unsetAtSums = unset;
             sums = true;
         } else if (cover.Listed() ? 2 * unset <= unsetAtSums
-                                  : sums ? walkedSinceSums > area / 2 && unset < unsetAtSums : unset <= area / 4) {
+                   : sums         ? walkedSinceSums > area / 2 && 2 * unset <= unsetAtSums
+                                  : unset <= area / 4) {
+            if (cover.Listed())
+                cover.ListUnset();
             cover.BuildSums();
             unsetAtSums = unset;
             walkedSinceSums = 0;
             sums = true;
         }
         const int begin = std::max(0, end - Run); // points begin..end, steps into begin + 1..end
-        int minX = points[end].X(), maxX = minX, minY = points[end].Y(), maxY = minY;
-        for (int i = begin; i < end; ++i) {
-            minX = std::min<int>(minX, points[i].X());
-            maxX = std::max<int>(maxX, points[i].X());
-            minY = std::min<int>(minY, points[i].Y());
-            maxY = std::max<int>(maxY, points[i].Y());
-        }
+        int minX, maxX, minY, maxY;
+        RunBox(points + begin, end - begin + 1, minX, maxX, minY, maxY);
         // Scaling keeps the order, so the box of the scaled points is the
         // scaled box; lines stay inside the box of their ends.
         const int bx0 = std::max(0, ox + TZLT_FramePath::Scale(minX + 32768, w));

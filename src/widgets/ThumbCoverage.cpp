@@ -42,13 +42,36 @@ void TThumbCoverage::BuildSums()
     std::fill_n(FSums.begin(), FSumsStride, 0);
     for (int y = 0; y < FHeight; ++y) {
         const uint8_t* set = FSet.data() + size_t(y) * size_t(FStride);
-        const int32_t* above = FSums.data() + size_t(y) * size_t(FSumsStride);
+        const int32_t* above = FSums.data() + size_t(y) * size_t(FSumsStride) + 1;
         int32_t* sums = FSums.data() + size_t(y + 1) * size_t(FSumsStride);
-        int32_t row = 0;
         sums[0] = 0;
-        for (int x = 0; x < FWidth; ++x) {
-            row += set[x] == 0;
-            sums[x + 1] = above[x + 1] + row;
+        ++sums;
+        // Mostly set by now: the count along the row changes only at the
+        // few unset pixels, and between them a plain loop the compiler
+        // vectorizes adds it to the row above.
+        int32_t row = 0;
+        int x = 0;
+        while (x < FWidth) {
+            int unset = x;
+            while (unset < FWidth) {
+                uint64_t eight = 0;
+                if (unset % 8 == 0)
+                    std::memcpy(&eight, set + unset, 8); // within the padded row
+                if (eight == 0x0101010101010101u)
+                    unset += 8;
+                else if (set[unset])
+                    ++unset;
+                else
+                    break;
+            }
+            const int end = std::min(unset, FWidth);
+            for (int k = x; k < end; ++k)
+                sums[k] = above[k] + row;
+            if (end == FWidth)
+                break;
+            ++row;
+            sums[end] = above[end] + row;
+            x = end + 1;
         }
     }
 }
@@ -57,35 +80,44 @@ void TThumbCoverage::ListUnset()
 {
     FListX.clear();
     FListY.clear();
+    FRowStart.assign(size_t(FHeight) + 1, 0);
     for (int y = 0; y < FHeight; ++y) {
+        FRowStart[size_t(y)] = int(FListX.size());
         const uint8_t* set = FSet.data() + size_t(y) * size_t(FStride);
         for (int x = 0; x < FWidth; ++x) {
+            uint64_t eight = 0;
+            if (x % 8 == 0)
+                std::memcpy(&eight, set + x, 8); // within the padded row
+            if (eight == 0x0101010101010101u) {
+                x += 7;
+                continue;
+            }
             if (!set[x]) {
                 FListX.push_back(int16_t(x));
                 FListY.push_back(int16_t(y));
             }
         }
     }
+    FRowStart[size_t(FHeight)] = int(FListX.size());
     FListed = true;
 }
 
 int TThumbCoverage::SetListed(int x0, int y0, int x1, int y1, int lx, int hx, int ly, int hy, uint32_t color,
                               uint32_t* bits, int stride)
 {
+    // Listed by rows; a pixel set since lies at x -1, outside every box.
     int count = 0;
-    for (size_t k = 0; k < FListX.size();) {
-        const int x = FListX[k];
-        const int y = FListY[k];
-        if (x >= lx && x <= hx && y >= ly && y <= hy && LineVisits(x0, y0, x1, y1, x, y)) {
+    const int end = FRowStart[size_t(hy) + 1];
+    for (int k = FRowStart[size_t(ly)]; k < end; ++k) {
+        const int x = FListX[size_t(k)];
+        if (x < lx || x > hx)
+            continue;
+        const int y = FListY[size_t(k)];
+        if (LineVisits(x0, y0, x1, y1, x, y)) {
             bits[ptrdiff_t(y) * stride + x] = color;
             FSet[size_t(y) * size_t(FStride) + size_t(x)] = 1;
-            FListX[k] = FListX.back();
-            FListY[k] = FListY.back();
-            FListX.pop_back();
-            FListY.pop_back();
+            FListX[size_t(k)] = -1;
             ++count;
-        } else {
-            ++k;
         }
     }
     return count;

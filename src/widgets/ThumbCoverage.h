@@ -40,7 +40,6 @@ public:
     // walked. Worth it once few are left.
     void ListUnset();
     bool Listed() const { return FListed; }
-    int ListSize() const { return int(FListX.size()); }
     // Sets, in color, every listed pixel in the box lx..hx, ly..hy that the
     // line from (x0, y0) to (x1, y1) reaches, and drops it from the list;
     // returns how many. bits is the box's top left pixel.
@@ -53,6 +52,7 @@ private:
     std::vector<int32_t> FSums;
     std::vector<int16_t> FListX;
     std::vector<int16_t> FListY;
+    std::vector<int> FRowStart; // the first listed pixel of each row
     int FWidth = 0;
     int FHeight = 0;
     int FStride = 0;
