@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 void TThumbCoverage::Reset(int width, int height)
 {
     FWidth = width;
@@ -47,8 +51,8 @@ void TThumbCoverage::BuildSums()
         sums[0] = 0;
         ++sums;
         // Mostly set by now: the count along the row changes only at the
-        // few unset pixels, and between them a plain loop the compiler
-        // vectorizes adds it to the row above.
+        // few unset pixels, and between them it is added to the row above
+        // four at a time.
         int32_t row = 0;
         int x = 0;
         while (x < FWidth) {
@@ -65,7 +69,14 @@ void TThumbCoverage::BuildSums()
                     break;
             }
             const int end = std::min(unset, FWidth);
-            for (int k = x; k < end; ++k)
+            int k = x;
+#if defined(__SSE2__)
+            const __m128i add = _mm_set1_epi32(row);
+            for (; k + 4 <= end; k += 4)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + k),
+                                 _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(above + k)), add));
+#endif
+            for (; k < end; ++k)
                 sums[k] = above[k] + row;
             if (end == FWidth)
                 break;
