@@ -73,8 +73,9 @@ void TThumbCoverage::BuildSums()
 #if defined(__SSE2__)
             const __m128i add = _mm_set1_epi32(row);
             for (; k + 4 <= end; k += 4)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + k),
-                                 _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(above + k)), add));
+                _mm_storeu_si128(
+                    reinterpret_cast<__m128i*>(sums + k),
+                    _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(above + k)), add));
 #endif
             for (; k < end; ++k)
                 sums[k] = above[k] + row;
