@@ -14,7 +14,11 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
+#include <QThread>
+#include <QTimer>
 #include <QtTest>
+
+#include <time.h>
 
 #include <cmath>
 #include <cstdint>
@@ -69,6 +73,15 @@ public:
     bool Mute = false;   // reads commands, answers none
     int RejectNext = 0;  // answers that many data commands 'I', their points dropped
     void EmergencyStop() { Estop(); }
+    // The ring runs empty now, as when the sender fell behind.
+    void Underflow()
+    {
+        Drain();
+        Ring.clear();
+        Playback = Idle;
+        PlaybackFlags = (PlaybackFlags & ~1) | 2;
+        ++Underflows;
+    }
     void CloseConnection()
     {
         if (Client)
@@ -96,6 +109,8 @@ public:
             const TPlayed point = Ring.front();
             Ring.pop_front();
             Played.push_back(point);
+            if (KeepTimes)
+                PlayedAtNs.push_back(int64_t(due));
             ++PointCount;
             ++FSinceRate;
             if ((point.Control & 0x8000) && !QueuedRates.empty()) {
@@ -122,6 +137,8 @@ public:
 
     // What it saw.
     std::vector<TPlayed> Played;
+    bool KeepTimes = false;
+    std::vector<int64_t> PlayedAtNs; // when each was played, if kept
     QByteArray Commands;             // the command bytes in order
     std::vector<int> ChunkSizes;     // of the data commands
     std::vector<uint32_t> BeginRates;
@@ -325,10 +342,11 @@ inline void Settle(const TFakeDac& dac)
 }
 
 // A DAC's discovery broadcast, sent to 127.0.0.1 at a port.
-inline QByteArray Broadcast(const QByteArray& mac, uint16_t hardware, uint16_t software, uint16_t capacity,
+// mac: six bytes.
+inline QByteArray Broadcast(const char* mac, uint16_t hardware, uint16_t software, uint16_t capacity,
                             uint32_t maxRate)
 {
-    QByteArray b = mac.left(6);
+    QByteArray b(mac, 6);
     PutLe16(b, hardware);
     PutLe16(b, software);
     PutLe16(b, capacity);
@@ -336,5 +354,90 @@ inline QByteArray Broadcast(const QByteArray& mac, uint16_t hardware, uint16_t s
     b.append(QByteArray(20, '\0')); // an idle, ready DAC's status
     return b;
 }
+
+// The monotonic clock as absolute nanoseconds, the same in every thread.
+class TMonotonicClock : public TOutputClock
+{
+public:
+    int64_t NowNs() const override
+    {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    }
+    void WakeAt(int64_t, std::function<void()>) override {}
+    void CancelWake() override {}
+};
+
+// DACs announcing themselves to 127.0.0.1 at a port, each every 200 ms
+// (a real one does it once a second).
+class TBroadcaster : public QObject
+{
+public:
+    explicit TBroadcaster(uint16_t port) : FPort(port)
+    {
+        connect(&FTimer, &QTimer::timeout, this, [this] { Send(); });
+        FTimer.start(200);
+    }
+    std::vector<QByteArray> Datagrams;
+    void Send()
+    {
+        for (const QByteArray& datagram : Datagrams)
+            FSocket.writeDatagram(datagram, QHostAddress(QHostAddress::LocalHost), FPort);
+    }
+
+private:
+    uint16_t FPort;
+    QUdpSocket FSocket;
+    QTimer FTimer;
+};
+
+// A UDP port free on 127.0.0.1 at the moment.
+inline uint16_t FreePort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+    return probe.localPort();
+}
+
+// A fake DAC on a thread of its own, so that a busy event loop in the test
+// does not make it read late (which it would count as an underflow).
+class TDacThread
+{
+public:
+    explicit TDacThread(int capacity = 1799)
+    {
+        FThread.start();
+        FContext.moveToThread(&FThread);
+        Run([this, capacity] { Dac = new TFakeDac(FClock, capacity); });
+    }
+    ~TDacThread()
+    {
+        Run([this] { delete Dac; });
+        FThread.quit();
+        FThread.wait();
+    }
+    // Runs work on the DAC's thread and waits for it.
+    void Run(const std::function<void()>& work)
+    {
+        QMetaObject::invokeMethod(&FContext, work, Qt::BlockingQueuedConnection);
+    }
+    template <typename T>
+    T Get(T TFakeDac::*field)
+    {
+        T value{};
+        Run([&] {
+            Dac->Drain();
+            value = Dac->*field;
+        });
+        return value;
+    }
+    TFakeDac* Dac = nullptr;
+
+private:
+    TMonotonicClock FClock;
+    QThread FThread;
+    QObject FContext;
+};
 
 } // namespace EtherDreamTestKit

@@ -2,6 +2,7 @@
 // the frame looped with its dark closing move, frames changing only at the
 // end of a pass, the reactions to the DAC's states, and the stop.
 
+#include "EtherDreamOutput.h"
 #include "EtherDreamSession.h"
 #include "EtherDreamTestKit.h"
 #include "IdnTestKit.h"
@@ -314,41 +315,53 @@ void TestEtherDream::states()
 
 void TestEtherDream::stop_data()
 {
-    QTest::addColumn<bool>("destroy"); // the end of the program, else Stop
-    QTest::newRow("blackout or output off") << false;
-    QTest::newRow("exit") << true;
+    QTest::addColumn<bool>("destroy");  // the end of the program, else Stop
+    QTest::addColumn<bool>("threaded"); // as the program runs it
+    QTest::newRow("blackout or output off") << false << false;
+    QTest::newRow("exit") << true << false;
+    QTest::newRow("on its thread: blackout or output off") << false << true;
+    QTest::newRow("on its thread: exit") << true << true;
 }
 
 // 's' goes out at once, then the connection closes, and nothing more plays.
 void TestEtherDream::stop()
 {
     QFETCH(bool, destroy);
-    TTestClock clock;
-    TFakeDac dac(clock);
-    auto session = std::make_unique<TEtherDreamSession>(&clock);
+    QFETCH(bool, threaded);
+    TDacThread dac;
+    uint16_t port = 0;
+    dac.Run([&] { port = dac.Dac->Port(); });
+    auto session = threaded ? nullptr : std::make_unique<TEtherDreamSession>(); // the steady clock
+    auto output = threaded ? std::make_unique<TEtherDreamOutput>() : nullptr;
     const auto frame = Figure(400, 0);
-    session->SetFrame(frame.get(), TZLT_Pal(), 30000);
-    session->Start(QHostAddress(QHostAddress::LocalHost), dac.Port(), 30000, 50);
-    for (int i = 0; i < 200; ++i) {
-        clock.RunUntil(clock.Now + Ms);
-        Settle(dac);
-    }
-    QCOMPARE(dac.Playback, TFakeDac::Playing);
-    if (destroy)
-        session.reset();
-    else
-        session->Stop();
-    QVERIFY(QTest::qWaitFor([&] { return !dac.Client || dac.Client->state() != QAbstractSocket::ConnectedState; }));
-    QVERIFY(dac.Commands.endsWith('s'));
-    QCOMPARE(dac.Playback, TFakeDac::Idle);
-    const size_t played = dac.Played.size();
-    clock.Now += 500 * Ms;
-    dac.Drain();
-    QCOMPARE(dac.Played.size(), played);
     if (session) {
-        QCOMPARE(session->State(), TEtherDreamSession::TState::Off);
-        QCOMPARE(clock.Due, int64_t(-1)); // no timer left running
+        session->SetFrame(frame.get(), TZLT_Pal(), 30000);
+        session->Start(QHostAddress(QHostAddress::LocalHost), port, 30000, 50);
+    } else {
+        output->SetFrame(frame.get(), TZLT_Pal(), 30000);
+        output->Start(QHostAddress(QHostAddress::LocalHost), port, 30000, 50);
     }
+    QTest::qWait(300);
+    QCOMPARE(dac.Get(&TFakeDac::Playback), uint8_t(TFakeDac::Playing));
+    if (destroy) {
+        session.reset();
+        output.reset();
+    } else if (session) {
+        session->Stop();
+    } else {
+        output->Stop();
+    }
+    QTRY_VERIFY(dac.Get(&TFakeDac::Commands).endsWith('s'));
+    QCOMPARE(dac.Get(&TFakeDac::Playback), uint8_t(TFakeDac::Idle));
+    bool connected = true;
+    QTRY_VERIFY((dac.Run([&] { connected = dac.Dac->Client && dac.Dac->Client->state() == QAbstractSocket::ConnectedState; }), !connected));
+    const size_t played = dac.Get(&TFakeDac::Played).size();
+    QTest::qWait(100);
+    QCOMPARE(dac.Get(&TFakeDac::Played).size(), played);
+    if (session)
+        QCOMPARE(session->State(), TEtherDreamSession::TState::Off);
+    if (output)
+        QCOMPARE(output->State(), TEtherDreamSession::TState::Off);
 }
 
 // A new rate goes out queued ('q') and the next point takes it up.
@@ -372,16 +385,18 @@ void TestEtherDream::rateChange()
     QCOMPARE(marked, 1);
 }
 
-// Ten seconds at 30 kpps on the real clock, with the event loop held up
-// for 15 ms every 50 ms (repaints, a dialog) and a second thread busy:
+// Ten seconds at 30 kpps on the real clock as the program streams (the
+// session on its own thread), with the event loop held up for 15 ms every
+// 50 ms (repaints, a dialog, a catalog loading) and a second thread busy:
 // the ring never runs empty.
 void TestEtherDream::steadyWhileBusy()
 {
-    TOutputSteadyClock dacClock;
-    TFakeDac dac(dacClock);
-    TEtherDreamSession session; // the steady clock
+    TDacThread dac;
+    uint16_t port = 0;
+    dac.Run([&] { port = dac.Dac->Port(); });
+    TEtherDreamOutput output;
     const auto frame = Figure(1500, 7);
-    session.SetFrame(frame.get(), TZLT_Pal(), 30000);
+    output.SetFrame(frame.get(), TZLT_Pal(), 30000);
     std::atomic<bool> done{false};
     QThread* busy = QThread::create([&done] {
         volatile uint64_t x = 0;
@@ -392,21 +407,24 @@ void TestEtherDream::steadyWhileBusy()
     QTimer stall;
     connect(&stall, &QTimer::timeout, [] { QThread::msleep(15); });
     stall.start(50);
-    session.Start(QHostAddress(QHostAddress::LocalHost), dac.Port(), 30000, 50);
+    output.Start(QHostAddress(QHostAddress::LocalHost), port, 30000, 50);
     QElapsedTimer elapsed;
     elapsed.start();
     while (elapsed.elapsed() < 10'000)
         QTest::qWait(20);
     stall.stop();
-    dac.Drain();
+    QCOMPARE(output.State(), TEtherDreamSession::TState::On);
+    output.Stop();
     done = true;
     busy->wait();
     delete busy;
-    QCOMPARE(dac.Underflows, 0);
-    QCOMPARE(session.Underruns(), 0);
-    QVERIFY2(dac.Played.size() > 250'000, qPrintable(QString::number(dac.Played.size())));
-    QCOMPARE(LoopedUntil(dac.Played, 0, Expected(*frame)), dac.Played.size());
-    qInfo() << "worst fullness" << dac.WorstFullnessMs << "ms";
+    QCOMPARE(dac.Get(&TFakeDac::Underflows), 0);
+    QCOMPARE(output.Underruns(), 0);
+    const std::vector<TPlayed> played = dac.Get(&TFakeDac::Played);
+    QVERIFY2(played.size() > 250'000, qPrintable(QString::number(played.size())));
+    QCOMPARE(LoopedUntil(played, 0, Expected(*frame)), played.size());
+    QTRY_VERIFY(dac.Get(&TFakeDac::Commands).endsWith('s'));
+    qInfo() << "worst fullness" << dac.Get(&TFakeDac::WorstFullnessMs) << "ms";
 }
 
 QTEST_GUILESS_MAIN(TestEtherDream)
