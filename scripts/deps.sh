@@ -6,10 +6,12 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
+  qt6-svg-dev hershey-fonts-data # SVG import, single-stroke fonts for text frames
   qt6-translations-l10n      # Qt's own texts in German
   clang libclang-rt-14-dev   # fuzzers and sanitizers
   fonts-dejavu-core          # text in windows drawn without a display
   tshark                     # decodes the laser output's datagrams in a test
+  xvfb xdotool               # a test ends the real program under an X server of its own
   # install and package checks: validators, MIME database, Debian package tools
   desktop-file-utils appstream libxml2-utils shared-mime-info dpkg-dev file
 )

@@ -1,11 +1,13 @@
 #include "MAIN.h"
 #include "CommandLine.h"
 #include "FileOpener.h"
+#include "LaserLink.h"
 #include "Guard.h"
 #include "Icons.h"
 #include "Overwrite.h"
 #include "Settings.h"
 #include "SingleInstance.h"
+#include "Termination.h"
 #include "TrevascVersion.h"
 #include "about.h"
 
@@ -76,6 +78,8 @@ int main(int argc, char* argv[])
     AboutBox = new TAboutBox(MainForm);
     SettingsBox = new TSettingsBox(MainForm);
     OverwriteBox = new TOverwriteBox(MainForm);
+    // A signal or a lost display: the projector goes dark before the end.
+    Termination::Arm([] { MainForm->Laser->Stop(); });
 
     TFirstPaintReport paintReport;
     if (Reporting())
@@ -101,6 +105,7 @@ int main(int argc, char* argv[])
     });
 
     const int result = TApplication::exec();
+    Termination::Disarm();
     delete MainForm;
     return result;
 }

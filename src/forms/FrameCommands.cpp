@@ -5,6 +5,8 @@
 #include "ColoursDialog.h"
 #include "FramePreview.h"
 #include "Guard.h"
+#include "OptimiseCommands.h"
+#include "ScannerDialog.h"
 #include "TransformDialog.h"
 
 #include <QMainWindow>
@@ -31,7 +33,7 @@ struct TCommandRow
     bool SeparatorBefore;
 };
 
-const std::array<TCommandRow, 9> Commands{{
+const std::array<TCommandRow, 12> Commands{{
     {&TFrameCommands::MirrorX1, "MirrorX1", {u"Mirror &horizontally", u"&Horizontal spiegeln"},
      {u"Mirror horizontally|Mirrors the selected frames left to right",
       u"Horizontal spiegeln|Spiegelt die selektierten Frames von links nach rechts"},
@@ -68,6 +70,19 @@ const std::array<TCommandRow, 9> Commands{{
      {u"Colours|Sets, replaces or grades the colours of the selected frames",
       u"Farben|Setzt, ersetzt oder verläuft die Farben der selektierten Frames"},
      {u"Colours", u"Farben"}, &TFrameCommands::Colours1Execute, false},
+    {&TFrameCommands::Optimise1, "Optimise1", {u"&Optimise for the projector", u"Für den Pr&ojektor optimieren"},
+     {u"Optimise for the projector|Adds the points the scanner needs to draw the selected frames right",
+      u"Für den Projektor optimieren|Fügt die Punkte hinzu, die der Scanner braucht, um die selektierten Frames "
+      u"richtig zu zeichnen"},
+     {u"Optimise for the projector", u"Für den Projektor optimieren"}, &TFrameCommands::Optimise1Execute, true},
+    {&TFrameCommands::Minimise1, "Minimise1", {u"&Minimise", u"&Minimieren"},
+     {u"Minimise|Removes the points that change nothing in the selected frames",
+      u"Minimieren|Entfernt die Punkte, die an den selektierten Frames nichts ändern"},
+     {u"Minimise", u"Minimieren"}, &TFrameCommands::Minimise1Execute, false},
+    {&TFrameCommands::ScannerProfile1, "ScannerProfile1", {u"Scanner profile...", u"Scanner-Profil..."},
+     {u"Scanner profile|Sets what the scanner needs, for Optimise for the projector",
+      u"Scanner-Profil|Legt fest, was der Scanner braucht, für Für den Projektor optimieren"},
+     {u"Scanner profile", u"Scanner-Profil"}, &TFrameCommands::ScannerProfile1Execute, false},
 }};
 
 constexpr TTextRow MenuCaption{u"F&rames", u"F&rames"};
@@ -171,7 +186,7 @@ void TFrameCommands::UpdateActions()
         for (int slot = FChild->SelStart(), last = FChild->SelEnd(); slot <= last && !used; ++slot)
             used = FChild->Cat.Frames.GetFrame(slot).Used();
     for (const TCommandRow& row : Commands)
-        (this->*row.Action)->setEnabled(used);
+        (this->*row.Action)->setEnabled(used || row.Action == &TFrameCommands::ScannerProfile1);
 }
 
 std::vector<int> TFrameCommands::UsedSelectedSlots(const TMDIChild& child)
@@ -300,4 +315,50 @@ void TFrameCommands::Colours1Execute(const TTextRow& step)
         return;
     TColoursDialog dialog(FChild->Pal, FMainWindow);
     RunDialog(*FChild, dialog, step);
+}
+
+void TFrameCommands::Optimise1Execute(const TTextRow& step)
+{
+    if (!FChild)
+        return;
+    TScannerProfile profile = Scanner;
+    profile.PointRate = FPreview->PointRate();
+    const QString message =
+        OptimiseCommands::Message(OptimiseCommands::Run(*FChild, false, profile, step, FMainWindow));
+    if (!message.isEmpty())
+        FMainWindow->statusBar()->showMessage(message);
+}
+
+void TFrameCommands::Minimise1Execute(const TTextRow& step)
+{
+    if (!FChild)
+        return;
+    const QString message =
+        OptimiseCommands::Message(OptimiseCommands::Run(*FChild, true, Scanner, step, FMainWindow));
+    if (!message.isEmpty())
+        FMainWindow->statusBar()->showMessage(message);
+}
+
+void TFrameCommands::ScannerProfile1Execute(const TTextRow&)
+{
+    TScannerProfile profile = Scanner;
+    profile.PointRate = FPreview->PointRate();
+    TScannerDialog dialog(profile, FMainWindow);
+    // The leftmost selected frame, when it is used, optimised as typed.
+    if (FChild && !UsedSelectedSlots(*FChild).empty())
+        dialog.PreviewFrame(FPreview, &FChild->Cat.Frames.GetFrame(FChild->SelStart()), FChild->SelStart());
+    if (dialog.exec() == QDialog::Accepted) {
+        Scanner = dialog.Profile();
+        Scanner.PointRate = TScannerProfile().PointRate; // the projector's is taken at each use
+    }
+}
+
+void TFrameCommands::LoadSettings(const TIniFile& ini)
+{
+    Scanner = TScannerDialog::LoadProfile(ini);
+}
+
+void TFrameCommands::SaveSettings(TIniFile& ini) const
+{
+    TScannerDialog::SaveProfile(ini, Scanner);
 }

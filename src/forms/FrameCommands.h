@@ -15,6 +15,7 @@ class QMainWindow;
 class QMdiArea;
 class QMenu;
 class TFramePreview;
+class TIniFile;
 class TMDIChild;
 
 // A dialog that changes the selected frames: the operations its fields
@@ -57,6 +58,15 @@ public:
     QAction* Reverse1 = nullptr;
     QAction* Transform1 = nullptr;
     QAction* Colours1 = nullptr;
+    QAction* Optimise1 = nullptr;
+    QAction* Minimise1 = nullptr;
+    QAction* ScannerProfile1 = nullptr; // enabled always; also in the Laser menu
+
+    // What Optimise for the projector works with; the point rate is the
+    // projector's, the rest is kept in the settings.
+    TScannerProfile Scanner;
+    void LoadSettings(const TIniFile& ini);
+    void SaveSettings(TIniFile& ini) const;
 
     // A separator, then the commands, at the end of a catalog window's context menu.
     void AddToContextMenu(QMenu* popup);
@@ -93,6 +103,9 @@ public:
     void Reverse1Execute(const TTextRow& step);
     void Transform1Execute(const TTextRow& step);
     void Colours1Execute(const TTextRow& step);
+    void Optimise1Execute(const TTextRow& step);
+    void Minimise1Execute(const TTextRow& step);
+    void ScannerProfile1Execute(const TTextRow& step);
 
 private:
     void CreateActions();

@@ -385,8 +385,9 @@ int TFramePreview::CurrentSlot() const
     return FFollowPlayback && played >= 0 ? played : FWindow->SelStart();
 }
 
-void TFramePreview::ShowInstead(const TZLT_Frame* frame)
+void TFramePreview::ShowInstead(const TZLT_Frame* frame, const QString& facts)
 {
+    FStandInFacts = frame ? facts : QString();
     if (frame) {
         Playback.Pause(); // the stand-in is for the leftmost selected slot
         FFollowPlayback = false;
@@ -477,6 +478,8 @@ void TFramePreview::ShowFacts()
         const TZLT_Frame& frame = *ShownFrame();
         if (!frame.Used()) {
             FFacts = Tr(Texts[EmptySlotText]).arg(FShown.Slot);
+        } else if (&frame == FStandIn && !FStandInFacts.isEmpty()) {
+            FFacts = FStandInFacts;
         } else {
             int blanked = 0;
             int minX = 32767, maxX = -32768, minY = 32767, maxY = -32768;

@@ -71,13 +71,15 @@ public:
     int CurrentSlot() const;
     // While set, frame is shown in place of the leftmost selected slot's
     // frame (a dialog's change before it is made; the catalog stays as it
-    // is). Null goes back to the slot's own frame.
-    void ShowInstead(const TZLT_Frame* frame);
+    // is). Null goes back to the slot's own frame. A facts text given is
+    // the facts line while the stand-in is shown.
+    void ShowInstead(const TZLT_Frame* frame, const QString& facts = QString());
     // The frame shown, for the laser too: the stand-in or the current
     // slot's frame; null without a window.
     const TZLT_Frame* ShownFrame() const;
     // The point rate of the projector, for the time one pass takes.
     void SetPointRate(int pointsPerSecond);
+    int PointRate() const { return FPointRate; }
 
     // What is shown: the slot (-1 for none), the picture as drawn, the
     // facts line, and how many times the picture has been drawn.
@@ -144,4 +146,5 @@ private:
     int FRestoreSize = 0; // docked width or height from the settings
     int FPointRate = 30000;
     const TZLT_Frame* FStandIn = nullptr;
+    QString FStandInFacts;
 };

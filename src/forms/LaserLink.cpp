@@ -38,8 +38,11 @@ enum TextId
     NotFoundText,   // %1 address
     OneSpotText,
     TooLongText,
+    LongDwellText,
+    LossyText,
+    LookingUpText, // %1 host
 };
-constexpr std::array<TTextRow, 13> Texts{{
+constexpr std::array<TTextRow, 16> Texts{{
     {u"Laser off", u"Laser aus"},
     {u"Laser on: %1, %2 kpps", u"Laser an: %1, %2 kpps"},
     {u"Laser: no answer from %1", u"Laser: keine Antwort von %1"},
@@ -55,6 +58,10 @@ constexpr std::array<TTextRow, 13> Texts{{
      u"Frame dunkel gesendet: er würde den Strahl auf einem Punkt halten"},
     {u"Frame sent dark: one pass would take longer than 16.7 s",
      u"Frame dunkel gesendet: ein Durchlauf würde länger als 16,7 s dauern"},
+    {u"Frame sent dark: it would hold the beam on one spot for over a fifth of a pass",
+     u"Frame dunkel gesendet: er würde den Strahl über ein Fünftel eines Durchlaufs auf einem Punkt halten"},
+    {u"Laser: the projector reports lost or refused frames", u"Laser: der Projektor meldet verlorene oder abgelehnte Frames"},
+    {u"Laser: looking up %1...", u"Laser: suche %1..."},
 }};
 
 QString Text(TextId id)
@@ -295,9 +302,16 @@ QString TLaserLink::StatusText() const
                : FOffReason == SendFailedText
                    ? Text(SendFailedText).arg(Address, FWaveFailed ? Points.Wave.SendError() : Session.SendError())
                                               : Text(OffText);
+    if (FLookup >= 0) {
+        TIdnAddress address;
+        TIdnAddress::Parse(Address, address);
+        return Text(LookingUpText).arg(address.Host);
+    }
     if (Points.Running())
         return PointsStatusText();
     switch (Session.State()) {
+    case TState::Lossy:
+        return Text(LossyText);
     case TState::NoAnswer:
         return Text(NoAnswerText).arg(Address);
     case TState::Refused:
@@ -309,6 +323,8 @@ QString TLaserLink::StatusText() const
         return Text(OneSpotText);
     if (FDark == IdnDatagrams::TDarkReason::TooLong)
         return Text(TooLongText);
+    if (FDark == IdnDatagrams::TDarkReason::LongDwell)
+        return Text(LongDwellText);
     return Text(OnText).arg(Address, Kpps(PointRate));
 }
 
@@ -329,6 +345,8 @@ QString TLaserLink::PointsStatusText() const
         return Text(OneSpotText);
     if (FDark == IdnDatagrams::TDarkReason::TooLong)
         return Text(TooLongText);
+    if (FDark == IdnDatagrams::TDarkReason::LongDwell)
+        return Text(LongDwellText);
     QString text = Text(OnText).arg(Address, Kpps(PointRate));
     if (Points.Underruns() > 0)
         text += QStringLiteral(", ") + Text(UnderrunText);

@@ -346,7 +346,7 @@ void TMainForm::CreateMenusAndToolBar()
     Laser1->setObjectName(QStringLiteral("Laser1"));
     Laser1->addActions({LaserOutput1, LaserBlackout1});
     Laser1->addSeparator();
-    Laser1->addAction(LaserSettings1);
+    Laser1->addActions({LaserSettings1, Frames->ScannerProfile1});
 
     Help1 = bar->addMenu(QString());
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -855,6 +855,7 @@ void TMainForm::LoadIniSettings()
     PalettePath = ini.ReadString(IniSection, QStringLiteral("PathToPalettes"), DefaultPalettePath);
     Preview->LoadSettings(ini);
     Laser->LoadSettings(ini);
+    Frames->LoadSettings(ini);
     RecentFiles->Load(ini);
     IldaCommands::LoadSettings(ini);
     TFileDialog::LoadSettings(ini);
@@ -876,6 +877,7 @@ void TMainForm::SaveIniSettings()
         ini.WriteString(IniSection, QStringLiteral("PathToPalettes"), PalettePath);
     Preview->SaveSettings(ini); // its own section, after this one
     Laser->SaveSettings(ini);
+    Frames->SaveSettings(ini);
     RecentFiles->Save(ini);
     IldaCommands::SaveSettings(ini);
     TFileDialog::SaveSettings(ini);

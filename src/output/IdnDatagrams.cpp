@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <QtEndian>
 
@@ -89,6 +91,118 @@ bool OneSpot(const TZLT_Frame::Points& points)
     return lit;
 }
 
+// The least and the most of a sliding window of values: indices in a
+// buffer kept for the next frame, each pushed and popped at most once.
+class TWindowExtreme
+{
+public:
+    void Reset(size_t room)
+    {
+        if (FIndex.size() < room)
+            FIndex.resize(room);
+        FHead = FTail = 0;
+    }
+    void Clear() { FHead = FTail = 0; }
+    // Adds value at index; less tells which of two values is kept.
+    template <typename TLess>
+    void Push(size_t index, const int* values, TLess less)
+    {
+        while (FTail > FHead && !less(values[FIndex[FTail - 1]], values[index]))
+            --FTail;
+        FIndex[FTail++] = uint32_t(index);
+    }
+    void DropBefore(size_t index)
+    {
+        while (FHead < FTail && FIndex[FHead] < index)
+            ++FHead;
+    }
+    int Front(const int* values) const { return values[FIndex[FHead]]; }
+
+private:
+    std::vector<uint32_t> FIndex;
+    size_t FHead = 0, FTail = 0;
+};
+
+// Whether the lit samples keep the beam inside one spot for more than a
+// fifth of a pass: a run of consecutive lit samples whose positions, and
+// the one the run starts from, fit one spot. The pass is a loop: a run at
+// the end goes on into one at the start across the dark first sample.
+// Two laps at most, each point pushed and popped once per lap.
+bool LongDwell(const TZLT_Frame::Points& points)
+{
+    const size_t n = points.size();
+    if (n < MinSamples)
+        return false;
+    // Such a run spans at least need + 1 positions, so it holds two
+    // checkpoints a step apart, in one spot: without such a pair no run
+    // can be long enough, which for a drawing is found in a few steps.
+    const size_t need = n / 5 + 1;
+    const size_t step = std::max<size_t>(1, need / 2);
+    bool close = false;
+    for (size_t t = 0; t + step < 2 * n && !close; t += step) {
+        const TZLT_Point& a = points[t % n];
+        const TZLT_Point& b = points[(t + step) % n];
+        close = std::abs(a.X() - b.X()) <= SpotSize && std::abs(a.Y() - b.Y()) <= SpotSize;
+    }
+    if (!close)
+        return false;
+    thread_local std::vector<int> xs, ys;
+    thread_local TWindowExtreme minX, maxX, minY, maxY;
+    // The positions of both laps.
+    xs.resize(2 * n);
+    ys.resize(2 * n);
+    for (size_t i = 0; i < n; ++i) {
+        xs[i] = xs[i + n] = points[i].X();
+        ys[i] = ys[i + n] = points[i].Y();
+    }
+    for (TWindowExtreme* extreme : {&minX, &maxX, &minY, &maxY})
+        extreme->Reset(2 * n);
+    const auto less = [](int a, int b) { return a < b; };
+    const auto more = [](int a, int b) { return a > b; };
+    const auto lit = [&](size_t t) { return t % n != 0 && !points[t % n].Blanked(); };
+    const auto push = [&](size_t t) {
+        minX.Push(t, xs.data(), less);
+        maxX.Push(t, xs.data(), more);
+        minY.Push(t, ys.data(), less);
+        maxY.Push(t, ys.data(), more);
+    };
+    size_t start = 0; // the window's first position
+    size_t count = 0; // lit samples after it within the window
+    push(0);
+    for (size_t t = 1; t < 2 * n; ++t) {
+        const size_t i = t % n;
+        if (i != 0 && points[i].Blanked()) {
+            if (t >= n)
+                break; // the second lap only continues a run of the first
+            for (TWindowExtreme* extreme : {&minX, &maxX, &minY, &maxY})
+                extreme->Clear();
+            start = t;
+            count = 0;
+            push(t);
+            continue;
+        }
+        push(t);
+        if (i != 0)
+            ++count;
+        const auto advance = [&] {
+            ++start;
+            if (lit(start))
+                --count;
+            for (TWindowExtreme* extreme : {&minX, &maxX, &minY, &maxY})
+                extreme->DropBefore(start);
+        };
+        // At most one lap, and no wider than a spot.
+        if (t - start >= n)
+            advance();
+        while (maxX.Front(xs.data()) - minX.Front(xs.data()) > SpotSize ||
+               maxY.Front(ys.data()) - minY.Front(ys.data()) > SpotSize)
+            advance();
+        if (5 * count > n)
+            return true;
+    }
+    return false;
+}
+
 // The first message's bytes before its samples.
 constexpr int FirstHead = ChannelHeaderSize + ConfigSize + ChunkHeaderSize;
 
@@ -169,7 +283,9 @@ TDarkReason CheckFrame(const TZLT_Frame* frame, int pointRate)
         return TDarkReason::NoFrame;
     if (PassDuration(frame->Count(), pointRate) > MaxDuration)
         return TDarkReason::TooLong;
-    return OneSpot(frame->AllPoints()) ? TDarkReason::OneSpot : TDarkReason::None;
+    if (OneSpot(frame->AllPoints()))
+        return TDarkReason::OneSpot;
+    return LongDwell(frame->AllPoints()) ? TDarkReason::LongDwell : TDarkReason::None;
 }
 
 QByteArray FrameSamples(const TZLT_Frame& frame, const TZLT_Pal& palette)

@@ -60,6 +60,10 @@ constexpr uint8_t RouteFlag = 0x01;
 constexpr uint8_t CloseFlag = 0x02;
 constexpr uint8_t DiscreteFrameMode = 0x02;
 constexpr uint8_t LaserProjectorService = 0x80;
+// An acknowledgement's event flags (since the one before): a new connection
+// is news; every other flag (sequence errors, that is datagrams lost or out
+// of order, and any the receiver adds) tells of data lost or refused.
+constexpr uint16_t NewConnectionEvent = 0x0001;
 
 // Why a frame is sent dark instead of as it is.
 enum class TDarkReason
@@ -67,6 +71,7 @@ enum class TDarkReason
     None,
     NoFrame,  // no window, an empty slot or a single point
     OneSpot,  // every visible segment within 1/256 of the range
+    LongDwell, // lit samples held within such a spot for over a fifth of a pass
     TooLong,  // one pass would pass the duration field
 };
 

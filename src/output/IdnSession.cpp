@@ -59,6 +59,7 @@ void TIdnSession::Start(const QHostAddress& address, uint16_t port, uint8_t serv
     FServiceId = serviceId;
     FPointRate = pointRate;
     FErrorCode = 0;
+    FEventFlags = 0;
     FSendError.clear();
     FAckAskedNs = -1;
     FUnansweredNs = -1;
@@ -199,9 +200,12 @@ void TIdnSession::ReadAnswers()
         if (data.size() < PacketHeaderSize + 4 || uint8_t(data[0]) != Acknowledgement)
             continue;
         const int code = int(int8_t(data[PacketHeaderSize + 1]));
+        FEventFlags = Read16(data.constData() + PacketHeaderSize + 2);
         FUnansweredNs = -1;
         FErrorCode = code < 0 ? code : 0;
-        SetState(code < 0 ? TState::Refused : TState::On);
+        SetState(code < 0                               ? TState::Refused
+                 : FEventFlags & ~NewConnectionEvent ? TState::Lossy
+                                                     : TState::On);
         Schedule();
     }
 }

@@ -43,6 +43,7 @@ public:
         On,
         NoAnswer, // no acknowledgement for a second; the stream goes on
         Refused,  // the projector answered with an error; the stream goes on
+        Lossy,    // the projector reports lost or refused data; the stream goes on
         Failed,   // a send failed: the session was closed
     };
 
@@ -80,6 +81,8 @@ public:
     TState State() const { return FState; }
     // The result code of the last error answer (Refused).
     int ErrorCode() const { return FErrorCode; }
+    // The event flags of the last answer.
+    uint16_t EventFlags() const { return FEventFlags; }
     // Why the last send failed (Failed).
     const QString& SendError() const { return FSendError; }
     const QHostAddress& Address() const { return FAddress; }
@@ -115,6 +118,7 @@ private:
     int FPointRate = 30000;
     TState FState = TState::Off;
     int FErrorCode = 0;
+    uint16_t FEventFlags = 0;
     QString FSendError;
     // The datagrams of the frame being sent, from FNext on still to go,
     // and those of the next one while it is built.

@@ -8,7 +8,7 @@
 set -euo pipefail
 src="$1/src"
 commands="$2"
-layers=(data output desktop widgets editing forms app)
+layers=(data output desktop widgets editing vector forms app)
 # The programs without windows: the folders each may use besides its own.
 declare -A programs=([convert]="data output desktop editing vector")
 

@@ -4,6 +4,7 @@
 
 #include "ConvertTestKit.h"
 #include "FrameTools.h"
+#include "Optimiser.h"
 #include "ZLT_Ilda.h"
 #include "TrevascVersion.h"
 #include "ZLT_PicFolder.h"
@@ -69,6 +70,8 @@ private slots:
     void writesEveryKindOfOutput();
     void operationsReachTheFrameTools_data();
     void operationsReachTheFrameTools();
+    void optimiseGivesTheOptimisersFrame_data();
+    void optimiseGivesTheOptimisersFrame();
     void refusesAndWritesNothing_data();
     void refusesAndWritesNothing();
     void failedWriteKeepsTheOldFile_data();
@@ -301,6 +304,33 @@ void TestConvertProgram::operationsReachTheFrameTools()
                                                 QStringList{In(u"show.cat"_s), u"out.cat"_s});
     QVERIFY2(run.Status == 0, qPrintable(run.Err));
     CompareFrames(CatalogFrames(FWork->filePath(u"out.cat"_s)), expected);
+}
+
+void TestConvertProgram::optimiseGivesTheOptimisersFrame_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("minimised");
+    QTest::newRow("optimise") << QStringList{u"--optimise"_s} << false;
+    QTest::newRow("minimise after optimise") << QStringList{u"--optimise"_s, u"--minimise"_s} << true;
+}
+
+// A picture file through the converter: its frame as the optimiser makes
+// it with the default profile, and minimised again after that.
+void TestConvertProgram::optimiseGivesTheOptimisersFrame()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, minimised);
+    TZLT_Frame input;
+    input.LoadFromPicFile(In(u"one.pic"_s));
+    TZLT_Frame expected;
+    expected.AllPoints() = Optimised(input.AllPoints(), TScannerProfile());
+    QVERIFY(expected.AllPoints() != input.AllPoints());
+    if (minimised)
+        expected.AllPoints() = Minimised(expected.AllPoints());
+
+    const TRun run = Convert(FWork->path(), options + QStringList{In(u"one.pic"_s), u"out.pic"_s});
+    QVERIFY2(run.Status == 0, qPrintable(run.Err));
+    QVERIFY(FileBytes(FWork->filePath(u"out.pic"_s)) == expected.ToPicBytes());
 }
 
 void TestConvertProgram::refusesAndWritesNothing_data()

@@ -8,6 +8,8 @@
 #include "FrameCommands.h"
 #include "FramePreview.h"
 #include "LaserLink.h"
+#include "Optimiser.h"
+#include "Progress.h"
 #include "TransformDialog.h"
 
 #include <QCheckBox>
@@ -15,10 +17,12 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QStatusBar>
 
+#include <cmath>
 #include <functional>
 
 using namespace FrameTools;
@@ -103,6 +107,60 @@ void WhenDialog(const std::function<void(TFrameDialog&)>& answer)
     });
 }
 
+// A zigzag of long lit lines: optimised with lit steps of 640 units it
+// would need about 200,000 points.
+std::unique_ptr<TZLT_Frame> ZigZag(int lines)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < lines; ++i)
+        frame->Add(TZLT_Point(int16_t(i % 2 ? 30000 : -30000), int16_t(-20000 + 20 * i), 0, 5, 0));
+    return frame;
+}
+
+// What the status bar must say, worked out here from the optimiser's own
+// results, in the language's numbers: "4 frames optimised: ..." and the
+// first frame left unchanged for its length.
+QString ExpectedMessage(const std::vector<TOptimiseResult>& results, const std::vector<int>& slotsOf, bool minimise,
+                        bool german)
+{
+    const QLocale locale(german ? QLocale::German : QLocale::English, german ? QLocale::Germany : QLocale::UnitedStates);
+    qint64 frames = 0, before = 0, after = 0, travelBefore = 0, travelAfter = 0;
+    QStringList tooLong;
+    qint64 firstNeeded = 0;
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (results[i].TooLong) {
+            if (tooLong.isEmpty())
+                firstNeeded = results[i].Needed;
+            tooLong << QString::number(slotsOf[i]);
+            continue;
+        }
+        ++frames, before += results[i].PointsBefore, after += results[i].PointsAfter;
+        travelBefore += results[i].TravelBefore, travelAfter += results[i].TravelAfter;
+    }
+    QString message;
+    if (frames > 0) {
+        const QString count = frames == 1 ? QStringLiteral("1 ") + (german ? "Frame" : "frame")
+                                          : locale.toString(frames) + (german ? " Frames" : " frames");
+        message = count + (minimise ? (german ? " minimiert: " : " minimised: ") : (german ? " optimiert: " : " optimised: ")) +
+                  locale.toString(before) + " → " + locale.toString(after) + (german ? " Punkte" : " points");
+        if (!minimise) {
+            const long percent = std::lround(100.0 * double(travelAfter - travelBefore) / double(travelBefore));
+            message += (german ? ", Leerweg " : ", blanked travel ") +
+                       (percent < 0 ? QStringLiteral("−") : percent > 0 ? QStringLiteral("+") : QString()) +
+                       QString::number(std::labs(percent)) + " %";
+        }
+    }
+    if (!tooLong.isEmpty()) {
+        QString text = german ? QStringLiteral("Frame %1 bräuchte %2 Punkte; unverändert gelassen")
+                              : QStringLiteral("Frame %1 would need %2 points; left unchanged");
+        text = text.arg(tooLong[0], locale.toString(firstNeeded));
+        if (tooLong.size() == 2)
+            text += german ? ", ebenso 1 weiterer Frame" : ", as was 1 more frame";
+        message = message.isEmpty() ? text : message + ". " + text;
+    }
+    return message;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(TCommand)
@@ -121,6 +179,10 @@ private slots:
     void Commands_data();
     void Commands();
     void NothingChangedIsNoStep();
+    void OptimiseAndMinimise_data();
+    void OptimiseAndMinimise();
+    void CancelLeavesTheFrames_data();
+    void CancelLeavesTheFrames();
     void Dialogs_data();
     void Dialogs();
 };
@@ -143,7 +205,7 @@ void TestFrameCommands::MenuAndContextMenu()
     const QList<QAction*> popup = child->PopupMenu->actions();
     QCOMPARE(popup.mid(popup.size() - menu.size()), menu);
     QVERIFY(popup[popup.size() - menu.size() - 1]->isSeparator());
-    QCOMPARE(menu.size(), 9);
+    QCOMPARE(menu.size(), 12);
 }
 
 void TestFrameCommands::EnabledWithAUsedFrame()
@@ -151,7 +213,10 @@ void TestFrameCommands::EnabledWithAUsedFrame()
     TMDIChild* child = NewWindow();
     QVERIFY(child);
     FillSlots(*child, 1);
-    const auto enabled = [] { return MainForm->Frames->MirrorX1->isEnabled() && MainForm->Frames->Transform1->isEnabled(); };
+    const auto enabled = [] {
+        return MainForm->Frames->MirrorX1->isEnabled() && MainForm->Frames->Transform1->isEnabled() &&
+               MainForm->Frames->Optimise1->isEnabled() && MainForm->Frames->Minimise1->isEnabled();
+    };
     child->SelectSlots(0, 2);
     QVERIFY(!enabled());
     child->SelectSlots(0, 3);
@@ -162,6 +227,8 @@ void TestFrameCommands::EnabledWithAUsedFrame()
     QVERIFY(enabled());
     child->DeleteAction->trigger();
     QVERIFY(!enabled());
+    // The scanner profile is a setting: it opens without a frame too.
+    QVERIFY(MainForm->Frames->ScannerProfile1->isEnabled());
 }
 
 void TestFrameCommands::Commands_data()
@@ -233,11 +300,170 @@ void TestFrameCommands::NothingChangedIsNoStep()
     child->Cat.Frames.SetFrame(0, MakeFrame(0));
     child->Cat.Frames.GetFrame(0).Add(TZLT_Point(0, 0, 0, 1, 0));
     child->Modified = false;
+    child->CatalogChanged();
     child->SelectSlots(0, 0);
+    QVERIFY(MainForm->Frames->Centre1->isEnabled());
     MainForm->Frames->Centre1->trigger();
     MainForm->Frames->Fit1->trigger();
+    MainForm->Frames->Minimise1->trigger(); // one point has nothing to take away
     QCOMPARE(child->History.UndoCount(), 0);
     QVERIFY(!child->Modified);
+    // An optimised frame optimises to itself; the status bar still tells.
+    child->Cat.Frames.GetFrame(0).AllPoints() = Optimised(ZigZag(30)->AllPoints(), TScannerProfile());
+    child->CatalogChanged();
+    MainForm->statusBar()->clearMessage();
+    MainForm->Frames->Optimise1->trigger();
+    QCOMPARE(child->History.UndoCount(), 0);
+    QVERIFY(!child->Modified);
+    QVERIFY(MainForm->statusBar()->currentMessage().startsWith(QStringLiteral("1 frame optimised: ")));
+}
+
+void TestFrameCommands::OptimiseAndMinimise_data()
+{
+    QTest::addColumn<bool>("minimise");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<int>("rate");     // the projector's point rate
+    QTest::addColumn<int>("litStep");  // of the profile in the settings
+    QTest::addColumn<bool>("keepOrder");
+    QTest::addColumn<int>("tooLong");  // zigzag frames put into slots 4, 6
+    QTest::newRow("optimise") << false << 0 << 2 << 8 << 30000 << 640 << false << 0;
+    QTest::newRow("optimise, German") << false << 1 << 2 << 8 << 30000 << 640 << false << 0;
+    QTest::newRow("one frame") << false << 0 << 7 << 7 << 30000 << 640 << false << 0;
+    QTest::newRow("one frame, German") << false << 1 << 6 << 6 << 30000 << 640 << false << 0;
+    QTest::newRow("the projector's rate") << false << 0 << 2 << 8 << 12000 << 640 << false << 0;
+    QTest::newRow("the profile of the settings") << false << 0 << 2 << 8 << 30000 << 200 << true << 0;
+    QTest::newRow("one too long") << false << 0 << 2 << 8 << 30000 << 640 << false << 1;
+    QTest::newRow("two too long, German") << false << 1 << 3 << 7 << 30000 << 640 << false << 2;
+    QTest::newRow("only a frame too long") << false << 0 << 4 << 4 << 30000 << 640 << false << 1;
+    QTest::newRow("minimise") << true << 0 << 2 << 8 << 30000 << 640 << false << 0;
+    QTest::newRow("minimise, German") << true << 1 << 2 << 8 << 30000 << 640 << false << 0;
+    QTest::newRow("minimise one frame") << true << 0 << 3 << 3 << 30000 << 640 << false << 0;
+}
+
+// Optimise uses the profile of the settings at the projector's rate, on
+// every used frame of the selection; Minimise takes optimised frames back.
+// One step named after the command, Undo and Redo exact, and the status
+// bar's sums in the language's numbers; a frame that would need too many
+// points stays as it was and is named.
+void TestFrameCommands::OptimiseAndMinimise()
+{
+    QFETCH(bool, minimise);
+    QFETCH(int, language);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(int, rate);
+    QFETCH(int, litStep);
+    QFETCH(bool, keepOrder);
+    QFETCH(int, tooLong);
+    MainForm->Language = language;
+    MainForm->ApplyLanguage();
+    TMDIChild* child = NewWindow();
+    QVERIFY(child);
+    FillSlots(*child, 11);
+    if (tooLong > 0)
+        child->Cat.Frames.SetFrame(4, ZigZag(2000));
+    if (tooLong > 1)
+        child->Cat.Frames.SetFrame(6, ZigZag(1500));
+    TScannerProfile profile;
+    profile.PointRate = rate;
+    profile.LitStep = litStep;
+    profile.KeepOrder = keepOrder;
+    if (minimise) // frames as an optimisation left them
+        for (int slot : {3, 4, 6, 7})
+            child->Cat.Frames.GetFrame(slot).AllPoints() = Optimised(child->Cat.Frames.GetFrame(slot).AllPoints(), profile);
+    child->History.Forget();
+    child->Modified = false;
+    MainForm->Preview->SetPointRate(rate); // as the projector settings do
+    MainForm->Frames->Scanner.LitStep = litStep;
+    MainForm->Frames->Scanner.KeepOrder = keepOrder;
+    child->SelectSlots(first, last);
+
+    const std::vector<TPoints> before = SlotPoints(*child);
+    std::vector<TPoints> after = before;
+    std::vector<TPoints> withDefaults = before; // what the profile's defaults would give
+    std::vector<TOptimiseResult> results;
+    std::vector<int> used;
+    for (int slot = first; slot <= last; ++slot) {
+        const TZLT_Frame& frame = child->Cat.Frames.GetFrame(slot);
+        if (!frame.Used())
+            continue;
+        std::unique_ptr<TZLT_Frame> result = frame.Clone();
+        const TOptimiseResult r = minimise ? Minimise(*result) : Optimise(*result, profile);
+        QCOMPARE(r.TooLong, tooLong > 0 && (slot == 4 || (tooLong > 1 && slot == 6)));
+        after[size_t(slot)] = PointsOf(*result);
+        const TZLT_Frame::Points plain = Optimised(frame.AllPoints(), TScannerProfile());
+        withDefaults[size_t(slot)] = TPoints(plain.begin(), plain.end());
+        results.push_back(r);
+        used.push_back(slot);
+    }
+    const bool changed = after != before;
+    QCOMPARE(changed, !(tooLong > 0 && first == last));
+    if (rate != 30000 || litStep != 640)
+        QVERIFY(after != withDefaults); // the setting counts
+    const QString message = ExpectedMessage(results, used, minimise, language == 1);
+    MainForm->statusBar()->clearMessage();
+
+    (minimise ? MainForm->Frames->Minimise1 : MainForm->Frames->Optimise1)->trigger();
+    MainForm->Preview->SetPointRate(30000);
+    MainForm->Frames->Scanner = TScannerProfile();
+    QCOMPARE(MainForm->statusBar()->currentMessage(), message);
+    QCOMPARE(SlotPoints(*child), after);
+    QCOMPARE(child->History.UndoCount(), changed ? 1 : 0);
+    if (changed) {
+        const QString step = minimise ? (language ? "Minimieren" : "Minimise")
+                                      : (language ? "Für den Projektor optimieren" : "Optimise for the projector");
+        QCOMPARE(Tr(child->History.UndoName()), step);
+        MainForm->EditUndo1->trigger();
+        QCOMPARE(SlotPoints(*child), before);
+        QVERIFY(!child->Modified);
+        MainForm->EditRedo1->trigger();
+        QCOMPARE(SlotPoints(*child), after);
+    } else {
+        QVERIFY(!child->Modified);
+    }
+    MainForm->Language = 0;
+    MainForm->ApplyLanguage();
+}
+
+void TestFrameCommands::CancelLeavesTheFrames_data()
+{
+    QTest::addColumn<TCommand>("command");
+    QTest::newRow("optimise") << &TFrameCommands::Optimise1;
+    QTest::newRow("minimise") << &TFrameCommands::Minimise1;
+}
+
+// The work shows its progress; Cancel there leaves every frame as it was,
+// with no step and nothing in the status bar.
+void TestFrameCommands::CancelLeavesTheFrames()
+{
+    QFETCH(TCommand, command);
+    TMDIChild* child = NewWindow();
+    QVERIFY(child);
+    for (int slot = 0; slot < 40; ++slot)
+        child->Cat.Frames.SetFrame(slot, MakeFrame(slot + 1, 5000));
+    child->CatalogChanged();
+    child->Modified = false;
+    child->SelectSlots(0, 39);
+    const std::vector<TPoints> before = SlotPoints(*child);
+    MainForm->statusBar()->clearMessage();
+    ProgressDelayMs = 0;
+    qint64 cancelledAt = -1;
+    ProgressHook = [&](QProgressDialog& dialog, qint64 done) {
+        if (cancelledAt < 0 && dialog.isVisible()) {
+            cancelledAt = done;
+            QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+        }
+    };
+    (MainForm->Frames->*command)->trigger();
+    ProgressHook = nullptr;
+    ProgressDelayMs = 500;
+    QVERIFY(cancelledAt >= 0 && cancelledAt < 40);
+    QCOMPARE(SlotPoints(*child), before);
+    QCOMPARE(child->History.UndoCount(), 0);
+    QVERIFY(!child->Modified);
+    QCOMPARE(MainForm->statusBar()->currentMessage(), QString());
 }
 
 void TestFrameCommands::Dialogs_data()

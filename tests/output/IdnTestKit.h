@@ -111,6 +111,24 @@ public:
     {
         Socket.writeDatagram(answer, Senders[index].first, Senders[index].second);
     }
+    // Acknowledges the last request for one that has arrived by now with a
+    // result code and event flags; false when none has arrived.
+    bool Acknowledge(int code, uint16_t flags = 0)
+    {
+        Read();
+        for (size_t i = Datagrams.size(); i-- > 0;)
+            if (!Datagrams[i].isEmpty() && uint8_t(Datagrams[i][0]) == 0x41) {
+                QByteArray answer("\x47\x00\x00\x00\x04\x00\x00\x00", 8);
+                answer[2] = Datagrams[i][2];
+                answer[3] = Datagrams[i][3];
+                answer[5] = char(code);
+                answer[6] = char(flags >> 8);
+                answer[7] = char(flags);
+                Answer(i, answer);
+                return true;
+            }
+        return false;
+    }
 
     QUdpSocket Socket;
     std::vector<QByteArray> Datagrams;

@@ -8,12 +8,16 @@
 #include "EtherDreamTestKit.h"
 #include "IdnTestKit.h"
 #include "LaserLink.h"
+#include "Optimiser.h"
 #include "ProjectorSettings.h"
 #include "Progress.h"
+#include "ScannerDialog.h"
 #include "ZLT_Files.h"
 
 #include <QComboBox>
+#include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -94,6 +98,39 @@ bool SlowSync(int fd)
     return ::fsync(fd) == 0;
 }
 
+// Long lit lines across the field: optimised, well over 1,000 points.
+std::unique_ptr<TZLT_Frame> Lines(int count)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < count; ++i)
+        frame->Add(TZLT_Point(int16_t(i % 2 ? 28000 : -28000), int16_t(-12000 + 2000 * i), 0, uint8_t(1 + i % 7), 0));
+    return frame;
+}
+
+// The frame optimised at rate; needed is the points it needs.
+TZLT_Frame::Points OptimisedPoints(const TZLT_Frame& frame, TScannerProfile profile, int rate, qint64& needed)
+{
+    profile.PointRate = rate;
+    TOptimiseResult result;
+    TZLT_Frame::Points points = Optimised(frame.AllPoints(), profile, &result);
+    needed = result.Needed;
+    return points;
+}
+
+// "Frame 2: 12 → 1,204 points, 0.4 → 40.1 ms", worked out here; the
+// frame of after points is too long for a frame.
+QString ScannerFacts(int slot, qint64 before, qint64 after, int rate, bool german)
+{
+    const QString tooLong = german ? QStringLiteral("; mehr als 65.535 Punkte, er bleibt daher, wie er ist")
+                                   : QStringLiteral("; more than 65,535 points, so it stays as it is");
+    const QLocale locale(german ? QLocale::German : QLocale::English, german ? QLocale::Germany : QLocale::UnitedStates);
+    const auto ms = [&](qint64 points) { return locale.toString(double(points) * 1000.0 / rate, 'f', 1); };
+    return QStringLiteral("Frame %1: %2 → %3 %4, %5 → %6 ms")
+        .arg(QString::number(slot), locale.toString(before), locale.toString(after),
+             german ? QStringLiteral("Punkte") : QStringLiteral("points"), ms(before), ms(after)) +
+           (after > TZLT_Frame::MaxPoints ? tooLong : QString());
+}
+
 } // namespace
 
 enum class TArrives
@@ -103,6 +140,7 @@ enum class TArrives
     Dac,    // points played by the Ether Dream
 };
 Q_DECLARE_METATYPE(TArrives)
+Q_DECLARE_METATYPE(TScannerProfile)
 
 class TestLaserWindow : public QObject
 {
@@ -118,6 +156,8 @@ private slots:
     void cleanup() { EndProgram(); }
 
     void menuAndStatus();
+    void statusFollowsLookupAndAnswers_data();
+    void statusFollowsLookupAndAnswers();
     void outputFollowsTheShownFrame();
     void escapeIsBlackout();
     void noAddressAsksForOne();
@@ -131,6 +171,8 @@ private slots:
     void kindSettings_data();
     void kindSettings();
     void etherDreamSearch();
+    void scannerProfile_data();
+    void scannerProfile();
 };
 
 void TestLaserWindow::menuAndStatus()
@@ -144,7 +186,11 @@ void TestLaserWindow::menuAndStatus()
     for (QAction* entry : laser->actions())
         entries << (entry->isSeparator() ? QStringLiteral("|") : entry->text() + QLatin1Char(' ') +
                                                                    entry->shortcut().toString());
-    QCOMPARE(entries, QStringList({"Laser &output Ctrl+L", "&Blackout Esc", "|", "&Projector settings... "}));
+    QCOMPARE(entries, QStringList({"Laser &output Ctrl+L", "&Blackout Esc", "|", "&Projector settings... ",
+                                      "Scanner profile... "}));
+    // The same command as in the Frames menu.
+    QCOMPARE(laser->actions().last(), MainForm->Frames->ScannerProfile1);
+    QVERIFY(MainForm->Frames->Frames1->actions().contains(MainForm->Frames->ScannerProfile1));
     QVERIFY(MainForm->LaserOutput1->isCheckable());
     QVERIFY(!MainForm->LaserOutput1->isChecked());
     QCOMPARE(Status(), QStringLiteral("Laser off"));
@@ -167,6 +213,50 @@ void TestLaserWindow::menuAndStatus()
     QCOMPARE(Status(), QStringLiteral("Laser an: 127.0.0.1:%1, 12,5 kpps").arg(receiver.Port()));
 }
 
+void TestLaserWindow::statusFollowsLookupAndAnswers_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("lookingUp");
+    QTest::addColumn<QString>("on"); // %1 the port
+    QTest::addColumn<QString>("lossy");
+    QTest::newRow("English") << 0 << "Laser: looking up localhost..." << "Laser on: localhost:%1, 30 kpps"
+                             << "Laser: the projector reports lost or refused frames";
+    QTest::newRow("German") << 1 << "Laser: suche localhost..." << "Laser an: localhost:%1, 30 kpps"
+                            << "Laser: der Projektor meldet verlorene oder abgelehnte Frames";
+}
+
+// "Laser on" only once the host name is found and while the projector's
+// answers report no lost or refused data.
+void TestLaserWindow::statusFollowsLookupAndAnswers()
+{
+    QFETCH(int, language);
+    QFETCH(QString, lookingUp);
+    QFETCH(QString, on);
+    QFETCH(QString, lossy);
+    MainForm->Language = language;
+    MainForm->ApplyLanguage();
+    TReceiver receiver;
+    on = on.arg(receiver.Port());
+    Laser()->Address = QStringLiteral("localhost:%1").arg(receiver.Port());
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(Laser()->On());
+    QCOMPARE(Status(), lookingUp);
+    QVERIFY(receiver.Datagrams.empty());
+    QTRY_COMPARE(Status(), on);
+    QVERIFY(receiver.WaitFor(1));
+
+    QVERIFY(receiver.Acknowledge(0, 0x0001)); // a new connection is no loss
+    QTest::qWait(200);
+    QCOMPARE(Status(), on);
+    QVERIFY(receiver.Acknowledge(0, 0x0010));
+    QTRY_COMPARE(Status(), lossy);
+    QVERIFY(Laser()->On());
+    QTest::qWait(1200); // the next request
+    QCOMPARE(Status(), lossy);
+    QVERIFY(receiver.Acknowledge(0));
+    QTRY_COMPARE(Status(), on);
+}
+
 void TestLaserWindow::outputFollowsTheShownFrame()
 {
     TReceiver receiver;
@@ -179,6 +269,12 @@ void TestLaserWindow::outputFollowsTheShownFrame()
     spot->Add(TZLT_Point(1000, 1000, 0, 2, 0));
     spot->Add(TZLT_Point(1100, 1050, 0, 2, 0));
     child->Cat.Frames.SetFrame(2, std::move(spot));
+    // The beam held on one point for 999 of 1,001 samples, then a line.
+    auto held = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < 1000; ++i)
+        held->Add(TZLT_Point(-3000, 2000, 0, 2, 0));
+    held->Add(TZLT_Point(20000, -20000, 0, 2, 0));
+    child->Cat.Frames.SetFrame(3, std::move(held));
     child->CatalogChanged();
     child->SelectSlots(0, 0);
 
@@ -196,6 +292,16 @@ void TestLaserWindow::outputFollowsTheShownFrame()
     // A frame that would hold the beam on one spot goes dark, and says so.
     QVERIFY(Dark(SentBy(receiver, [&] { child->SelectSlots(2, 2); })));
     QCOMPARE(Status(), QStringLiteral("Frame sent dark: it would hold the beam on one spot"));
+    QVERIFY(SentBy(receiver, [&] { child->SelectSlots(1, 1); }) == shown(1));
+    QVERIFY(Dark(SentBy(receiver, [&] { child->SelectSlots(3, 3); })));
+    QCOMPARE(Status(), QStringLiteral("Frame sent dark: it would hold the beam on one spot for over a fifth of a "
+                                      "pass"));
+    MainForm->Language = 1;
+    MainForm->ApplyLanguage();
+    QCOMPARE(Status(), QStringLiteral("Frame dunkel gesendet: er würde den Strahl über ein Fünftel eines "
+                                      "Durchlaufs auf einem Punkt halten"));
+    MainForm->Language = 0;
+    MainForm->ApplyLanguage();
 
     // A change of the shown slot's points, and an empty slot.
     child->SelectSlots(1, 1);
@@ -708,3 +814,145 @@ void TestLaserWindow::etherDreamSearch()
 
 QTEST_MAIN(TestLaserWindow)
 #include "tst_output_laserwindow.moc"
+
+void TestLaserWindow::scannerProfile_data()
+{
+    QTest::addColumn<QByteArray>("ini");         // the settings before the program starts
+    QTest::addColumn<TScannerProfile>("shown");  // what the dialog shows
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("defaults");          // the Defaults button is pressed
+    QTest::addColumn<int>("litStep");            // typed; -1 for none
+    QTest::addColumn<bool>("ok");
+    TScannerProfile fromFile;
+    fromFile.LitStep = 1, fromFile.CornerAngle = 180, fromFile.KeepOrder = true, fromFile.ReversalUs = 150;
+    TScannerProfile edited;
+    edited.LitStep = 300, edited.AnchorUs = 0;
+    const QByteArray clamped = "[Scanner]\nLitStep=0\nCornerAngle=500\nWaitUs=abc\nKeepOrder=1\nReversalUs=150\n"
+                               "[Laser]\nPointRate=20000\n";
+    const QByteArray edits = "[Scanner]\nLitStep=300\nAnchorUs=0\n";
+    QTest::newRow("defaults, OK") << QByteArray() << TScannerProfile() << 0 << false << -1 << true;
+    QTest::newRow("typed, OK") << QByteArray() << TScannerProfile() << 0 << false << 200 << true;
+    QTest::newRow("typed, Cancel") << QByteArray() << TScannerProfile() << 0 << false << 200 << false;
+    QTest::newRow("from the file, clamped, German") << clamped << fromFile << 1 << false << 300 << true;
+    QTest::newRow("Defaults button, OK") << edits << edited << 0 << true << -1 << true;
+    QTest::newRow("Defaults button, Cancel") << edits << edited << 1 << true << -1 << false;
+}
+
+// Frames › Scanner profile: the profile of the settings (missing keys are
+// the defaults, values out of range clamped), the projector's rate shown;
+// while it is open the preview and the laser show the leftmost selected
+// frame optimised as typed, with points and pass time before and after.
+// OK keeps the profile in [Scanner] at the end of the program, Cancel
+// keeps nothing; the values come back at the next start.
+void TestLaserWindow::scannerProfile()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(TScannerProfile, shown);
+    QFETCH(int, language);
+    QFETCH(bool, defaults);
+    QFETCH(int, litStep);
+    QFETCH(bool, ok);
+    if (!ini.isEmpty()) {
+        EndProgram();
+        WriteIni(ini);
+        StartProgram();
+    }
+    const bool german = language == 1;
+    MainForm->Language = language;
+    MainForm->ApplyLanguage();
+    const int rate = ini.contains("PointRate") ? 20000 : 30000;
+    MainForm->Preview->show();
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    child->Cat.Frames.SetFrame(2, Lines(14));
+    child->Cat.Frames.SetFrame(3, Lines(3));
+    child->CatalogChanged();
+    child->SelectSlots(2, 4);
+    child->Modified = false;
+    const TZLT_Frame& frame = child->Cat.Frames.GetFrame(2);
+    TReceiver receiver;
+    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(receiver.Port());
+    QVERIFY(Laser()->Start());
+
+    TScannerProfile typed = defaults ? TScannerProfile() : shown;
+    if (litStep >= 0)
+        typed.LitStep = litStep;
+    qint64 neededBefore = 0, neededAfter = 0;
+    const TZLT_Frame::Points before = OptimisedPoints(frame, shown, rate, neededBefore);
+    const TZLT_Frame::Points after = OptimisedPoints(frame, typed, rate, neededAfter);
+    QVERIFY((before != after) == (typed != shown));
+    QVERIFY(neededAfter > 1000);
+
+    TScannerProfile opened;
+    QString title, rateText, defaultsText, factsBefore, factsAfter;
+    bool previewBefore = false, previewAfter = false, laserAfter = false;
+    WhenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<TScannerDialog*>(modal);
+        QVERIFY(dialog);
+        opened = dialog->Profile();
+        title = dialog->windowTitle();
+        rateText = dialog->PointRate->text();
+        defaultsText = dialog->DefaultsButton->text();
+        factsBefore = MainForm->Preview->Facts();
+        previewBefore = MainForm->Preview->ShownFrame()->AllPoints() == before;
+        if (defaults)
+            dialog->DefaultsButton->click();
+        if (litStep >= 0) {
+            dialog->Fields[TScannerDialog::LitStep]->selectAll();
+            QTest::keyClicks(dialog->Fields[TScannerDialog::LitStep], QString::number(litStep));
+        }
+        factsAfter = MainForm->Preview->Facts();
+        previewAfter = MainForm->Preview->ShownFrame()->AllPoints() == after;
+        auto shownFrame = std::make_unique<TZLT_Frame>();
+        shownFrame->AllPoints() = after;
+        laserAfter = Samples(Laser()->Session.Frame()) == Expected(*shownFrame, child->Pal);
+        (ok ? dialog->accept() : dialog->reject());
+    });
+    MainForm->Frames->ScannerProfile1->trigger();
+
+    TScannerProfile expectedOpened = shown;
+    expectedOpened.PointRate = rate;
+    QCOMPARE(opened, expectedOpened);
+    QCOMPARE(title, german ? QStringLiteral("Scanner-Profil") : QStringLiteral("Scanner profile"));
+    QCOMPARE(defaultsText, german ? QStringLiteral("Standardwerte") : QStringLiteral("Defaults"));
+    QCOMPARE(rateText, german ? QStringLiteral("%1 Punkte pro Sekunde (Projektor-Einstellungen)").arg(rate == 20000 ? "20.000" : "30.000")
+                              : QStringLiteral("%1 points per second (projector settings)").arg(rate == 20000 ? "20,000" : "30,000"));
+    QVERIFY(previewBefore);
+    QVERIFY(previewAfter);
+    QVERIFY(laserAfter);
+    QCOMPARE(factsBefore, ScannerFacts(2, frame.Count(), neededBefore, rate, german));
+    QCOMPARE(factsAfter, ScannerFacts(2, frame.Count(), neededAfter, rate, german));
+    // The dialog changes no frame; the preview is back to the slot's own.
+    QCOMPARE(MainForm->Preview->ShownFrame(), &frame);
+    QVERIFY(!MainForm->Preview->Facts().contains(QStringLiteral("→")));
+    QCOMPARE(child->History.UndoCount(), 0);
+    const TScannerProfile kept = ok ? typed : shown;
+    QCOMPARE(MainForm->Frames->Scanner, kept);
+
+    child->Modified = false;
+    MainForm->close(); // the settings reach the file
+    EndProgram();
+    const QByteArray text = ReadFile(IniPath());
+    // [Application] as it always is.
+    const qsizetype application = text.indexOf("[Application]\n");
+    QVERIFY(application >= 0);
+    QCOMPARE(QString::fromUtf8(text.mid(application)).section(QLatin1Char('['), 1, 1).trimmed(),
+             QStringLiteral("Application]\nLanguage=%1\nPathToPalettes=C:\\laser\\").arg(language));
+    const bool written = !ini.isEmpty() || kept != TScannerProfile();
+    QCOMPARE(text.contains("[Scanner]"), written);
+    if (written) {
+        const TIniFile file(IniPath());
+        const QString section = QStringLiteral("Scanner");
+        QCOMPARE(file.ReadInteger(section, QStringLiteral("LitStep"), -1), kept.LitStep);
+        QCOMPARE(file.ReadInteger(section, QStringLiteral("BlankedStep"), -1), kept.BlankedStep);
+        QCOMPARE(file.ReadInteger(section, QStringLiteral("ReversalUs"), -1), kept.ReversalUs);
+        QCOMPARE(file.ReadInteger(section, QStringLiteral("AnchorUs"), -1), kept.AnchorUs);
+        QCOMPARE(file.ReadInteger(section, QStringLiteral("WaitUs"), -1), kept.WaitUs);
+        QCOMPARE(file.ReadInteger(section, QStringLiteral("ColourDelayUs"), -1), kept.ColourDelayUs);
+        QCOMPARE(file.ReadInteger(section, QStringLiteral("KeepOrder"), -1), kept.KeepOrder ? 1 : 0);
+        QCOMPARE(file.ReadString(section, QStringLiteral("CornerAngle"), QString()).toDouble(), kept.CornerAngle);
+    }
+    // The values come back.
+    StartProgram();
+    QCOMPARE(MainForm->Frames->Scanner, kept);
+}

@@ -5,6 +5,7 @@
 #include "IdnSession.h"
 #include "IdnWave.h"
 #include "IdnTestKit.h"
+#include "Optimiser.h"
 
 #include <QFile>
 #include <QProcess>
@@ -25,6 +26,7 @@ private slots:
     void samples();
     void dark_data();
     void dark();
+    void darkLikeTheNaiveRule();
     void keepAlive();
     void changesOnly();
     void acknowledgements();
@@ -82,6 +84,41 @@ TZLT_Pal RandomPalette(quint32 seed)
     TZLT_Pal palette;
     palette.LoadFromBytes(bytes, QStringLiteral("random.pal"));
     return palette;
+}
+
+// x, y, status of each point, as the dark table takes them.
+QList<int> Triples(const TZLT_Frame::Points& points)
+{
+    QList<int> out;
+    for (const TZLT_Point& p : points)
+        out << p.X() << p.Y() << p.Status();
+    return out;
+}
+
+// A drawing (x, y of each point, drawn in colour 1) as the optimiser makes
+// it for the scanner with the default profile at 30 kpps.
+QList<int> Optimised(const QList<int>& drawn)
+{
+    TZLT_Frame::Points points;
+    for (qsizetype i = 0; i < drawn.size(); i += 2)
+        points.push_back(TZLT_Point(int16_t(drawn[i]), int16_t(drawn[i + 1]), 0, i == 0 ? 0x41 : 1, 0));
+    return Triples(Optimised(points, TScannerProfile()));
+}
+
+// count samples from a start on a spot: the first held lit ones on it
+// (every other one spread units to the right), also the last atEnd ones,
+// the others on a line far away; the sample at darkAt blanked.
+QList<int> Held(int count, int held, int spread = 0, int atEnd = 0, int darkAt = -1)
+{
+    QList<int> out{1000, 1000, 0x41};
+    for (int i = 1; i < count; ++i) {
+        const int status = i == darkAt ? 0x41 : 1;
+        if (i <= held || i >= count - atEnd)
+            out << 1000 + i % 2 * spread << 1000 << status;
+        else
+            out << 20000 - 30 * i << -20000 << status;
+    }
+    return out;
 }
 
 } // namespace
@@ -217,8 +254,38 @@ void TestOutputStream::dark_data()
     QTest::newRow("long dark moves, one lit spot")
         << 0 << QList<int>{-32768, -32768, 0x41, 5000, 5000, 0x41, 5010, 5005, 3, 32767, 32767, 0x43} << 30000
         << TDarkReason::OneSpot;
+    // Each of them held for a quarter of the pass.
     QTest::newRow("two spots far apart")
-        << 0 << QList<int>{0, 0, 1, 0, 0, 1, 20000, 0, 0x41, 20000, 0, 1} << 30000 << TDarkReason::None;
+        << 0 << QList<int>{0, 0, 1, 0, 0, 1, 20000, 0, 0x41, 20000, 0, 1} << 30000 << TDarkReason::LongDwell;
+    // Held on one spot for more than a fifth of the pass, lit elsewhere too.
+    QTest::newRow("999 of 1,001 samples on one point")
+        << 0 << Held(1001, 999) << 30000 << TDarkReason::LongDwell;
+    QTest::newRow("201 of 1,000 on one point") << 0 << Held(1000, 201) << 30000 << TDarkReason::LongDwell;
+    QTest::newRow("200 of 1,000 on one point") << 0 << Held(1000, 200) << 30000 << TDarkReason::None;
+    QTest::newRow("201 of 1,000 jittering within a spot")
+        << 0 << Held(1000, 201, 256) << 30000 << TDarkReason::LongDwell;
+    QTest::newRow("201 of 1,000 just wider than a spot")
+        << 0 << Held(1000, 201, 257) << 30000 << TDarkReason::None;
+    QTest::newRow("201 of 1,000 broken by a dark one")
+        << 0 << Held(1000, 202, 0, 0, 101) << 30000 << TDarkReason::None;
+    // The pass is a loop: the last samples go on into the first ones.
+    QTest::newRow("100 and 101 of 1,000 across the end")
+        << 0 << Held(1000, 100, 0, 102) << 30000 << TDarkReason::LongDwell;
+    QTest::newRow("100 and 100 of 1,000 across the end")
+        << 0 << Held(1000, 100, 0, 101) << 30000 << TDarkReason::None;
+    // The dwell the optimiser adds at corners and path ends is no hold.
+    QTest::newRow("an optimised square")
+        << 0 << Optimised({-8000, -8000, 8000, -8000, 8000, 8000, -8000, 8000, -8000, -8000}) << 30000
+        << TDarkReason::None;
+    QTest::newRow("a small optimised square")
+        << 0 << Optimised({-600, -600, 600, -600, 600, 600, -600, 600, -600, -600}) << 30000 << TDarkReason::None;
+    QTest::newRow("a short optimised line") << 0 << Optimised({-500, 0, 500, 0}) << 30000 << TDarkReason::None;
+    QTest::newRow("an optimised line") << 0 << Optimised({-20000, 3000, 20000, -3000}) << 30000
+                                       << TDarkReason::None;
+    QTest::newRow("an optimised star") << 0
+        << Optimised({0, 20000, 6000, -16000, -19000, 6000, 19000, 6000, -6000, -16000, 0, 20000}) << 30000
+        << TDarkReason::None;
+    QTest::newRow("optimised dots") << 0 << Optimised({-9000, 0, -9000, 0}) << 30000 << TDarkReason::OneSpot;
     QTest::newRow("nothing lit") << 0 << QList<int>{0, 0, 0x40, 9000, 9000, 0x40} << 30000 << TDarkReason::None;
     // The duration field holds 16,777,215 µs.
     QTest::newRow("65535 points at 3906 pps") << 65535 << QList<int>{} << 3906 << TDarkReason::TooLong;
@@ -270,6 +337,75 @@ void TestOutputStream::dark()
     QCOMPARE(frames[0].Data, samples);
     const QString unplayable = Unplayable(frames[0], rate);
     QVERIFY2(unplayable.isEmpty(), qPrintable(unplayable));
+}
+
+// The reason by the rules read plainly, each start tried: one spot when
+// every lit segment lies in a 256-unit box; a long dwell when some run of
+// consecutive lit samples (the dark first one bridges the end of the pass)
+// stays with its start in such a box for over a fifth of the samples.
+TDarkReason NaiveReason(const TZLT_Frame::Points& p)
+{
+    const size_t n = p.size();
+    const auto inBox = [](int minX, int maxX, int minY, int maxY) {
+        return maxX - minX <= 256 && maxY - minY <= 256;
+    };
+    int minX = 1 << 20, maxX = -(1 << 20), minY = 1 << 20, maxY = -(1 << 20);
+    for (size_t i = 1; i < n; ++i)
+        if (!p[i].Blanked())
+            for (const TZLT_Point& q : {p[i - 1], p[i]}) {
+                minX = std::min(minX, int(q.X())), maxX = std::max(maxX, int(q.X()));
+                minY = std::min(minY, int(q.Y())), maxY = std::max(maxY, int(q.Y()));
+            }
+    if (minX <= maxX && inBox(minX, maxX, minY, maxY))
+        return TDarkReason::OneSpot;
+    for (size_t a = 0; a < n; ++a) {
+        int x0 = p[a].X(), x1 = x0, y0 = p[a].Y(), y1 = y0;
+        size_t count = 0;
+        for (size_t b = a + 1; b < a + n; ++b) {
+            const TZLT_Point& q = p[b % n];
+            if (b % n != 0 && q.Blanked())
+                break;
+            x0 = std::min(x0, int(q.X())), x1 = std::max(x1, int(q.X()));
+            y0 = std::min(y0, int(q.Y())), y1 = std::max(y1, int(q.Y()));
+            if (!inBox(x0, x1, y0, y1))
+                break;
+            count += b % n != 0;
+            if (5 * count > n)
+                return TDarkReason::LongDwell;
+        }
+    }
+    return TDarkReason::None;
+}
+
+// Random frames about a few spots, some of them blanked: the check finds
+// what the plain rule finds.
+void TestOutputStream::darkLikeTheNaiveRule()
+{
+    QRandomGenerator random(11);
+    int dwells = 0, spots = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const int count = int(random.bounded(2, 120));
+        const int spread = int(random.bounded(1, 600));
+        const int centres = int(random.bounded(1, 4));
+        const int blank = int(random.bounded(30));
+        const int stay = int(random.bounded(1, 40)); // points about one centre in a row
+        auto frame = std::make_unique<TZLT_Frame>();
+        int centre = 0;
+        for (int i = 0; i < count; ++i) {
+            if (i % stay == 0)
+                centre = int(random.bounded(centres));
+            const int x = -20000 + 15000 * centre + int(random.bounded(spread));
+            const int y = 9000 - 4000 * centre + int(random.bounded(spread));
+            frame->Add(TZLT_Point(int16_t(x), int16_t(y), 0, int(random.bounded(100)) < blank ? 0x41 : 1, 0));
+        }
+        const TDarkReason expected = NaiveReason(frame->AllPoints());
+        dwells += expected == TDarkReason::LongDwell;
+        spots += expected == TDarkReason::OneSpot;
+        QCOMPARE(IdnDatagrams::CheckFrame(frame.get(), 30000), expected);
+    }
+    // Both reasons and none came up often.
+    QVERIFY2(dwells > 300 && spots > 300 && dwells + spots < 2700,
+             qPrintable(QStringLiteral("%1 %2").arg(dwells).arg(spots)));
 }
 
 // Without a change the frame goes out again, never more than 200 ms apart.
@@ -370,11 +506,17 @@ void TestOutputStream::acknowledgements()
 void TestOutputStream::noAnswer_data()
 {
     QTest::addColumn<int>("code");
+    QTest::addColumn<int>("flags"); // the answer's event flags
     QTest::addColumn<TIdnSession::TState>("answered");
-    QTest::newRow("success") << 0 << TIdnSession::TState::On;
-    QTest::newRow("occupied") << 0xEC << TIdnSession::TState::Refused;
-    QTest::newRow("excluded") << 0xED << TIdnSession::TState::Refused;
-    QTest::newRow("invalid payload") << 0xEE << TIdnSession::TState::Refused;
+    QTest::newRow("success") << 0 << 0 << TIdnSession::TState::On;
+    QTest::newRow("occupied") << 0xEC << 0 << TIdnSession::TState::Refused;
+    QTest::newRow("excluded") << 0xED << 0 << TIdnSession::TState::Refused;
+    QTest::newRow("invalid payload") << 0xEE << 0 << TIdnSession::TState::Refused;
+    QTest::newRow("a new connection") << 0 << 0x0001 << TIdnSession::TState::On;
+    QTest::newRow("datagrams lost") << 0 << 0x0010 << TIdnSession::TState::Lossy;
+    QTest::newRow("datagrams lost, new connection") << 0 << 0x00F1 << TIdnSession::TState::Lossy;
+    QTest::newRow("frames refused") << 0 << 0x0200 << TIdnSession::TState::Lossy;
+    QTest::newRow("occupied, datagrams lost") << 0xEC << 0x0010 << TIdnSession::TState::Refused;
 }
 
 // No answer for a second: the status says so, the stream goes on, and an
@@ -382,6 +524,7 @@ void TestOutputStream::noAnswer_data()
 void TestOutputStream::noAnswer()
 {
     QFETCH(int, code);
+    QFETCH(int, flags);
     QFETCH(TIdnSession::TState, answered);
     TTestClock clock;
     TReceiver receiver;
@@ -398,21 +541,13 @@ void TestOutputStream::noAnswer()
     QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
 
     // The projector answers the last request.
-    size_t request = receiver.Datagrams.size();
-    while (request > 0 && Decode(receiver.Datagrams[request - 1]).Command != 0x41)
-        --request;
-    QVERIFY(request > 0);
-    QByteArray answer("\x47\x00\x00\x00\x04\x00\x00\x01", 8);
-    answer[2] = receiver.Datagrams[request - 1][2];
-    answer[3] = receiver.Datagrams[request - 1][3];
-    answer[5] = char(code);
-    receiver.Answer(request - 1, answer);
+    QVERIFY(receiver.Acknowledge(code, uint16_t(flags)));
     QTRY_COMPARE(session.State(), answered);
     QCOMPARE(session.ErrorCode(), code >= 0x80 ? code - 256 : 0);
+    QCOMPARE(session.EventFlags(), uint16_t(flags));
     QVERIFY(session.Running());
-    // A later success clears an error answer.
-    answer[5] = 0;
-    receiver.Answer(request - 1, answer);
+    // A later clean answer clears an error answer and lost data.
+    QVERIFY(receiver.Acknowledge(0));
     QTRY_COMPARE(session.State(), TIdnSession::TState::On);
 }
 

@@ -140,7 +140,9 @@ else
   for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
     field Depends | grep -Eq "(^|, )${lib//+/\\+} \(>= [^)]+\)" || fail "Depends lacks a versioned $lib"
   done
-  field Depends | grep -E "(^|, )qt6-translations-l10n(,|$| )" >/dev/null || fail "Depends lacks qt6-translations-l10n"
+  for package in qt6-translations-l10n libqt6svg6 hershey-fonts-data; do
+    field Depends | grep -E "(^|, )$package(,|$| )" >/dev/null || fail "Depends lacks $package"
+  done
   for word in ILDA undo preview; do
     field Description | grep -i "$word" >/dev/null || fail "package description does not name $word"
   done

@@ -1,0 +1,188 @@
+// The real program ended by a signal or by losing its display while its
+// output is on: the projector gets the channel's and the session's close
+// before the program is gone, and the catalog it had open, changed since,
+// is left on disk as it was. The program runs under its own X server,
+// where the test types Ctrl+L (Laser output) and Ctrl+X (a change).
+
+#include "IdnTestKit.h"
+#include "ZLT_Files.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+using namespace IdnTestKit;
+
+class TestTermination : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void darkBeforeTheEnd_data();
+    void darkBeforeTheEnd();
+
+private:
+    QString FXvfb, FXdotool;
+};
+
+namespace {
+// Runs xdotool with its arguments on display; true when it succeeded.
+bool Xdotool(const QString& program, const QString& display, const QStringList& arguments,
+             QByteArray* output = nullptr)
+{
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    tool.setProcessEnvironment(environment);
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(20000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return false;
+    if (output)
+        *output = tool.readAllStandardOutput().trimmed();
+    return true;
+}
+
+bool WaitForLine(QProcess& process, const QByteArray& line)
+{
+    QByteArray seen;
+    for (int round = 0; round < 600 && process.state() == QProcess::Running; ++round) {
+        process.waitForReadyRead(100);
+        seen += process.readAllStandardOutput();
+        if (seen.contains(line + '\n'))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+void TestTermination::initTestCase()
+{
+    FXvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    FXdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    if (FXvfb.isEmpty() || FXdotool.isEmpty())
+        QSKIP("needs Xvfb and xdotool (scripts/deps.sh installs them)");
+}
+
+void TestTermination::darkBeforeTheEnd_data()
+{
+    QTest::addColumn<int>("signal"); // 0: the display is lost
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("display lost") << 0;
+}
+
+void TestTermination::darkBeforeTheEnd()
+{
+    QFETCH(int, signal);
+    TReceiver receiver;
+
+    // The program in a folder of its own, its settings beside it with the
+    // receiver as the projector, and a catalog last changed an hour ago.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString program = dir.filePath(QStringLiteral("trevasc"));
+    QVERIFY(QFile::copy(QStringLiteral(TREVASC_PROGRAM), program));
+    const QByteArray ini = "[Laser]\nAddress=127.0.0.1:" + QByteArray::number(receiver.Port()) + '\n';
+    const QString iniPath = dir.filePath(QStringLiteral("Trevasc.ini"));
+    const QString catalogPath = dir.filePath(QStringLiteral("show.cat"));
+    TZLT_Cat catalog;
+    catalog.Frames.SetFrame(0, Figure(100));
+    const QByteArray bytes = catalog.ToBytes();
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const auto& [path, content] : {std::pair{iniPath, ini}, std::pair{catalogPath, bytes}}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        QVERIFY(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+    }
+    const QDateTime catalogTime = QFileInfo(catalogPath).lastModified();
+
+    // An X server of its own, on a display it picks.
+    QProcess xvfb;
+    xvfb.start(FXvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                       QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                       QStringLiteral("1024x768x24")});
+    QVERIFY(xvfb.waitForStarted());
+    QByteArray number;
+    for (int round = 0; round < 200 && !number.endsWith('\n'); ++round) {
+        xvfb.waitForReadyRead(100);
+        number += xvfb.readAllStandardOutput();
+    }
+    QVERIFY2(number.endsWith('\n'), "Xvfb gave no display");
+    const QString display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+
+    QProcess trevasc;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("TREVASC_REPORT"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("TREVASC_INSTANCE"), QStringLiteral("termination") + display);
+    trevasc.setProcessEnvironment(environment);
+    trevasc.start(program, {QStringLiteral("--new-instance"), catalogPath});
+    QVERIFY(trevasc.waitForStarted());
+    QVERIFY(WaitForLine(trevasc, "shown"));
+
+    // Laser output on: the catalog's first frame goes out.
+    QByteArray window;
+    QVERIFY(Xdotool(FXdotool, display,
+                    {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--name"), QStringLiteral("^Trevasc")},
+                    &window));
+    window = window.split('\n').first();
+    QVERIFY(Xdotool(FXdotool, display, {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}));
+    QVERIFY(Xdotool(FXdotool, display, {QStringLiteral("key"), QStringLiteral("ctrl+l")}));
+    // Whether the frames go on to the one given (within 10 s).
+    const auto sends = [&receiver](const QByteArray& samples) {
+        for (int round = 0; round < 100; ++round) {
+            receiver.WaitFor(receiver.Datagrams.size() + 1);
+            const std::vector<TFrame> frames = Frames(receiver.Datagrams);
+            if (!frames.empty() && frames.back().Data == samples)
+                return true;
+        }
+        return false;
+    };
+    QVERIFY(sends(IdnDatagrams::FrameSamples(catalog.Frames.GetFrame(0), TZLT_Pal())));
+    // A change the program would ask about: the frame cut, so a dark one follows.
+    QVERIFY(Xdotool(FXdotool, display, {QStringLiteral("key"), QStringLiteral("ctrl+x")}));
+    QVERIFY(sends(IdnDatagrams::DarkSamples()));
+
+    if (signal != 0)
+        QCOMPARE(::kill(pid_t(trevasc.processId()), signal), 0);
+    else
+        xvfb.kill();
+    QVERIFY(trevasc.waitForFinished(30000));
+    if (signal != 0) {
+        QCOMPARE(trevasc.exitStatus(), QProcess::CrashExit); // the signal's own end
+    } else {
+        QCOMPARE(trevasc.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(trevasc.exitCode(), 1);
+    }
+    xvfb.kill();
+    xvfb.waitForFinished();
+
+    // Dark at the end: the channel closed, then the session.
+    receiver.WaitFor(receiver.Datagrams.size() + 2);
+    QVERIFY(receiver.Quiet());
+    const size_t n = receiver.Datagrams.size();
+    QVERIFY(n >= 4);
+    const TDecoded channel = Decode(receiver.Datagrams[n - 2]);
+    QVERIFY(channel.Error.isEmpty());
+    QVERIFY(channel.HasConfig);
+    QCOMPARE(channel.WordCount, uint8_t(0));
+    QCOMPARE(channel.ConfigFlags & 0x02, 0x02);
+    QCOMPARE(Decode(receiver.Datagrams[n - 1]).Command, uint8_t(0x44));
+
+    // Nothing written: neither the catalog nor the settings.
+    QCOMPARE(ZLT_Files::ReadWholeFile(catalogPath), bytes);
+    QCOMPARE(QFileInfo(catalogPath).lastModified(), catalogTime);
+    QCOMPARE(ZLT_Files::ReadWholeFile(iniPath), ini);
+}
+
+QTEST_MAIN(TestTermination)
+#include "tst_output_termination.moc"
