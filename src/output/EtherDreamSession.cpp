@@ -1,5 +1,6 @@
 #include "EtherDreamSession.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 
 #include <algorithm>
@@ -42,9 +43,22 @@ void TEtherDreamSession::Stop()
         return;
     FStream.Stop();
     if (FPhase == TPhase::Ready || FPhase == TPhase::Greeting) {
-        FSocket->readAll(); // unread answers would make the close a reset
+        FSocket->disconnect(this); // nothing more goes out
         FSocket->write(SimpleCommand(StopPlayback));
         FSocket->flush();
+        // Closed only once every answer is read: unread bytes would make the
+        // close a reset, which can cost the DAC the 's' still on its way.
+        qint64 due = qint64(FPending.size() + 1) * AnswerSize;
+        QElapsedTimer waited;
+        waited.start();
+        while (FState != TState::NoAnswer && FSocket->state() == QAbstractSocket::ConnectedState) {
+            due -= FSocket->read(FSocket->bytesAvailable()).size();
+            const qint64 left = StopWaitMs - waited.elapsed();
+            if (due <= 0 || left <= 0 || !FSocket->waitForReadyRead(int(left)))
+                break;
+        }
+        if (due <= 0)
+            FSocket->disconnectFromHost();
     }
     CloseSocket();
     SetState(TState::Off);

@@ -44,6 +44,7 @@ public:
     static constexpr int64_t RetryNs = 20 * Ms;      // after a refused command
     static constexpr int MaxInFlight = 400;          // points within the DAC's TCP window
     static constexpr int DefaultLatencyMs = 50;
+    static constexpr int StopWaitMs = 100; // for the answers before the close
 
     // Runs by clock, or by the steady clock when it is null.
     explicit TEtherDreamSession(TOutputClock* clock = nullptr, QObject* parent = nullptr);
