@@ -1,5 +1,8 @@
 #include "EtherDreamOutput.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 TEtherDreamOutput::TEtherDreamOutput(QObject* parent) : QObject(parent)
 {
     FThread.setObjectName(QStringLiteral("Ether Dream"));
@@ -7,6 +10,9 @@ TEtherDreamOutput::TEtherDreamOutput(QObject* parent) : QObject(parent)
     FContext = new QObject;
     FContext->moveToThread(&FThread);
     Run([this] {
+        // The ring lasts some 60 ms: where the system allows it (as root),
+        // this thread goes before the ordinary work of a loaded machine.
+        setpriority(PRIO_PROCESS, id_t(gettid()), -10);
         FSession = new TEtherDreamSession;
         // Told on the session's thread, shown on this one.
         connect(FSession, &TEtherDreamSession::StateChanged, FSession, [this] {

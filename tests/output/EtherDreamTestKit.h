@@ -149,6 +149,7 @@ public:
     int Overflows = 0;               // points that did not fit
     int UnknownCommands = 0;
     double WorstFullnessMs = 1e9;    // while playing, at each command
+    double LongestSilenceMs = 0;     // between two commands while playing
     qint64 BytesIn = 0, BytesOut = 0;
 
     QByteArray Status() const
@@ -238,6 +239,10 @@ private:
 
     void Execute(const QByteArray& c)
     {
+        const int64_t now = FClock.NowNs();
+        if (Playback == Playing && FLastCommandNs > 0)
+            LongestSilenceMs = std::max(LongestSilenceMs, double(now - FLastCommandNs) / 1e6);
+        FLastCommandNs = now;
         Drain();
         const char op = c[0];
         Commands.append(op);
@@ -325,6 +330,7 @@ private:
     }
 
     const TOutputClock& FClock;
+    int64_t FLastCommandNs = 0;
     QByteArray FIn;
     int64_t FRateStartNs = 0;
     int64_t FSinceRate = 0;

@@ -424,7 +424,8 @@ void TestEtherDream::steadyWhileBusy()
     QVERIFY2(played.size() > 250'000, qPrintable(QString::number(played.size())));
     QCOMPARE(LoopedUntil(played, 0, Expected(*frame)), played.size());
     QTRY_VERIFY(dac.Get(&TFakeDac::Commands).endsWith('s'));
-    qInfo() << "worst fullness" << dac.Get(&TFakeDac::WorstFullnessMs) << "ms";
+    qInfo() << "worst fullness" << dac.Get(&TFakeDac::WorstFullnessMs) << "ms, longest silence"
+            << dac.Get(&TFakeDac::LongestSilenceMs) << "ms";
 }
 
 QTEST_GUILESS_MAIN(TestEtherDream)
