@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -44,6 +46,40 @@ inline std::unique_ptr<TZLT_Frame> PathFrame(QRandomGenerator& random, int count
             colour = uint8_t(random.bounded(1, 64));
         const bool blank = random.bounded(10) == 0;
         frame->Add(TZLT_Point(int16_t(x), int16_t(y), 0, uint8_t(colour | (blank ? 0x40 : 0)), 0));
+    }
+    return frame;
+}
+
+// Circles about random centres, each of a few hundred points, all lit,
+// the colour changing with each circle.
+inline std::unique_ptr<TZLT_Frame> CircleFrame(QRandomGenerator& random, int count)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    while (frame->Count() < count) {
+        const double cx = random.bounded(-16000, 16000), cy = random.bounded(-16000, 16000);
+        const double radius = random.bounded(2000, 16000);
+        const int points = random.bounded(100, 600);
+        const uint8_t colour = uint8_t(random.bounded(1, 64));
+        for (int i = 0; i < points && frame->Count() < count; ++i) {
+            const double angle = 2 * std::numbers::pi * i / points;
+            frame->Add(TZLT_Point(int16_t(std::lround(cx + radius * std::cos(angle))),
+                                  int16_t(std::lround(cy + radius * std::sin(angle))), 0, colour, 0));
+        }
+    }
+    return frame;
+}
+
+// Lines between points anywhere in the range, all lit, the colour
+// changing every few hundred points.
+inline std::unique_ptr<TZLT_Frame> LinesFrame(QRandomGenerator& random, int count)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    uint8_t colour = 1;
+    for (int i = 0; i < count; ++i) {
+        if (i % 300 == 0)
+            colour = uint8_t(random.bounded(1, 64));
+        frame->Add(TZLT_Point(int16_t(random.bounded(-32768, 32768)), int16_t(random.bounded(-32768, 32768)), 0,
+                              colour, 0));
     }
     return frame;
 }

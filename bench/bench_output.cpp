@@ -17,6 +17,10 @@
 // - etherdream_selection_to_light_*: from a change of the selected slot to
 //   the new frame's first point played by the fake DAC, beside the bound of
 //   latency + one pass + 20 ms.
+// - save_1gib_*: File › Save of a 1 GiB catalog (32,767 frames of 4,000
+//   points) while output is on: the largest gap between datagrams arriving
+//   at the receiver during the save, beside the largest gap over as long a
+//   time without a save (the frame goes out every 150 ms).
 // Prints one "name value" line per figure (times in milliseconds). Runs
 // without a display: QT_QPA_PLATFORM=offscreen.
 
@@ -25,6 +29,7 @@
 #include "../tests/output/EtherDreamTestKit.h"
 #include "EtherDreamOutput.h"
 #include "CHILDWIN.h"
+#include "Dialogs.h"
 #include "IdnDatagrams.h"
 #include "IdnSession.h"
 #include "LaserLink.h"
@@ -32,18 +37,23 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QNetworkDatagram>
 #include <QRandomGenerator>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <QTemporaryDir>
 #include <QUdpSocket>
 
 #include <sys/socket.h>
 #include <time.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -333,6 +343,114 @@ void EtherDreamSelectionFigures()
     Print("etherdream_selection_to_light_bound_baseline_ms",
           TEtherDreamSession::DefaultLatencyMs + Points * 1000.0 / 30000 + 20);
     delete MainForm;
+    MainForm = nullptr;
+}
+
+// A receiver on a thread of its own: when each datagram arrived, by the
+// steady clock, whatever the program's event loop is doing.
+class TArrivals
+{
+public:
+    TArrivals()
+    {
+        FClock.start();
+        std::atomic<int> port{0};
+        FThread = std::thread([this, &port] {
+            QUdpSocket socket;
+            if (!socket.bind(QHostAddress(QHostAddress::LocalHost), 0))
+                Bench::Fail("cannot bind a socket on 127.0.0.1");
+            const int size = 8 << 20;
+            const int fd = int(socket.socketDescriptor());
+            if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+                setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+            port = socket.localPort();
+            while (!FStop) {
+                if (!socket.waitForReadyRead(20))
+                    continue;
+                while (socket.hasPendingDatagrams()) {
+                    socket.receiveDatagram();
+                    const std::lock_guard<std::mutex> lock(FMutex);
+                    FTimes.push_back(FClock.nsecsElapsed() / 1e6);
+                }
+            }
+        });
+        while (port == 0)
+            std::this_thread::yield();
+        FPort = uint16_t(port);
+    }
+    ~TArrivals()
+    {
+        FStop = true;
+        FThread.join();
+    }
+    uint16_t Port() const { return FPort; }
+    double Now() const { return FClock.nsecsElapsed() / 1e6; }
+    // The largest gap between arrivals from from to to (ms on this clock),
+    // the edges counted as arrivals.
+    double LargestGap(double from, double to)
+    {
+        const std::lock_guard<std::mutex> lock(FMutex);
+        double last = from, gap = 0;
+        for (const double t : FTimes)
+            if (t > from && t <= to) {
+                gap = std::max(gap, t - last);
+                last = t;
+            }
+        return std::max(gap, to - last);
+    }
+
+private:
+    QElapsedTimer FClock;
+    std::thread FThread;
+    std::atomic<bool> FStop{false};
+    std::mutex FMutex;
+    std::vector<double> FTimes;
+    uint16_t FPort = 0;
+};
+
+void SaveGapFigures()
+{
+    Bench::ShowMainWindow(1000, 700);
+    TArrivals arrivals;
+    MainForm->Laser->Address = QStringLiteral("127.0.0.1:%1").arg(arrivals.Port());
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    for (int slot = 0; slot < TZLT_Cat::SlotCount; ++slot)
+        child->Cat.Frames.SetFrame(slot, Bench::MakeFrame(slot, 4000));
+    child->CatalogChanged();
+    child->SelectSlots(0, 0);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.cat"));
+    child->setWindowTitle(path);
+    TFileDialog::TestHook = [path](TFileDialog& dialog) {
+        dialog.FileName = path;
+        return true;
+    };
+    if (!MainForm->Laser->Start())
+        Bench::Fail("laser output did not start");
+
+    QElapsedTimer timer;
+    const double saveStart = arrivals.Now();
+    timer.start();
+    MainForm->FileSave1->trigger();
+    const double saveMs = timer.nsecsElapsed() / 1e6;
+    const double saveEnd = arrivals.Now();
+    if (child->Modified || QFileInfo(path).size() < 1000 * 1000 * 1000)
+        Bench::Fail("the catalog was not saved");
+    // The baseline: as long without a save.
+    const double idleStart = arrivals.Now();
+    while (arrivals.Now() < idleStart + saveMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const double idleEnd = arrivals.Now();
+    TFileDialog::TestHook = nullptr;
+    Print("save_1gib_file_mib", QFileInfo(path).size() / 1048576.0);
+    Print("save_1gib_ms", saveMs);
+    Print("save_1gib_largest_datagram_gap_ms", arrivals.LargestGap(saveStart, saveEnd));
+    Print("save_1gib_no_save_largest_datagram_gap_ms", arrivals.LargestGap(idleStart, idleEnd));
+    MainForm->Laser->Stop();
+    child->Modified = false;
+    delete MainForm;
+    MainForm = nullptr;
 }
 
 } // namespace
@@ -345,5 +463,6 @@ int main(int argc, char** argv)
     SelectionFigures();
     EtherDreamStreamFigures();
     EtherDreamSelectionFigures();
+    SaveGapFigures();
     return 0;
 }

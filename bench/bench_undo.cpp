@@ -6,7 +6,9 @@
 // every slot keeps, history included, beyond the empty frames it puts in.
 // Then five windows each paste 300 MiB of frames and undo it: what the
 // histories of all windows hold together, as counted and as the heap shows
-// it, against the budget.
+// it, and the growth of the resident memory (the pages the system holds
+// for the process, which the allocator's trim after a drop gives back),
+// against the budget.
 // Prints one "name value" line per figure (times in milliseconds).
 
 #include "BenchSupport.h"
@@ -18,6 +20,7 @@
 #include "Overwrite.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QPushButton>
@@ -30,7 +33,19 @@
 #include <memory>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
+
+// The process's resident memory in bytes, as /proc/self/statm counts it.
+double ResidentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        Bench::Fail("no /proc/self/statm");
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(::sysconf(_SC_PAGESIZE)) : 0;
+}
 
 constexpr int Slots = TZLT_Cat::SlotCount;
 constexpr int Points = 100;
@@ -199,7 +214,8 @@ int main(int argc, char** argv)
     QCoreApplication::processEvents();
     malloc_trim(0);
     const size_t beforeBig = HeapInUse();
-    double mostCounted = 0, mostHeld = 0;
+    const double residentBefore = ResidentBytes();
+    double mostCounted = 0, mostHeld = 0, mostResident = 0;
     for (TMDIChild* window : windows) {
         MainForm->MdiArea->setActiveSubWindow(window);
         window->SelectSlots(0, 0);
@@ -208,7 +224,9 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
         mostCounted = std::max(mostCounted, double(THistory::TotalCost()) / MiB);
         mostHeld = std::max(mostHeld, (double(HeapInUse()) - double(beforeBig)) / MiB);
+        mostResident = std::max(mostResident, (ResidentBytes() - residentBefore) / MiB);
     }
+    const double residentAfter = (ResidentBytes() - residentBefore) / MiB;
     int redoable = 0;
     for (TMDIChild* window : windows)
         redoable += window->History.CanRedo() ? 1 : 0;
@@ -216,6 +234,8 @@ int main(int argc, char** argv)
     Print("five_windows_300_mib_history_counted_mib", mostCounted);
     Print("five_windows_300_mib_history_heap_mib", mostHeld);
     Print("five_windows_300_mib_windows_that_can_redo", double(redoable));
+    Print("five_windows_300_mib_resident_growth_most_mib", mostResident);
+    Print("five_windows_300_mib_resident_growth_at_end_mib", residentAfter);
     for (TMDIChild* window : windows)
         CloseWindow(window);
     return 0;

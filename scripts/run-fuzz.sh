@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (build-fuzz/, clang) when needed and runs each
-# parser's fuzzer (and the optimiser's) for FUZZ_SECONDS seconds (default 30), starting from the
+# parser's fuzzer (and the optimiser's and the SVG import's) for FUZZ_SECONDS seconds (default 30), starting from the
 # committed seeds. Exits non-zero when any fuzzer finds a crash, a leak, an
 # invariant broken, or an allocation far beyond the input's size.
 #   FUZZ_SECONDS=3600 scripts/run-fuzz.sh            # each parser for an hour
@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds="${FUZZ_SECONDS:-30}"
-targets=(${FUZZ_TARGETS:-fuzz_catalog fuzz_picture fuzz_palette fuzz_ilda fuzz_optimise})
+targets=(${FUZZ_TARGETS:-fuzz_catalog fuzz_picture fuzz_palette fuzz_ilda fuzz_optimise fuzz_svg})
 build=build-fuzz
 
 if [[ ! -f "$build/build.ninja" ]]; then

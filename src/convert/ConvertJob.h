@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FrameTools.h"
+#include "VectorImport.h"
 #include "ZLT_Error.h"
 #include "ZLT_Ilda.h"
 
@@ -37,6 +38,14 @@ struct TIldaKind
     QString Name; // as --ilda-format takes it: "4", "1-standard"
 };
 
+// --text: one frame of text, read before the input of index Before.
+struct TConvertText
+{
+    qsizetype Before = 0;
+    QString Text;
+    QString Font; // the --font given last before it
+};
+
 struct TConvertJob
 {
     QStringList Inputs; // in the order given
@@ -52,6 +61,11 @@ struct TConvertJob
     // --scanner: the profile of every --optimise; keys not given keep the defaults.
     TScannerProfile Scanner;
     bool ScannerGiven = false;
+    // How SVG inputs and texts become frames (--page, --no-optimise,
+    // --black-as); optimised with Scanner.
+    Vector::TVectorOptions Vector;
+    std::vector<TConvertText> Texts;
+    QString Font = QStringLiteral("futural"); // --font, for the --text after it
 
     std::optional<TIldaKind> Ilda; // --ilda-format; format 4 when not given
     QString PaletteFile;           // --palette; the built-in palette when empty

@@ -192,6 +192,19 @@ void SetScanner(TConvertJob& job, const QString& value)
     }
 }
 
+void SetBlackAs(TConvertJob& job, const QString& value)
+{
+    if (value == QLatin1String("blank")) {
+        job.Vector.BlackAs = Vector::TVectorOptions::Blanked;
+        return;
+    }
+    bool ok = false;
+    const int index = value.toInt(&ok);
+    if (!ok || index < 0 || index > 63 || value.startsWith(QLatin1Char('+')))
+        Fail(QStringLiteral("--black-as: '%1' is no colour index 0..63 and not blank").arg(value));
+    job.Vector.BlackAs = index;
+}
+
 std::vector<ConvertOptions::TOption> MakeOptions()
 {
     using S = QString;
@@ -252,6 +265,23 @@ std::vector<ConvertOptions::TOption> MakeOptions()
          "given keep their defaults (rate=30000,lit-step=640,blank-step=2000,reversal-us=300,corner-angle=25,"
          "anchor-us=66,wait-us=133,keep-order=0,colour-delay-us=0), whatever the program's settings say"_s,
          SetScanner},
+        {u"page"_s, {}, {}, u"fit an SVG's page (its viewBox) into the field rather than what it draws"_s,
+         [](TConvertJob& job, const S&) { job.Vector.UsePage = true; }},
+        {u"no-optimise"_s, {}, {}, u"leave SVG and text frames as drawn, not optimised for the scanner"_s,
+         [](TConvertJob& job, const S&) { job.Vector.Optimise = false; }},
+        {u"black-as"_s, {}, u"INDEX|blank"_s,
+         u"draw black SVG lines in colour index INDEX, or blanked (default: the palette's white)"_s, SetBlackAs},
+        {u"text"_s, {}, u"TEXT"_s,
+         u"an input of one frame: TEXT in a single-stroke font, lines split at \\n, centred"_s,
+         [](TConvertJob& job, const S& value) {
+             QString text = value;
+             text.replace(QLatin1String("\\n"), QLatin1String("\n"));
+             job.Texts.push_back({0, text, job.Font}); // Parse says where it stands
+         }},
+        {u"font"_s, {}, u"NAME"_s,
+         u"the Hershey font of the --text after it (default futural; the names are the .jhf files of "
+         "/usr/share/hershey-fonts)"_s,
+         [](TConvertJob& job, const S& value) { job.Font = value; }},
         {u"ilda-format"_s, {}, u"4|5|0|1|1-standard"_s,
          u"the kind of ILDA output: 4 true colour 3D (the default), 5 true colour 2D, 0 indexed 3D and 1 "
          "indexed 2D after a palette section, 1-standard indexed 2D in the standard colours"_s,
@@ -368,21 +398,26 @@ TConvertJob Parse(const QStringList& arguments)
                 Fail(QStringLiteral("--%1 needs a value (%2)").arg(option->Name, option->ValueName));
             value = arguments[++i];
         }
+        const size_t texts = job.Texts.size();
         option->Apply(job, value);
+        if (job.Texts.size() > texts)
+            job.Texts.back().Before = names.size(); // the names so far: the inputs before it
         if (job.Help || job.Version)
             return job;
     }
     for (const QString& name : std::as_const(names))
         if (name.isEmpty())
             Fail(QStringLiteral("a file name is empty"));
-    if (names.size() < 2)
-        Fail(names.isEmpty() ? QStringLiteral("no input and no output given (see --help)")
+    if (names.size() < (job.Texts.empty() ? 2 : 1))
+        Fail(names.isEmpty() && job.Texts.empty() ? QStringLiteral("no input and no output given (see --help)")
                              : QStringLiteral("no output given: the last name is the output (see --help)"));
     for (TOperation& op : job.Operations)
         if (op.Kind == TKind::Optimise)
             op.Scanner = job.Scanner;
     job.Output = names.takeLast();
     job.Inputs = names;
+    for (TConvertText& text : job.Texts)
+        text.Before = std::min(text.Before, job.Inputs.size());
     job.OutputKind = ConvertOutputs::KindOf(job.Output);
     if (job.Ilda && job.OutputKind != TOutputKind::Ilda)
         Fail(QStringLiteral("--ilda-format is for an ILDA output (.ild), not '%1'").arg(job.Output));
@@ -400,6 +435,10 @@ QString HelpText()
         "  NAME.pic    a picture file: one frame\n"
         "  NAME.ild    an ILDA file (any name when the file starts with \"ILDA\"): its frames\n"
         "  FOLDER      its .pic files in name order, as Import PIC directory reads them\n"
+        "  NAME.svg    an SVG drawing: one frame of its lines, optimised (see --page,\n"
+        "              --black-as, --no-optimise); SVG inputs one after the other, and a\n"
+        "              FOLDER of .svg files (and no .pic), share one placement\n"
+        "  --text TEXT one frame of text (see --font)\n"
         "\n"
         "Output, told by its name:\n"
         "  NAME.cat    a catalog, the frames from slot 0 (at most 32767)\n"

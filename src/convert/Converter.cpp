@@ -3,6 +3,7 @@
 #include "ConvertInputs.h"
 #include "ConvertOutputs.h"
 #include "ConvertThreads.h"
+#include "ConvertVector.h"
 #include "FrameTools.h"
 #include "ZLT_Catalog.h"
 #include "ZLT_Palette.h"
@@ -123,11 +124,34 @@ TResult Run(const TConvertJob& job, TProgress& progress)
     try {
         if (!job.PaletteFile.isEmpty())
             palette.LoadFromFile(job.PaletteFile);
-        for (const QString& input : job.Inputs) {
-            progress.Stage(QStringLiteral("reading ") + input);
-            ConvertInputs::Read(input, palette, frames, result.Warnings,
+        const auto textsAt = [&](qsizetype before, bool read) {
+            bool any = false;
+            for (const TConvertText& text : job.Texts)
+                if (text.Before == before) {
+                    any = true;
+                    if (read)
+                        ConvertVector::ReadText(text, palette, job, frames);
+                }
+            return any;
+        };
+        for (qsizetype i = 0; i < job.Inputs.size();) {
+            textsAt(i, true);
+            // SVG inputs one after the other share one placement.
+            qsizetype end = i;
+            while (end < job.Inputs.size() && ConvertVector::IsSvg(job.Inputs[end]) && (end == i || !textsAt(end, false)))
+                ++end;
+            if (end > i) {
+                progress.Stage(QStringLiteral("reading ") + job.Inputs[i]);
+                ConvertVector::ReadSvg(job.Inputs.mid(i, end - i), palette, job, frames);
+                i = end;
+                continue;
+            }
+            progress.Stage(QStringLiteral("reading ") + job.Inputs[i]);
+            ConvertInputs::Read(job.Inputs[i], palette, frames, result.Warnings,
                                 [&](qint64 done, qint64 total) { progress.Step(done, total); });
+            ++i;
         }
+        textsAt(job.Inputs.size(), true);
         KeepFrames(job, frames);
         ConvertOutputs::Check(job, frames);
         if (!job.Operations.empty()) {

@@ -3,6 +3,7 @@
 
 #include "ConvertOptions.h"
 #include "ConvertTerminal.h"
+#include "ConvertVector.h"
 #include "Converter.h"
 #include "TrevascVersion.h"
 #include "ZLT_FileNames.h"
@@ -33,6 +34,7 @@ int main(int argc, char* argv[])
         return Converter::Done;
     }
 
+    const std::unique_ptr<QGuiApplication> application = ConvertVector::ApplicationFor(job, argc, argv);
     Converter::TResult result;
     {
         ConvertTerminal::TProgressLine progress;

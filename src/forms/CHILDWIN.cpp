@@ -12,6 +12,7 @@
 #include "ActionTexts.h"
 #include "MAIN.h"
 #include "Thumbnails.h"
+#include "VectorCommands.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -322,8 +323,12 @@ void TMDIChild::CreateActions()
     PopupMenu->addAction(LoadPicAction);
     PopupMenu->addAction(SaveIldaAction);
     PopupMenu->addAction(LoadIldaAction);
+    if (MainForm && MainForm->Vector)
+        MainForm->Vector->AddToContextMenu(PopupMenu);
     if (MainForm && MainForm->Frames)
         MainForm->Frames->AddToContextMenu(PopupMenu);
+    if (MainForm && MainForm->Vector)
+        MainForm->Vector->AddTextToContextMenu(PopupMenu);
 }
 
 // The palette directory setting joined directly with "*.pal": a setting

@@ -22,6 +22,7 @@
 #include "RecentFiles.h"
 #include "ZLT_FileNames.h"
 #include "Settings.h"
+#include "VectorCommands.h"
 #include "SettingsLocation.h"
 #include "ZLT_Files.h"
 #include "about.h"
@@ -207,6 +208,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     Laser->Attach(LaserOutput1, LaserBlackout1);
     SetProgressActions({LaserBlackout1}); // Esc in a job's progress dialog too
     Frames = new TFrameCommands(this, MdiArea, Preview);
+    Vector = new TVectorCommands(this, MdiArea, Preview, Frames->Frames1);
     CreateMenusAndToolBar();
     connect(MdiArea, &QMdiArea::subWindowActivated, this, [this] {
         UpdateWindowActions();
@@ -324,6 +326,7 @@ void TMainForm::CreateMenusAndToolBar()
     File1->addActions({FileNew1, FileOpen1, FileClose1, FileSave1, FileSaveAs1});
     File1->addSeparator();
     File1->addActions({FileImportPicDir1, FileExportPics1, FileImportIlda1, FileExportIlda1});
+    File1->addAction(Vector->FileImportVector1);
     File1->addSeparator();
     File1->addAction(FileExit1);
     RecentFiles->ShowInMenu(
@@ -404,6 +407,7 @@ void TMainForm::ApplyLanguage()
     UpdateUndoActions(); // their captions name the step
     Laser->ApplyLanguage();
     Frames->ApplyLanguage();
+    Vector->ApplyLanguage();
 }
 
 // --- catalog windows ------------------------------------------------------
@@ -858,6 +862,7 @@ void TMainForm::LoadIniSettings()
     Frames->LoadSettings(ini);
     RecentFiles->Load(ini);
     IldaCommands::LoadSettings(ini);
+    Vector->LoadSettings(ini);
     TFileDialog::LoadSettings(ini);
 }
 
@@ -880,6 +885,7 @@ void TMainForm::SaveIniSettings()
     Frames->SaveSettings(ini);
     RecentFiles->Save(ini);
     IldaCommands::SaveSettings(ini);
+    Vector->SaveSettings(ini);
     TFileDialog::SaveSettings(ini);
     ini.UpdateFile();
 }

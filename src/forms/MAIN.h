@@ -22,6 +22,7 @@ class TFramePreview;
 class TLaserLink;
 class TMDIChild;
 class TRecentFiles;
+class TVectorCommands;
 
 // The main window: the multiple-document frame, its commands, and what all
 // windows share (frame clipboard, drag buffer, palette directory, language).
@@ -51,6 +52,8 @@ public:
     TLaserLink* Laser = nullptr;
     // The Frames menu, also in the catalog windows' context menus.
     TFrameCommands* Frames = nullptr;
+    // Frames from SVG files and from text: the import commands, Text frame.
+    TVectorCommands* Vector = nullptr;
     TMDIChild* ActiveMDIChild() const;
     int MDIChildCount() const;
     TMDIChild* MDIChildren(int index) const;

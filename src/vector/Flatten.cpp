@@ -32,7 +32,72 @@ void AddCubic(const QPointF& p0, const QPointF& c1, const QPointF& c2, const QPo
     AddCubic(p0, a, ab, mid, tol2, out, depth + 1);
     AddCubic(mid, bc, c, p3, tol2, out, depth + 1);
 }
+// The parameters in (0, 1) where one coordinate of a cubic turns.
+int Turns(double p0, double p1, double p2, double p3, double t[2])
+{
+    // The derivative over 3: a t^2 + b t + c.
+    const double a = -p0 + 3 * p1 - 3 * p2 + p3, b = 2 * (p0 - 2 * p1 + p2), c = p1 - p0;
+    int n = 0;
+    const auto add = [&](double v) {
+        if (v > 0 && v < 1 && std::isfinite(v))
+            t[n++] = v;
+    };
+    const double scale = std::max({std::abs(a), std::abs(b), std::abs(c)});
+    if (scale == 0)
+        return 0;
+    if (std::abs(a) <= 1e-12 * scale) {
+        if (b != 0)
+            add(-c / b);
+        return n;
+    }
+    const double disc = b * b - 4 * a * c;
+    if (disc < 0)
+        return 0;
+    const double root = std::sqrt(disc);
+    // The form that does not cancel: q and c / q.
+    const double q = -0.5 * (b + (b < 0 ? -root : root));
+    add(q / a);
+    if (q != 0)
+        add(c / q);
+    return n;
+}
+
+double CubicAt(double p0, double p1, double p2, double p3, double t)
+{
+    const double u = 1 - t;
+    return u * u * u * p0 + 3 * u * u * t * p1 + 3 * u * t * t * p2 + t * t * t * p3;
+}
 } // namespace
+
+QRectF CurveBounds(const QPainterPath& path)
+{
+    const int n = path.elementCount();
+    if (n == 0)
+        return QRectF();
+    double left = path.elementAt(0).x, right = left, top = path.elementAt(0).y, bottom = top;
+    const auto add = [&](double x, double y) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    };
+    for (int i = 0; i < n; ++i) {
+        const QPainterPath::Element& e = path.elementAt(i);
+        if (e.type == QPainterPath::CurveToElement && i > 0 && i + 2 < n) {
+            const QPointF p0 = path.elementAt(i - 1), p1 = e, p2 = path.elementAt(i + 1), p3 = path.elementAt(i + 2);
+            double t[2];
+            for (int k = Turns(p0.x(), p1.x(), p2.x(), p3.x(), t); k-- > 0;)
+                add(CubicAt(p0.x(), p1.x(), p2.x(), p3.x(), t[k]), p0.y());
+            for (int k = Turns(p0.y(), p1.y(), p2.y(), p3.y(), t); k-- > 0;)
+                add(p0.x(), CubicAt(p0.y(), p1.y(), p2.y(), p3.y(), t[k]));
+            add(p3.x(), p3.y());
+            i += 2;
+        } else {
+            add(e.x, e.y);
+        }
+    }
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
 
 bool Flatten(const QPainterPath& path, double tolerance, std::vector<TPolyline>& out, size_t maxPoints)
 {

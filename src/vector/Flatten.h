@@ -2,6 +2,7 @@
 
 #include <QPainterPath>
 #include <QPointF>
+#include <QRectF>
 
 #include <vector>
 
@@ -18,5 +19,9 @@ struct TPolyline
 // (a curve's control points within tolerance of its chord). Stops adding
 // points once maxPoints are reached and then returns false.
 bool Flatten(const QPainterPath& path, double tolerance, std::vector<TPolyline>& out, size_t maxPoints);
+
+// The bounds of a path's curves themselves, each cubic's extremes solved
+// for (Qt 6.4's QPainterPath::boundingRect misses some); null for an empty path.
+QRectF CurveBounds(const QPainterPath& path);
 
 } // namespace Vector

@@ -3,6 +3,7 @@
 #include <QColor>
 
 #include <algorithm>
+#include <cmath>
 
 namespace Vector {
 
@@ -46,22 +47,38 @@ TVectorFrame BuildFrame(const TPathMaker& make, const TVectorOptions& options, i
     TVectorFrame result;
     double tolerance = FlatteningTolerance;
     qint64 needed = 0;
+    bool beyondCount = false; // needed is only a lower bound
+    // Doubling the tolerance saves at most a factor of about 1.41 on curves
+    // and nothing on the points every path needs: rounds that cannot bring
+    // the frame down to a size are not tried.
+    const auto hopeless = [&](int round) {
+        return double(needed) > TZLT_Frame::MaxPoints * std::pow(2.0, (coarsenings - round) / 2.0);
+    };
     for (int round = 0; round <= coarsenings; ++round, tolerance *= 2) {
         std::vector<TFramePath> paths;
-        if (!make(tolerance, paths))
+        if (!make(tolerance, paths)) {
+            needed = std::max<qint64>(needed, qint64(16) * TZLT_Frame::MaxPoints);
+            beyondCount = true;
+            if (hopeless(round))
+                break;
             continue;
+        }
         TZLT_Frame::Points points = PointsFromPaths(paths);
         paths.clear();
         if (options.Optimise) {
             TOptimiseResult r;
             TZLT_Frame::Points out = Optimised(points, options.Scanner, &r);
             if (r.TooLong || out.size() > size_t(TZLT_Frame::MaxPoints)) {
-                needed = r.Needed;
+                needed = std::max<qint64>(r.Needed, qint64(out.size()));
+                if (hopeless(round))
+                    break;
                 continue;
             }
             points = std::move(out);
         } else if (points.size() > size_t(TZLT_Frame::MaxPoints)) {
             needed = qint64(points.size());
+            if (hopeless(round))
+                break;
             continue;
         }
         result.Frame = std::make_unique<TZLT_Frame>();
@@ -72,7 +89,7 @@ TVectorFrame BuildFrame(const TPathMaker& make, const TVectorOptions& options, i
     }
     result.Problem = TVectorProblem::TooManyPoints;
     if (needed > 0)
-        result.Detail = QStringLiteral("%1 points").arg(needed);
+        result.Detail = (beyondCount ? QStringLiteral("more than %1 points") : QStringLiteral("%1 points")).arg(needed);
     return result;
 }
 

@@ -10,7 +10,7 @@
 namespace Vector {
 
 // Makes the paths of a frame at a flattening tolerance; false when they
-// would be far too many points to try.
+// would be far too many points to try (more than 16 frames' worth).
 using TPathMaker = std::function<bool(double tolerance, std::vector<TFramePath>& paths)>;
 
 // The frame of the paths, optimised when the options say so. When it would

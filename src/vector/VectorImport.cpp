@@ -42,7 +42,7 @@ TExtent DrawingExtent(const TRecording& recording)
 {
     TExtent extent;
     for (const TShape& shape : recording.Shapes)
-        extent.Add(shape.Path.boundingRect());
+        extent.Add(CurveBounds(shape.Path));
     return extent;
 }
 
@@ -50,14 +50,16 @@ TExtent DrawingExtent(const TRecording& recording)
 QTransform Placement(const QRectF& extent)
 {
     const double side = std::max(extent.width(), extent.height());
-    const double scale = side > 0 ? FieldShare * FieldSize / side : 1;
+    // A drawing smaller than a millionth of a unit is not magnified to the
+    // field: its coordinates times the scale stay finite.
+    const double scale = side > 0 ? std::min(FieldShare * FieldSize / side, 1e6) : 1;
     const QPointF centre = extent.center();
     return QTransform(scale, 0, 0, scale, -centre.x() * scale, -centre.y() * scale);
 }
 
 int Rounded(double v)
 {
-    return int(std::lround(std::clamp(v, -1e6, 1e6)));
+    return std::isfinite(v) ? int(std::lround(std::clamp(v, -1e6, 1e6))) : 0;
 }
 
 // An ellipse's points on the true curve, no chord further than tolerance
@@ -120,6 +122,8 @@ struct TLoaded
     TExtent Extent;
 };
 
+std::optional<TLoaded> Parse(const QByteArray& bytes, TVectorFrame& frame);
+
 // Reads and records one file, or says why not.
 std::optional<TLoaded> Load(const QString& fileName, TVectorFrame& frame)
 {
@@ -142,6 +146,16 @@ std::optional<TLoaded> Load(const QString& fileName, TVectorFrame& frame)
     const QByteArray bytes = file.read(MaxFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
         return refuse(TVectorProblem::Unreadable, file.errorString());
+    return Parse(bytes, frame);
+}
+
+std::optional<TLoaded> Parse(const QByteArray& bytes, TVectorFrame& frame)
+{
+    const auto refuse = [&](TVectorProblem problem, const QString& detail = QString()) {
+        frame.Problem = problem;
+        frame.Detail = detail;
+        return std::nullopt;
+    };
     if (bytes.size() > MaxFileBytes)
         return refuse(TVectorProblem::TooLarge);
     if (const TSvgCheck check = CheckSvg(bytes); check.Problem != TVectorProblem::None)
@@ -155,24 +169,20 @@ std::optional<TLoaded> Load(const QString& fileName, TVectorFrame& frame)
         return refuse(TVectorProblem::DrawsNothing);
     return loaded;
 }
-} // namespace
 
-std::vector<TVectorFrame> ImportSvgFiles(const QStringList& files, const TZLT_Pal& palette,
-                                         const TVectorOptions& options)
+// The drawings that were read, in one placement, as frames.
+void Place(std::vector<TVectorFrame>& frames, std::vector<std::optional<TLoaded>>& loaded, const TZLT_Pal& palette,
+           const TVectorOptions& options)
 {
-    std::vector<TVectorFrame> frames(size_t(files.size()));
-    std::vector<std::optional<TLoaded>> loaded(frames.size());
     TExtent common;
     for (size_t i = 0; i < frames.size(); ++i) {
-        frames[i].Source = files[qsizetype(i)];
-        loaded[i] = Load(files[qsizetype(i)], frames[i]);
         if (!loaded[i])
             continue;
         const QRectF& page = loaded[i]->Recording.Page;
         common.Add(options.UsePage && page.isValid() ? page : *loaded[i]->Extent.Rect);
     }
     if (!common.Rect)
-        return frames;
+        return;
     const QTransform placement = Placement(*common.Rect);
     for (size_t i = 0; i < frames.size(); ++i) {
         if (!loaded[i])
@@ -188,7 +198,29 @@ std::vector<TVectorFrame> ImportSvgFiles(const QStringList& files, const TZLT_Pa
         frames[i].Detail = built.Detail;
         loaded[i].reset(); // the recording is no longer needed
     }
+}
+} // namespace
+
+std::vector<TVectorFrame> ImportSvgFiles(const QStringList& files, const TZLT_Pal& palette,
+                                         const TVectorOptions& options)
+{
+    std::vector<TVectorFrame> frames(size_t(files.size()));
+    std::vector<std::optional<TLoaded>> loaded(frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+        frames[i].Source = files[qsizetype(i)];
+        loaded[i] = Load(files[qsizetype(i)], frames[i]);
+    }
+    Place(frames, loaded, palette, options);
     return frames;
+}
+
+TVectorFrame ImportSvgBytes(const QByteArray& bytes, const TZLT_Pal& palette, const TVectorOptions& options)
+{
+    std::vector<TVectorFrame> frames(1);
+    std::vector<std::optional<TLoaded>> loaded(1);
+    loaded[0] = Parse(bytes, frames[0]);
+    Place(frames, loaded, palette, options);
+    return std::move(frames[0]);
 }
 
 QStringList SvgFilesIn(const QString& folder)
@@ -222,7 +254,7 @@ QString ProblemText(TVectorProblem problem)
     case TVectorProblem::TooLarge:
         return QStringLiteral("too large to import");
     case TVectorProblem::FontsMissing:
-        return QStringLiteral("the Hershey fonts are missing (install hershey-fonts-data)");
+        return QStringLiteral("the Hershey font is not installed (package hershey-fonts-data)");
     case TVectorProblem::EmptyText:
         return QStringLiteral("no text");
     }

@@ -51,6 +51,8 @@ struct TVectorFrame
 // time and memory on hostile input; never throws for bad input.
 std::vector<TVectorFrame> ImportSvgFiles(const QStringList& files, const TZLT_Pal& palette,
                                          const TVectorOptions& options);
+// One drawing from its bytes (dropped or pasted), Source left empty.
+TVectorFrame ImportSvgBytes(const QByteArray& bytes, const TZLT_Pal& palette, const TVectorOptions& options);
 // The .svg files of a folder (case-insensitive suffix), in name order.
 QStringList SvgFilesIn(const QString& folder);
 // English text of a problem for the converter ("not an SVG file", ...). The

@@ -97,7 +97,8 @@ bool TFileDialog::Execute(QWidget* parent)
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(FKind == Kind::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     // Open: one existing file. Save: the dialog asks before overwriting.
-    dialog.setFileMode(FKind == Kind::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setFileMode(FKind == Kind::Open ? (Multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile)
+                                           : QFileDialog::AnyFile);
     const QStringList filters = QtFilters(Filter);
     dialog.setNameFilters(filters);
     if (FilterIndex > 0 && FilterIndex < filters.size())
@@ -119,6 +120,7 @@ bool TFileDialog::Execute(QWidget* parent)
     if (files.isEmpty())
         return false;
     FileName = files.first();
+    FileNames = files;
     FilterIndex = std::max<int>(0, int(filters.indexOf(dialog.selectedNameFilter())));
     return true;
 }

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -27,12 +28,14 @@ public:
     QString DefaultExt;  // without dot
     QString FileName;    // proposed name; the chosen full path after Execute
     int FilterIndex = 0; // the filter offered first; the one chosen after Execute
+    bool Multiple = false; // Open: several existing files may be chosen
+    QStringList FileNames; // all chosen files after Execute (FileName is the first)
 
     // Shows the dialog modally; true when the user chose a file.
     bool Execute(QWidget* parent);
 
     // Tests answer the dialog here instead of the user: return false to
-    // cancel, or set dialog.FileName and return true.
+    // cancel, or set dialog.FileName (and FileNames when Multiple) and return true.
     static inline std::function<bool(TFileDialog& dialog)> TestHook;
 
     // File dialogs open at the size the user last gave one, else at one

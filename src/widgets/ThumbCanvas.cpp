@@ -311,14 +311,44 @@ namespace {
 
 // Which pixels of a box the drawing from last to first has set: a byte per
 // pixel, rows padded to whole 8 x 8 tiles whose padding counts as set, and
-// a flag per tile once all of it is set.
+// a flag per tile once all of it is set. Sums counts, when built, the
+// pixels unset then in every box from the top left corner.
 struct TCoverage
 {
     std::vector<uint8_t> Set;
     std::vector<uint8_t> Full;
+    std::vector<int32_t> Sums;
     int Stride = 0;
     int TilesX = 0;
+    int SumsStride = 0;
     int64_t Unset = 0;
+
+    void BuildSums(int width, int height)
+    {
+        SumsStride = width + 1;
+        Sums.resize(size_t(SumsStride) * size_t(height + 1));
+        std::fill_n(Sums.begin(), SumsStride, 0);
+        for (int y = 0; y < height; ++y) {
+            const uint8_t* set = Set.data() + size_t(y) * size_t(Stride);
+            const int32_t* above = Sums.data() + size_t(y) * size_t(SumsStride);
+            int32_t* sums = Sums.data() + size_t(y + 1) * size_t(SumsStride);
+            int32_t row = 0;
+            sums[0] = 0;
+            for (int x = 0; x < width; ++x) {
+                row += set[x] == 0;
+                sums[x + 1] = above[x + 1] + row;
+            }
+        }
+    }
+
+    // Whether the box x0..x1, y0..y1 (inclusive) held unset pixels when the
+    // sums were built.
+    bool AnyUnset(int x0, int x1, int y0, int y1) const
+    {
+        const int32_t* top = Sums.data() + size_t(y0) * size_t(SumsStride);
+        const int32_t* bottom = Sums.data() + size_t(y1 + 1) * size_t(SumsStride);
+        return bottom[x1 + 1] - top[x1 + 1] - bottom[x0] + top[x0] != 0;
+    }
 
     void Reset(int width, int height)
     {
@@ -395,6 +425,17 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
     const int setStride = cover.Stride;
     int64_t unset = cover.Unset;
 
+    // Once three quarters of the pixels are set, the unset ones are counted
+    // (cover's sums), and a line or a piece of one whose box holds none of
+    // them is passed over: random long lines seldom set every pixel, so the
+    // drawing would not end early. The counts are taken again once the
+    // steps walked since pass half the box; a pixel set since only costs a
+    // line walked for nothing.
+    bool sums = false;
+    const int64_t area = int64_t(boxWidth) * boxHeight;
+    int64_t unsetAtSums = 0;
+    int64_t walkedSinceSums = 0;
+    constexpr int Piece = 16; // steps
     const auto line = [&](int x0, int y0, int x1, int y1, uint32_t color) {
         if (unsigned(x0) < unsigned(boxWidth) && unsigned(x1) < unsigned(boxWidth) &&
             unsigned(y0) < unsigned(boxHeight) && unsigned(y1) < unsigned(boxHeight)) {
@@ -412,20 +453,39 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
             const int minorStep = xMajor ? sy * stride : sx;
             const int majorSet = xMajor ? sx : sy * setStride;
             const int minorSet = xMajor ? sy * setStride : sx;
-            uint32_t* pixel = bits + (ptrdiff_t(y0) * stride + x0);
-            uint8_t* mark = set + (ptrdiff_t(y0) * setStride + x0);
-            int rem = steps;
-            for (int i = 0; i < steps; ++i) {
-                if (!*mark) {
-                    *mark = 1;
-                    *pixel = color;
-                    --unset;
+            // With the unset pixels counted, a long line goes in pieces.
+            // Step i lies at minor (twoM * i + steps) / twoN, as the walk
+            // counts, so a piece's ends give its box.
+            const int piece = sums && steps >= 2 * Piece ? Piece : steps;
+            for (int first = 0; first < steps; first += piece) {
+                const int last = std::min(steps, first + piece) - 1;
+                const int64_t at = int64_t(twoM) * first + steps;
+                const int minor = int(at / twoN);
+                int x = x0 + (xMajor ? sx * first : sx * minor);
+                int y = y0 + (xMajor ? sy * minor : sy * first);
+                if (piece < steps) {
+                    const int lastMinor = int((int64_t(twoM) * last + steps) / twoN);
+                    const int xl = x0 + (xMajor ? sx * last : sx * lastMinor);
+                    const int yl = y0 + (xMajor ? sy * lastMinor : sy * last);
+                    if (!cover.AnyUnset(std::min(x, xl), std::max(x, xl), std::min(y, yl), std::max(y, yl)))
+                        continue;
                 }
-                rem += twoM;
-                const int carry = -int(rem >= twoN);
-                rem -= twoN & carry;
-                pixel += majorStep + (minorStep & carry);
-                mark += majorSet + (minorSet & carry);
+                uint32_t* pixel = bits + (ptrdiff_t(y) * stride + x);
+                uint8_t* mark = set + (ptrdiff_t(y) * setStride + x);
+                int rem = int(at % twoN);
+                walkedSinceSums += last - first + 1;
+                for (int i = first; i <= last; ++i) {
+                    if (!*mark) {
+                        *mark = 1;
+                        *pixel = color;
+                        --unset;
+                    }
+                    rem += twoM;
+                    const int carry = -int(rem >= twoN);
+                    rem -= twoN & carry;
+                    pixel += majorStep + (minorStep & carry);
+                    mark += majorSet + (minorSet & carry);
+                }
             }
             return;
         }
@@ -453,8 +513,26 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
         }
     };
 
+    const auto drawn = [&](int x0, int y0, int x1, int y1, uint32_t color) {
+        if (sums) {
+            const int lx = std::max(0, std::min(x0, x1));
+            const int hx = std::min(boxWidth - 1, std::max(x0, x1));
+            const int ly = std::max(0, std::min(y0, y1));
+            const int hy = std::min(boxHeight - 1, std::max(y0, y1));
+            if (lx > hx || ly > hy || !cover.AnyUnset(lx, hx, ly, hy))
+                return;
+        }
+        line(x0, y0, x1, y1, color);
+    };
+
     constexpr int Run = 16; // steps per bounding box
     for (int end = n - 1; end >= 1 && unset > 0; end -= Run) {
+        if (sums ? walkedSinceSums > area / 2 && unset < unsetAtSums : unset <= area / 4) {
+            cover.BuildSums(boxWidth, boxHeight);
+            unsetAtSums = unset;
+            walkedSinceSums = 0;
+            sums = true;
+        }
         const int begin = std::max(0, end - Run); // points begin..end, steps into begin + 1..end
         int minX = points[end].X(), maxX = minX, minY = points[end].Y(), maxY = minY;
         for (int i = begin; i < end; ++i) {
@@ -471,8 +549,8 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
         const int by1 = std::min(boxHeight - 1, oy + TZLT_FramePath::Scale(maxY + 32768, h));
         if (bx0 > bx1 || by0 > by1)
             continue;
-        bool full = true;
-        for (int ty = by0 >> 3; full && ty <= by1 >> 3; ++ty)
+        bool full = !sums || !cover.AnyUnset(bx0, bx1, by0, by1);
+        for (int ty = by0 >> 3; full && !sums && ty <= by1 >> 3; ++ty)
             for (int tx = bx0 >> 3; full && tx <= bx1 >> 3; ++tx)
                 full = cover.TileFull(tx, ty);
         if (full)
@@ -485,7 +563,7 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
             const int x0 = ox + TZLT_FramePath::Scale(int(q.X()) + 32768, w);
             const int y0 = oy + TZLT_FramePath::Scale(int(q.Y()) + 32768, h);
             if (!p.Blanked())
-                line(x0, y0, x1, y1, colours[p.ColorIndex()]);
+                drawn(x0, y0, x1, y1, colours[p.ColorIndex()]);
             x1 = x0;
             y1 = y0;
         }

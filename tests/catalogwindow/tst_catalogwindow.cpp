@@ -11,6 +11,7 @@
 #include "ReferenceCanvas.h"
 #include "Settings.h"
 #include "ThumbCanvas.h"
+#include "VectorCommands.h"
 #include "about.h"
 
 #include <QApplication>
@@ -729,7 +730,7 @@ void TestCatalogWindow::popupMenu()
 {
     TMDIChild* child = NewWindow();
     const QList<QAction*> actions = child->PopupMenu->actions();
-    QVERIFY(actions.size() > 13); // the Frames commands follow a separator
+    QVERIFY(actions.size() > 14); // the Frames commands follow a separator
     QCOMPARE(actions[0], MainForm->EditCut1);
     QCOMPARE(actions[1], MainForm->EditCopy1);
     QCOMPARE(actions[2], MainForm->EditPaste1);
@@ -742,7 +743,9 @@ void TestCatalogWindow::popupMenu()
     QCOMPARE(actions[9], child->LoadPicAction);
     QCOMPARE(actions[10], child->SaveIldaAction);
     QCOMPARE(actions[11], child->LoadIldaAction);
-    QVERIFY(actions[12]->isSeparator());
+    QCOMPARE(actions[12], MainForm->Vector->ImportVectorAction);
+    QVERIFY(actions[13]->isSeparator());
+    QCOMPARE(actions.last(), MainForm->Vector->TextFrame1);
     QCOMPARE(child->DeleteAction->shortcut(), QKeySequence(Qt::Key_Delete));
     for (QAction* action :
          {child->DeleteAction, child->NextUsedFrameAction, child->LastUsedFrameAction, child->SavePicAction,

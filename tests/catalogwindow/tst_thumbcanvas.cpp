@@ -428,6 +428,20 @@ void TestThumbCanvas::framesMatchReference_data()
             }
         }
     }
+    // Full frames into thumbnail cells: long lines seldom set every pixel,
+    // so lines and pieces of lines over pixels all set are passed over.
+    for (const int side : {40, 64, 103}) {
+        for (const quint32 run : {1u, 2u, 3u}) {
+            QTest::addRow("65,535 long lines, %d px, run %u", side, run)
+                << int(TShape::LongLines) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << 1;
+            QTest::addRow("65,535 long lines, a tenth blanked, %d px, run %u", side, run)
+                << int(TShape::LongLines) << side << TZLT_Frame::MaxPoints << 0.1 << false << ++seed << 1;
+        }
+        QTest::addRow("65,535 points of circles, %d px", side)
+            << int(TShape::Circles) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << -1;
+        QTest::addRow("65,535 points of a walk, %d px", side)
+            << int(TShape::Walk) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << 0;
+    }
     // Short frames, where the first steps and the end state matter most.
     for (const int count : {1, 2, 3, 5}) {
         for (const bool showMoves : {false, true}) {

@@ -3,6 +3,7 @@
 // What the converter's tests share: the frames they read and write, and
 // the program run as a process.
 
+#include "FrameTools.h"
 #include "ZLT_Catalog.h"
 #include "ZLT_Files.h"
 
@@ -31,6 +32,21 @@ inline std::unique_ptr<TZLT_Frame> RandomFrame(QRandomGenerator& random, int cou
                               uint8_t(random.bounded(64) | (random.bounded(5) == 0 ? TZLT_Point::BlankBit : 0)),
                               uint8_t(random.bounded(256))));
     return frame;
+}
+
+// A command line written as one string, its words apart by spaces.
+inline QStringList Args(const QString& line)
+{
+    return line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// The frame tools on every frame of the list; the count of clamped points.
+inline int ApplyTo(TZLT_FrameList& frames, const std::vector<FrameTools::TOperation>& operations)
+{
+    std::vector<TZLT_Frame*> pointers;
+    for (int i = 0; i < frames.Count(); ++i)
+        pointers.push_back(&frames.GetFrame(i));
+    return FrameTools::Apply(operations, pointers);
 }
 
 // The frames a file holds as the data library reads it: the test's own

@@ -2,11 +2,16 @@
 // go, and the counts of the summary.
 
 #include "ConvertOptions.h"
+#include "ConvertTestKit.h"
 #include "Converter.h"
 
-#include <QTest>
-
+using namespace ConvertTest;
 using namespace Qt::Literals::StringLiterals;
+using FrameTools::TKind;
+using FrameTools::TOperation;
+using FrameTools::TPivotKind;
+
+Q_DECLARE_METATYPE(std::vector<TOperation>)
 
 class TestConvertOptions : public QObject
 {
@@ -19,6 +24,8 @@ private slots:
     void counts();
     void scanner_data();
     void scanner();
+    void vectorInputs_data();
+    void vectorInputs();
 };
 
 void TestConvertOptions::namesAndValues_data()
@@ -26,29 +33,47 @@ void TestConvertOptions::namesAndValues_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("inputs");
     QTest::addColumn<QString>("output");
-    QTest::addColumn<int>("kind");     // TOutputKind
-    QTest::addColumn<QString>("value"); // the first operation's: "kind first:last"
-    QTest::newRow("options between names")
-        << QStringList{u"a.cat"_s, u"--rotate"_s, u"-90"_s, u"b.pic"_s, u"-q"_s, u"out.ILD"_s}
-        << QStringList{u"a.cat"_s, u"b.pic"_s} << u"out.ILD"_s << int(TOutputKind::Ilda) << u"7 -90:-90"_s;
-    QTest::newRow("value after =") << QStringList{u"--rotate=0:360"_s, u"a.cat"_s, u"x.pic"_s}
-                                   << QStringList{u"a.cat"_s} << u"x.pic"_s << int(TOutputKind::Picture)
-                                   << u"7 0:360"_s;
-    QTest::newRow("names after --") << QStringList{u"--fit"_s, u"--"_s, u"-odd.pic"_s, u"--reverse"_s, u"o/"_s}
-                                    << QStringList{u"-odd.pic"_s, u"--reverse"_s} << u"o/"_s
-                                    << int(TOutputKind::Folder) << u"5 0:0"_s;
-    QTest::newRow("a lone dash is a name") << QStringList{u"-"_s, u"out.cat"_s} << QStringList{u"-"_s}
-                                           << u"out.cat"_s << int(TOutputKind::Catalog) << QString();
-    QTest::newRow("an existing folder") << QStringList{u"a.cat"_s, u"/tmp"_s} << QStringList{u"a.cat"_s}
-                                        << u"/tmp"_s << int(TOutputKind::Folder) << QString();
-    QTest::newRow("colour ramp") << QStringList{u"--colour"_s, u"2:40"_s, u"a.cat"_s, u"b.cat"_s}
-                                 << QStringList{u"a.cat"_s} << u"b.cat"_s << int(TOutputKind::Catalog)
-                                 << u"8 2:40"_s;
-    QTest::newRow("scale as exponent") << QStringList{u"--scale"_s, u"1e2:5e1"_s, u"a.cat"_s, u"b.cat"_s}
-                                       << QStringList{u"a.cat"_s} << u"b.cat"_s << int(TOutputKind::Catalog)
-                                       << u"7 100:50"_s;
-    QTest::newRow("optimise") << QStringList{u"--optimise"_s, u"--minimise"_s, u"a.cat"_s, u"b.ild"_s}
-                              << QStringList{u"a.cat"_s} << u"b.ild"_s << int(TOutputKind::Ilda) << u"11 0:0"_s;
+    QTest::addColumn<int>("kind"); // TOutputKind
+    QTest::addColumn<std::vector<TOperation>>("operations");
+    const auto row = [](const char* name, const QString& arguments, const QString& inputs, const QString& output,
+                        TOutputKind kind, std::vector<TOperation> operations = {}) {
+        QTest::newRow(name) << Args(arguments) << Args(inputs) << output << int(kind) << operations;
+    };
+    // Options alone, before an input and an output catalog.
+    const auto ops = [&](const char* name, const QString& options, std::vector<TOperation> operations) {
+        row(name, options + u" a.cat b.cat"_s, u"a.cat"_s, u"b.cat"_s, TOutputKind::Catalog, operations);
+    };
+    using TOp = TOperation;
+    row("options between names", u"a.cat --rotate -90 b.pic -q out.ILD"_s, u"a.cat b.pic"_s, u"out.ILD"_s,
+        TOutputKind::Ilda, {TOp{.Rotate = -90}});
+    row("value after =", u"--rotate=0:360 a.cat x.pic"_s, u"a.cat"_s, u"x.pic"_s, TOutputKind::Picture,
+        {TOp{.Rotate = {0, 360}}});
+    row("names after --", u"--fit -- -odd.pic --reverse o/"_s, u"-odd.pic --reverse"_s, u"o/"_s, TOutputKind::Folder,
+        {TOp{.Kind = TKind::Fit}});
+    row("a lone dash is a name", u"- out.cat"_s, u"-"_s, u"out.cat"_s, TOutputKind::Catalog);
+    row("an existing folder", u"a.cat /tmp"_s, u"a.cat"_s, u"/tmp"_s, TOutputKind::Folder);
+    ops("mirror x", u"--mirror-x"_s, {TOp{.Kind = TKind::MirrorX}});
+    ops("mirror y", u"--mirror-y"_s, {TOp{.Kind = TKind::MirrorY}});
+    ops("scale", u"--scale 80"_s, {TOp{.ScaleX = 80, .ScaleY = 80}});
+    ops("scale as exponent", u"--scale 1e2:5e1"_s, {TOp{.ScaleX = {100, 50}, .ScaleY = {100, 50}}});
+    ops("scale x ramped, y mirrored", u"--scale 100:10,-50"_s, {TOp{.ScaleX = {100, 10}, .ScaleY = -50}});
+    ops("move", u"--move -1000,250.5"_s, {TOp{.MoveX = -1000, .MoveY = 250.5}});
+    ops("about the origin", u"--pivot origin --rotate 90"_s, {TOp{.Rotate = 90, .Pivot = {TPivotKind::Origin}}});
+    ops("about the centre of all", u"--pivot all --scale 50"_s,
+        {TOp{.ScaleX = 50, .ScaleY = 50, .Pivot = {TPivotKind::All}}});
+    ops("about a point, ramped, only for later operations",
+        u"--rotate 10 --pivot 100:-100,-5000 --rotate 45 --pivot centre --scale 90"_s,
+        {TOp{.Rotate = 10}, TOp{.Rotate = 45, .Pivot = {TPivotKind::Point, {100, -100}, -5000}},
+         TOp{.ScaleX = 90, .ScaleY = 90}});
+    ops("centre", u"--centre"_s, {TOp{.Kind = TKind::Centre}});
+    ops("reverse", u"--reverse"_s, {TOp{.Kind = TKind::Reverse}});
+    ops("colour", u"--colour 5"_s, {TOp{.Kind = TKind::SetColour, .ColourA = 5}});
+    ops("colour ramp", u"--colour 2:40"_s, {TOp{.Kind = TKind::SetColour, .ColourA = {2, 40}}});
+    ops("replace colour", u"--replace-colour 1,2"_s, {TOp{.Kind = TKind::ReplaceColour, .ColourA = 1, .ColourB = 2}});
+    ops("gradient", u"--gradient 0,63:10"_s, {TOp{.Kind = TKind::Gradient, .ColourA = 0, .ColourB = {63, 10}}});
+    ops("optimise, minimise", u"--optimise --minimise"_s, {TOp{.Kind = TKind::Optimise}, TOp{.Kind = TKind::Minimise}});
+    ops("in the order given", u"--reverse --rotate 90 --mirror-x --fit"_s,
+        {TOp{.Kind = TKind::Reverse}, TOp{.Rotate = 90}, TOp{.Kind = TKind::MirrorX}, TOp{.Kind = TKind::Fit}});
 }
 
 void TestConvertOptions::namesAndValues()
@@ -57,23 +82,15 @@ void TestConvertOptions::namesAndValues()
     QFETCH(QStringList, inputs);
     QFETCH(QString, output);
     QFETCH(int, kind);
-    QFETCH(QString, value);
+    QFETCH(std::vector<TOperation>, operations);
     const TConvertJob job = ConvertOptions::Parse(arguments);
     QCOMPARE(job.Inputs, inputs);
     QCOMPARE(job.Output, output);
     QCOMPARE(int(job.OutputKind), kind);
     QCOMPARE(job.Quiet, arguments.contains(u"-q"_s));
-    QString first;
-    if (!job.Operations.empty()) {
-        using FrameTools::TKind;
-        const FrameTools::TOperation& op = job.Operations.front();
-        const FrameTools::TValue v = op.Kind == TKind::SetColour ? op.ColourA
-                                     : op.Kind != TKind::Transform ? FrameTools::TValue(0)
-                                     : op.Rotate == FrameTools::TValue(0) ? op.ScaleX
-                                                                          : op.Rotate;
-        first = QStringLiteral("%1 %2:%3").arg(int(op.Kind)).arg(v.First).arg(v.Last);
-    }
-    QCOMPARE(first, value);
+    QCOMPARE(job.Operations.size(), operations.size());
+    for (size_t i = 0; i < operations.size(); ++i)
+        QVERIFY2(job.Operations[i] == operations[i], qPrintable(QString::number(i)));
 }
 
 void TestConvertOptions::counts_data()
@@ -128,6 +145,46 @@ void TestConvertOptions::scanner()
         }
     } catch (const EConvertUsage& e) {
         QVERIFY2(e.Message().startsWith(profile), qPrintable(e.Message()));
+    }
+}
+
+void TestConvertOptions::vectorInputs_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("job"); // page optimise black-as inputs | each text: before font text; or the error
+    const auto row = [](const char* name, const QString& arguments, const QString& job) {
+        QTest::newRow(name) << Args(arguments) << job;
+    };
+    row("defaults", u"a.svg b.cat"_s, u"0 1 -2 a.svg"_s);
+    row("page, as drawn, black in 5", u"--page --no-optimise --black-as 5 a.svg b.cat"_s, u"1 0 5 a.svg"_s);
+    row("black blanked", u"--black-as=blank a.svg b.cat"_s, u"0 1 -1 a.svg"_s);
+    row("black beyond the palette", u"--black-as 64 a.svg b.cat"_s,
+        u"--black-as: '64' is no colour index 0..63 and not blank"_s);
+    row("black as a name", u"--black-as red a.svg b.cat"_s, u"--black-as: 'red' is no colour index"_s);
+    row("text alone", u"--text Hi b.ild"_s, u"0 1 -2  | 0 futural Hi"_s);
+    row("text in its font, lines", u"--font scripts --text A\\nB a.svg b.cat"_s, u"0 1 -2 a.svg | 0 scripts A\nB"_s);
+    row("texts between inputs", u"a.svg --text X --font=timesr b.svg --text=Y c.cat"_s,
+        u"0 1 -2 a.svg b.svg | 1 futural X | 2 timesr Y"_s);
+    row("text after the output", u"a.svg b.cat --text Z"_s, u"0 1 -2 a.svg | 1 futural Z"_s);
+    row("no output for a text", u"--text Hi"_s, u"no output given"_s);
+}
+
+void TestConvertOptions::vectorInputs()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, job);
+    try {
+        const TConvertJob j = ConvertOptions::Parse(arguments);
+        QString got = QStringLiteral("%1 %2 %3 %4")
+                          .arg(int(j.Vector.UsePage))
+                          .arg(int(j.Vector.Optimise))
+                          .arg(j.Vector.BlackAs)
+                          .arg(j.Inputs.join(u' '));
+        for (const TConvertText& t : j.Texts)
+            got += QStringLiteral(" | %1 %2 %3").arg(t.Before).arg(t.Font, t.Text);
+        QCOMPARE(got, job);
+    } catch (const EConvertUsage& e) {
+        QVERIFY2(e.Message().startsWith(job), qPrintable(e.Message()));
     }
 }
 

@@ -4,10 +4,10 @@
 
 #include "ConvertTestKit.h"
 #include "FrameTools.h"
-#include "Optimiser.h"
 #include "ZLT_Ilda.h"
 #include "TrevascVersion.h"
 #include "ZLT_PicFolder.h"
+#include "VectorImport.h"
 
 #include <QFile>
 #include <QLocale>
@@ -19,29 +19,12 @@ using namespace Qt::Literals::StringLiterals;
 using FrameTools::TKind;
 using FrameTools::TOperation;
 using FrameTools::TPivotKind;
-using FrameTools::TValue;
 
 Q_DECLARE_METATYPE(std::vector<TOperation>)
 
 namespace {
 // The used slots of the test's catalog.
 constexpr int UsedSlots[] = {0, 3, 7, 8};
-
-TOperation Op(TKind kind)
-{
-    TOperation op;
-    op.Kind = kind;
-    return op;
-}
-
-TOperation Transform(std::function<void(TOperation&)> set, FrameTools::TPivot pivot = {})
-{
-    TOperation op;
-    op.Kind = TKind::Transform;
-    op.Pivot = pivot;
-    set(op);
-    return op;
-}
 
 void CompareFrames(const TZLT_FrameList& actual, const TZLT_FrameList& expected)
 {
@@ -54,6 +37,13 @@ void Append(TZLT_FrameList& to, const TZLT_FrameList& from)
 {
     for (int i = 0; i < from.Count(); ++i)
         to.Add(from.GetFrame(i).Clone());
+}
+
+// Empty slots after the frames, as a catalog file holds them.
+void Pad(TZLT_FrameList& frames)
+{
+    while (frames.Count() < TZLT_Cat::SlotCount)
+        frames.Add(std::make_unique<TZLT_Frame>());
 }
 } // namespace
 
@@ -70,12 +60,12 @@ private slots:
     void writesEveryKindOfOutput();
     void operationsReachTheFrameTools_data();
     void operationsReachTheFrameTools();
-    void optimiseGivesTheOptimisersFrame_data();
-    void optimiseGivesTheOptimisersFrame();
     void refusesAndWritesNothing_data();
     void refusesAndWritesNothing();
     void failedWriteKeepsTheOldFile_data();
     void failedWriteKeepsTheOldFile();
+    void vectorInputs_data();
+    void vectorInputs();
     void summaryAndQuiet();
     void manyPointsAtOnce();
 
@@ -110,6 +100,21 @@ void TestConvertProgram::initTestCase()
     WriteFile(In(QStringLiteral("notes.txt")), "a shopping list");
     WriteFile(In(QStringLiteral("short.pic")), "abc");
     WriteFile(In(QStringLiteral("bad.pal")), "not a palette");
+    // Drawings: two of a little animation, a folder of three, one of a black line.
+    const auto svg = [](const QString& body) {
+        return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">%1</svg>")
+            .arg(body)
+            .toUtf8();
+    };
+    WriteFile(In(u"left.svg"_s), svg(u"<circle cx=\"20\" cy=\"50\" r=\"10\" stroke=\"red\" fill=\"none\"/>"_s));
+    WriteFile(In(u"right.svg"_s), svg(u"<rect x=\"70\" y=\"30\" width=\"20\" height=\"40\" fill=\"blue\"/>"_s));
+    WriteFile(In(u"black.svg"_s), svg(u"<path d=\"M10 10 C40 90 60 -50 90 90\" stroke=\"black\" fill=\"none\"/>"_s));
+    WriteFile(In(u"fake.svg"_s), "a shopping list");
+    WriteFile(In(u"empty.svg"_s), svg(QString()));
+    QVERIFY(QDir(FInputs.path()).mkdir(u"svgs"_s));
+    for (const int x : {30, 10, 20})
+        WriteFile(In(QStringLiteral("svgs/%1.SVG").arg(x)),
+                  svg(QStringLiteral("<line x1=\"%1\" y1=\"0\" x2=\"%1\" y2=\"50\" stroke=\"#00ff00\"/>").arg(x)));
     QByteArray palette(TZLT_Pal::FileSize, Qt::Uninitialized);
     for (char& byte : palette)
         byte = char(random.bounded(256));
@@ -127,16 +132,16 @@ void TestConvertProgram::readsEveryKindOfInput_data()
 {
     QTest::addColumn<QStringList>("inputs");
     QTest::addColumn<QStringList>("options");
-    QTest::newRow("catalog, empty slots included") << QStringList{u"show.cat"_s} << QStringList();
-    QTest::newRow("picture file") << QStringList{u"one.pic"_s} << QStringList();
-    QTest::newRow("ILDA file") << QStringList{u"three.ild"_s} << QStringList();
-    QTest::newRow("ILDA file told by its first bytes") << QStringList{u"three.dat"_s} << QStringList();
-    QTest::newRow("folder in name order") << QStringList{u"pics"_s} << QStringList();
-    QTest::newRow("all in the order given, cut to a catalog")
-        << QStringList{u"one.pic"_s, u"three.ild"_s, u"pics"_s, u"show.cat"_s}
-        << QStringList{u"--frames"_s, u"0-32766"_s};
-    QTest::newRow("one frame of the list") << QStringList{u"three.ild"_s, u"one.pic"_s}
-                                           << QStringList{u"--frames"_s, u"2"_s};
+    const auto row = [](const char* name, const QString& inputs, const QString& options = {}) {
+        QTest::newRow(name) << Args(inputs) << Args(options);
+    };
+    row("catalog, empty slots included", u"show.cat"_s);
+    row("picture file", u"one.pic"_s);
+    row("ILDA file", u"three.ild"_s);
+    row("ILDA file told by its first bytes", u"three.dat"_s);
+    row("folder in name order", u"pics"_s);
+    row("all in the order given, cut to a catalog", u"one.pic three.ild pics show.cat"_s, u"--frames 0-32766"_s);
+    row("one frame of the list", u"three.ild one.pic"_s, u"--frames 2"_s);
 }
 
 void TestConvertProgram::readsEveryKindOfInput()
@@ -167,8 +172,7 @@ void TestConvertProgram::readsEveryKindOfInput()
         for (int i = range.first().toInt() - 1; i >= 0; --i)
             expected.Delete(i);
     }
-    while (expected.Count() < TZLT_Cat::SlotCount)
-        expected.Add(std::make_unique<TZLT_Frame>());
+    Pad(expected);
 
     QStringList arguments = options;
     for (const QString& input : inputs)
@@ -180,26 +184,24 @@ void TestConvertProgram::readsEveryKindOfInput()
 
 void TestConvertProgram::writesEveryKindOfOutput_data()
 {
-    using ZLT_Ilda::TFormat;
-    using ZLT_Ilda::TPaletteSection;
     QTest::addColumn<QString>("output");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("format"); // ILDA: its code
     QTest::addColumn<bool>("standard");
-    const QStringList ten{u"--frames"_s, u"0-9"_s};
-    QTest::newRow("catalog") << u"out.cat"_s << ten << -1 << false;
-    QTest::newRow("ILDA, format 4 by default") << u"out.ild"_s << ten << 4 << false;
-    QTest::newRow("ILDA format 5") << u"out.ild"_s << (ten + QStringList{u"--ilda-format"_s, u"5"_s}) << 5 << false;
-    QTest::newRow("ILDA formats 2 + 0") << u"out.ild"_s << (ten + QStringList{u"--ilda-format=0"_s}) << 0 << false;
-    QTest::newRow("ILDA formats 2 + 1") << u"OUT.ILD"_s << (ten + QStringList{u"--ilda-format"_s, u"1"_s}) << 1
-                                        << false;
-    QTest::newRow("ILDA format 1, standard colours")
-        << u"out.ild"_s << (ten + QStringList{u"--ilda-format"_s, u"1-standard"_s}) << 1 << true;
-    QTest::newRow("ILDA in a palette of its own")
-        << u"out.ild"_s << (ten + QStringList{u"--palette"_s, u"PALETTE"_s}) << 4 << false;
-    QTest::newRow("picture file") << u"out.pic"_s << QStringList{u"--frames"_s, u"3-6"_s} << -1 << false;
-    QTest::newRow("new folder") << u"out/"_s << ten << -1 << false;
-    QTest::newRow("existing folder") << u"dest"_s << ten << -1 << false;
+    const auto row = [](const char* name, const QString& output, const QString& options, int format = -1,
+                        bool standard = false) {
+        QTest::newRow(name) << output << Args(u"--frames 0-9 "_s + options) << format << standard;
+    };
+    row("catalog", u"out.cat"_s, {});
+    row("ILDA, format 4 by default", u"out.ild"_s, {}, 4);
+    row("ILDA format 5", u"out.ild"_s, u"--ilda-format 5"_s, 5);
+    row("ILDA formats 2 + 0", u"out.ild"_s, u"--ilda-format=0"_s, 0);
+    row("ILDA formats 2 + 1", u"OUT.ILD"_s, u"--ilda-format 1"_s, 1);
+    row("ILDA format 1, standard colours", u"out.ild"_s, u"--ilda-format 1-standard"_s, 1, true);
+    row("ILDA in a palette of its own", u"out.ild"_s, u"--palette PALETTE"_s, 4);
+    QTest::newRow("picture file") << u"out.pic"_s << Args(u"--frames 3-6"_s) << -1 << false;
+    row("new folder", u"out/"_s, {});
+    row("existing folder", u"dest"_s, {});
 }
 
 void TestConvertProgram::writesEveryKindOfOutput()
@@ -240,51 +242,28 @@ void TestConvertProgram::writesEveryKindOfOutput()
     }
 }
 
+// What each option makes of the job is tested on the command line alone;
+// here the frames come out as the frame tools make them, in the order given.
 void TestConvertProgram::operationsReachTheFrameTools_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<std::vector<TOperation>>("operations");
-    const auto pivot = [](TPivotKind kind, TValue x = {}, TValue y = {}) { return FrameTools::TPivot{kind, x, y}; };
-    QTest::newRow("mirror x") << QStringList{u"--mirror-x"_s} << std::vector{Op(TKind::MirrorX)};
-    QTest::newRow("mirror y") << QStringList{u"--mirror-y"_s} << std::vector{Op(TKind::MirrorY)};
-    QTest::newRow("rotate") << QStringList{u"--rotate"_s, u"30"_s}
-                            << std::vector{Transform([](TOperation& op) { op.Rotate = 30; })};
-    QTest::newRow("rotate, negative, ramped")
-        << QStringList{u"--rotate=-90:270"_s} << std::vector{Transform([](TOperation& op) { op.Rotate = {-90, 270}; })};
-    QTest::newRow("scale") << QStringList{u"--scale"_s, u"80"_s}
-                           << std::vector{Transform([](TOperation& op) { op.ScaleX = op.ScaleY = 80; })};
-    QTest::newRow("scale x ramped, y mirrored")
-        << QStringList{u"--scale"_s, u"100:10,-50"_s}
-        << std::vector{Transform([](TOperation& op) { op.ScaleX = {100, 10}, op.ScaleY = -50; })};
-    QTest::newRow("move") << QStringList{u"--move"_s, u"-1000,250.5"_s}
-                          << std::vector{Transform([](TOperation& op) { op.MoveX = -1000, op.MoveY = 250.5; })};
-    QTest::newRow("about the origin")
-        << QStringList{u"--pivot"_s, u"origin"_s, u"--rotate"_s, u"90"_s}
-        << std::vector{Transform([](TOperation& op) { op.Rotate = 90; }, pivot(TPivotKind::Origin))};
-    QTest::newRow("about the centre of all")
-        << QStringList{u"--pivot"_s, u"all"_s, u"--scale"_s, u"50"_s}
-        << std::vector{Transform([](TOperation& op) { op.ScaleX = op.ScaleY = 50; }, pivot(TPivotKind::All))};
-    QTest::newRow("about a point, ramped, only for later operations")
-        << QStringList{u"--rotate"_s, u"10"_s, u"--pivot"_s, u"100:-100,-5000"_s, u"--rotate"_s, u"45"_s,
-                       u"--pivot"_s, u"centre"_s, u"--scale"_s, u"90"_s}
-        << std::vector{Transform([](TOperation& op) { op.Rotate = 10; }),
-                       Transform([](TOperation& op) { op.Rotate = 45; },
-                                 pivot(TPivotKind::Point, TValue(100, -100), TValue(-5000))),
-                       Transform([](TOperation& op) { op.ScaleX = op.ScaleY = 90; })};
-    QTest::newRow("centre") << QStringList{u"--centre"_s} << std::vector{Op(TKind::Centre)};
-    QTest::newRow("fit") << QStringList{u"--fit"_s} << std::vector{Op(TKind::Fit)};
-    QTest::newRow("reverse") << QStringList{u"--reverse"_s} << std::vector{Op(TKind::Reverse)};
-    TOperation colour = Op(TKind::SetColour), replace = Op(TKind::ReplaceColour), gradient = Op(TKind::Gradient);
-    colour.ColourA = 5;
-    replace.ColourA = 1, replace.ColourB = 2;
-    gradient.ColourA = 0, gradient.ColourB = {63, 10};
-    QTest::newRow("colour") << QStringList{u"--colour"_s, u"5"_s} << std::vector{colour};
-    QTest::newRow("replace colour") << QStringList{u"--replace-colour"_s, u"1,2"_s} << std::vector{replace};
-    QTest::newRow("gradient") << QStringList{u"--gradient"_s, u"0,63:10"_s} << std::vector{gradient};
+    using TOp = TOperation;
     QTest::newRow("in the order given")
-        << QStringList{u"--reverse"_s, u"--rotate"_s, u"90"_s, u"--mirror-x"_s, u"--fit"_s}
-        << std::vector{Op(TKind::Reverse), Transform([](TOperation& op) { op.Rotate = 90; }), Op(TKind::MirrorX),
-                       Op(TKind::Fit)};
+        << Args(u"--reverse --rotate 90 --mirror-x --fit --colour 5"_s)
+        << std::vector<TOp>{{.Kind = TKind::Reverse}, {.Rotate = 90}, {.Kind = TKind::MirrorX}, {.Kind = TKind::Fit},
+                            {.Kind = TKind::SetColour, .ColourA = 5}};
+    QTest::newRow("ramps about a point")
+        << Args(u"--pivot 100:-100,-5000 --rotate -90:270 --gradient 0,63:10"_s)
+        << std::vector<TOp>{{.Rotate = {-90, 270}, .Pivot = {TPivotKind::Point, {100, -100}, -5000}},
+                            {.Kind = TKind::Gradient, .ColourB = {63, 10}}};
+    QTest::newRow("about the centre of all")
+        << Args(u"--pivot all --scale 50 --move -1000,250.5"_s)
+        << std::vector<TOp>{{.ScaleX = 50, .ScaleY = 50, .Pivot = {TPivotKind::All}},
+                            {.MoveX = -1000, .MoveY = 250.5, .Pivot = {TPivotKind::All}}};
+    QTest::newRow("optimise") << Args(u"--optimise"_s) << std::vector<TOp>{{.Kind = TKind::Optimise}};
+    QTest::newRow("minimise after optimise")
+        << Args(u"--optimise --minimise"_s) << std::vector<TOp>{{.Kind = TKind::Optimise}, {.Kind = TKind::Minimise}};
 }
 
 void TestConvertProgram::operationsReachTheFrameTools()
@@ -293,12 +272,10 @@ void TestConvertProgram::operationsReachTheFrameTools()
     QFETCH(std::vector<TOperation>, operations);
     TZLT_FrameList expected;
     Append(expected, FCatalog);
-    std::vector<TZLT_Frame*> frames;
-    for (int i = 0; i < expected.Count(); ++i)
-        frames.push_back(&expected.GetFrame(i));
-    FrameTools::Apply(operations, frames);
-    while (expected.Count() < TZLT_Cat::SlotCount)
-        expected.Add(std::make_unique<TZLT_Frame>());
+    ApplyTo(expected, operations);
+    for (const int slot : UsedSlots)
+        QVERIFY(!(expected.GetFrame(slot) == FCatalog.GetFrame(slot)));
+    Pad(expected);
 
     const TRun run = Convert(FWork->path(), QStringList{u"--frames"_s, u"0-9"_s} + options +
                                                 QStringList{In(u"show.cat"_s), u"out.cat"_s});
@@ -306,85 +283,50 @@ void TestConvertProgram::operationsReachTheFrameTools()
     CompareFrames(CatalogFrames(FWork->filePath(u"out.cat"_s)), expected);
 }
 
-void TestConvertProgram::optimiseGivesTheOptimisersFrame_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<bool>("minimised");
-    QTest::newRow("optimise") << QStringList{u"--optimise"_s} << false;
-    QTest::newRow("minimise after optimise") << QStringList{u"--optimise"_s, u"--minimise"_s} << true;
-}
-
-// A picture file through the converter: its frame as the optimiser makes
-// it with the default profile, and minimised again after that.
-void TestConvertProgram::optimiseGivesTheOptimisersFrame()
-{
-    QFETCH(QStringList, options);
-    QFETCH(bool, minimised);
-    TZLT_Frame input;
-    input.LoadFromPicFile(In(u"one.pic"_s));
-    TZLT_Frame expected;
-    expected.AllPoints() = Optimised(input.AllPoints(), TScannerProfile());
-    QVERIFY(expected.AllPoints() != input.AllPoints());
-    if (minimised)
-        expected.AllPoints() = Minimised(expected.AllPoints());
-
-    const TRun run = Convert(FWork->path(), options + QStringList{In(u"one.pic"_s), u"out.pic"_s});
-    QVERIFY2(run.Status == 0, qPrintable(run.Err));
-    QVERIFY(FileBytes(FWork->filePath(u"out.pic"_s)) == expected.ToPicBytes());
-}
-
 void TestConvertProgram::refusesAndWritesNothing_data()
 {
     QTest::addColumn<QStringList>("arguments"); // IN/ names an input of the test
     QTest::addColumn<QString>("message");
-    const QString cat = u"IN/show.cat"_s;
-    QTest::newRow("unknown option") << QStringList{u"--frobnicate"_s, cat, u"out.cat"_s}
-                                    << u"unknown option '--frobnicate'"_s;
-    QTest::newRow("missing value") << QStringList{cat, u"out.cat"_s, u"--rotate"_s} << u"--rotate needs a value"_s;
-    QTest::newRow("value of a flag") << QStringList{u"--fit=2"_s, cat, u"out.cat"_s} << u"--fit takes no value"_s;
-    QTest::newRow("no number") << QStringList{u"--rotate"_s, u"left"_s, cat, u"out.cat"_s}
-                               << u"--rotate: 'left' is not a number"_s;
-    QTest::newRow("ramp of three") << QStringList{u"--scale"_s, u"1:2:3"_s, cat, u"out.cat"_s}
-                                   << u"--scale: '1:2:3' is not a number or FIRST:LAST"_s;
-    QTest::newRow("one value for two") << QStringList{u"--move"_s, u"5"_s, cat, u"out.cat"_s}
-                                       << u"--move: '5' is not two values X,Y"_s;
-    QTest::newRow("colour beyond the palette") << QStringList{u"--colour"_s, u"64"_s, cat, u"out.cat"_s}
-                                               << u"--colour: '64' is no colour index 0..63"_s;
-    QTest::newRow("colour ramp beyond the palette") << QStringList{u"--gradient"_s, u"0,1:70"_s, cat, u"out.cat"_s}
-                                                    << u"--gradient: '1:70' is no colour index 0..63"_s;
-    QTest::newRow("pivot") << QStringList{u"--pivot"_s, u"middle"_s, cat, u"out.cat"_s}
-                           << u"--pivot: 'middle' is none of centre, origin, all or X,Y"_s;
-    QTest::newRow("ILDA format") << QStringList{u"--ilda-format"_s, u"2"_s, cat, u"out.ild"_s}
-                                 << u"--ilda-format: '2' is none of 4, 5, 0, 1, 1-standard"_s;
-    QTest::newRow("ILDA format for a catalog") << QStringList{u"--ilda-format"_s, u"5"_s, cat, u"out.cat"_s}
-                                               << u"--ilda-format is for an ILDA output"_s;
-    QTest::newRow("frames backwards") << QStringList{u"--frames"_s, u"5-2"_s, cat, u"out.cat"_s}
-                                      << u"--frames: 5-2 ends before it starts"_s;
-    QTest::newRow("frames twice") << QStringList{u"--frames"_s, u"1"_s, u"--frames"_s, u"2"_s, cat, u"out.cat"_s}
-                                  << u"--frames is given twice"_s;
-    QTest::newRow("frames beyond the list") << QStringList{u"--frames"_s, u"0-40000"_s, cat, u"out.cat"_s}
-                                            << u"--frames 0-40000: the inputs hold 32767 frames (0..32766)"_s;
-    QTest::newRow("no output") << QStringList{cat} << u"no output given"_s;
-    QTest::newRow("nothing at all") << QStringList{u"-q"_s} << u"no input and no output given"_s;
-    QTest::newRow("output of no kind") << QStringList{cat, u"out.txt"_s}
-                                       << u"the name of the output 'out.txt' tells no kind of file"_s;
-    QTest::newRow("missing input") << QStringList{u"IN/gone.cat"_s, u"out.cat"_s} << u"File does not exist: '"_s;
-    QTest::newRow("missing input of no kind") << QStringList{u"IN/gone.txt"_s, u"out.cat"_s}
-                                              << u"File does not exist: '"_s;
-    QTest::newRow("input that is no frame file") << QStringList{u"IN/notes.txt"_s, u"out.cat"_s}
-                                                 << u"notes.txt' is no frame file"_s;
-    QTest::newRow("damaged picture file") << QStringList{u"IN/short.pic"_s, u"out.cat"_s}
-                                          << u"File is too short for a PIC file"_s;
-    QTest::newRow("bad palette") << QStringList{u"--palette"_s, u"IN/bad.pal"_s, cat, u"out.ild"_s}
-                                 << u"Invalid File : '"_s;
-    QTest::newRow("more frames than slots") << QStringList{cat, u"IN/one.pic"_s, u"out.cat"_s}
-                                            << u"32768 frames do not fit into the 32767 slots"_s;
-    QTest::newRow("picture file of several frames") << QStringList{u"--frames"_s, u"0-3"_s, cat, u"out.pic"_s}
-                                                    << u"a picture file holds one frame, but 2 frames are used"_s;
-    QTest::newRow("picture file of none") << QStringList{u"--frames"_s, u"1-2"_s, cat, u"out.pic"_s}
-                                          << u"but 0 frames are used"_s;
-    QTest::newRow("ILDA file of none") << QStringList{u"--frames"_s, u"1-2"_s, cat, u"old.ild"_s}
-                                       << u"no frame is used: nothing to write to 'old.ild'"_s;
+    const auto row = [](const char* name, const QString& arguments, const QString& message) {
+        QTest::newRow(name) << Args(arguments) << message;
+    };
+    row("unknown option", u"--frobnicate IN/show.cat out.cat"_s, u"unknown option '--frobnicate'"_s);
+    row("missing value", u"IN/show.cat out.cat --rotate"_s, u"--rotate needs a value"_s);
+    row("value of a flag", u"--fit=2 IN/show.cat out.cat"_s, u"--fit takes no value"_s);
+    row("no number", u"--rotate left IN/show.cat out.cat"_s, u"--rotate: 'left' is not a number"_s);
+    row("ramp of three", u"--scale 1:2:3 IN/show.cat out.cat"_s, u"--scale: '1:2:3' is not a number or FIRST:LAST"_s);
+    row("one value for two", u"--move 5 IN/show.cat out.cat"_s, u"--move: '5' is not two values X,Y"_s);
+    row("colour beyond the palette", u"--colour 64 IN/show.cat out.cat"_s, u"--colour: '64' is no colour index 0..63"_s);
+    row("colour ramp beyond the palette", u"--gradient 0,1:70 IN/show.cat out.cat"_s,
+        u"--gradient: '1:70' is no colour index 0..63"_s);
+    row("pivot", u"--pivot middle IN/show.cat out.cat"_s, u"--pivot: 'middle' is none of centre, origin, all or X,Y"_s);
+    row("ILDA format", u"--ilda-format 2 IN/show.cat out.ild"_s,
+        u"--ilda-format: '2' is none of 4, 5, 0, 1, 1-standard"_s);
+    row("ILDA format for a catalog", u"--ilda-format 5 IN/show.cat out.cat"_s, u"--ilda-format is for an ILDA output"_s);
+    row("frames backwards", u"--frames 5-2 IN/show.cat out.cat"_s, u"--frames: 5-2 ends before it starts"_s);
+    row("frames twice", u"--frames 1 --frames 2 IN/show.cat out.cat"_s, u"--frames is given twice"_s);
+    row("frames beyond the list", u"--frames 0-40000 IN/show.cat out.cat"_s,
+        u"--frames 0-40000: the inputs hold 32767 frames (0..32766)"_s);
+    row("no output", u"IN/show.cat"_s, u"no output given"_s);
+    row("nothing at all", u"-q"_s, u"no input and no output given"_s);
+    row("output of no kind", u"IN/show.cat out.txt"_s, u"the name of the output 'out.txt' tells no kind of file"_s);
+    row("missing input", u"IN/gone.cat out.cat"_s, u"File does not exist: '"_s);
+    row("missing input of no kind", u"IN/gone.txt out.cat"_s, u"File does not exist: '"_s);
+    row("input that is no frame file", u"IN/notes.txt out.cat"_s, u"notes.txt' is no frame file"_s);
+    row("damaged picture file", u"IN/short.pic out.cat"_s, u"File is too short for a PIC file"_s);
+    row("bad palette", u"--palette IN/bad.pal IN/show.cat out.ild"_s, u"Invalid File : '"_s);
+    row("more frames than slots", u"IN/show.cat IN/one.pic out.cat"_s, u"32768 frames do not fit into the 32767 slots"_s);
+    row("picture file of several frames", u"--frames 0-3 IN/show.cat out.pic"_s,
+        u"a picture file holds one frame, but 2 frames are used"_s);
+    row("picture file of none", u"--frames 1-2 IN/show.cat out.pic"_s, u"but 0 frames are used"_s);
+    row("ILDA file of none", u"--frames 1-2 IN/show.cat old.ild"_s, u"no frame is used: nothing to write to 'old.ild'"_s);
+    row("SVG that is none", u"IN/left.svg IN/fake.svg out.cat"_s, u"fake.svg': not an SVG file"_s);
+    row("missing SVG", u"IN/gone.svg out.cat"_s, u"gone.svg': no such file"_s);
+    row("SVG that draws nothing", u"IN/empty.svg out.cat"_s, u"empty.svg': draws nothing"_s);
+    row("black as no colour", u"--black-as x IN/left.svg out.cat"_s,
+        u"--black-as: 'x' is no colour index 0..63 and not blank"_s);
+    row("text in no font", u"--font nosuch --text Hi out.cat"_s, u"the Hershey font is not installed"_s);
+    QTest::newRow("empty text") << QStringList{u"--text"_s, u""_s, u"out.cat"_s} << u"no text"_s;
 }
 
 void TestConvertProgram::refusesAndWritesNothing()
@@ -428,6 +370,84 @@ void TestConvertProgram::failedWriteKeepsTheOldFile()
     QCOMPARE(Listing(FWork->path()), before);
 }
 
+// Each frame as the vector library makes it with the options the command
+// line gives: the options reach it, and the inputs go together as given.
+void TestConvertProgram::vectorInputs_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // IN/ names an input of the test
+    QTest::addColumn<QList<QStringList>>("groups"); // imported together; "text:FONT:TEXT" a text
+    QTest::addColumn<int>("blackAs");
+    QTest::addColumn<bool>("page");
+    QTest::addColumn<bool>("optimise");
+    QTest::addColumn<int>("litStep");
+
+    const auto row = [](const char* name, const QString& arguments, const QList<QStringList>& groups,
+                        int blackAs = Vector::TVectorOptions::PaletteWhite, bool page = false, bool optimise = true,
+                        int litStep = 640) {
+        QTest::newRow(name) << Args(arguments) << groups << blackAs << page << optimise << litStep;
+    };
+    const int white = Vector::TVectorOptions::PaletteWhite;
+    using G = QList<QStringList>;
+    row("one drawing", u"IN/left.svg"_s, G{{u"left.svg"_s}});
+    row("two in one placement", u"IN/left.svg IN/right.svg"_s, G{{u"left.svg"_s, u"right.svg"_s}});
+    row("a folder in name order", u"IN/svgs"_s, G{{u"svgs/10.SVG"_s, u"svgs/20.SVG"_s, u"svgs/30.SVG"_s}});
+    row("the page", u"--page IN/left.svg"_s, G{{u"left.svg"_s}}, white, true);
+    row("not optimised", u"--no-optimise IN/black.svg"_s, G{{u"black.svg"_s}}, white, false, false);
+    row("black as 9", u"--black-as 9 IN/black.svg"_s, G{{u"black.svg"_s}}, 9);
+    row("black blanked", u"--black-as blank IN/black.svg"_s, G{{u"black.svg"_s}}, Vector::TVectorOptions::Blanked);
+    row("for the scanner given", u"--scanner lit-step=100 IN/left.svg"_s, G{{u"left.svg"_s}}, white, false, true, 100);
+    row("text", u"--text Hi"_s, G{{u"text:futural:Hi"_s}});
+    row("text in a font, two lines", u"--font scripts --text A\\nB"_s, G{{u"text:scripts:A\nB"_s}});
+    row("a text parts drawings", u"IN/left.svg --text Hi IN/right.svg IN/one.pic"_s,
+        G{{u"left.svg"_s}, {u"text:futural:Hi"_s}, {u"right.svg"_s}, {u"one.pic"_s}});
+}
+
+void TestConvertProgram::vectorInputs()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<QStringList>, groups);
+    QFETCH(int, blackAs);
+    QFETCH(bool, page);
+    QFETCH(bool, optimise);
+    QFETCH(int, litStep);
+    Vector::TVectorOptions options;
+    options.BlackAs = blackAs;
+    options.UsePage = page;
+    options.Optimise = optimise;
+    options.Scanner.LitStep = litStep;
+    TZLT_FrameList expected;
+    for (const QStringList& group : groups) {
+        if (group[0].startsWith(u"text:"_s)) {
+            Vector::TTextOptions text;
+            text.Font = group[0].section(u':', 1, 1);
+            text.Text = group[0].section(u':', 2);
+            text.Colour = Vector::TVectorOptions::PaletteWhite;
+            Vector::TVectorFrame f = Vector::TextFrame(text, TZLT_Pal(), options);
+            QVERIFY(f.Frame);
+            expected.Add(std::move(f.Frame));
+        } else if (group[0].endsWith(u".pic"_s)) {
+            auto frame = std::make_unique<TZLT_Frame>();
+            frame->LoadFromPicFile(In(group[0]));
+            expected.Add(std::move(frame));
+        } else {
+            QStringList files;
+            for (const QString& name : group)
+                files << In(name);
+            for (Vector::TVectorFrame& f : Vector::ImportSvgFiles(files, TZLT_Pal(), options)) {
+                QVERIFY2(f.Frame, qPrintable(f.Source));
+                expected.Add(std::move(f.Frame));
+            }
+        }
+    }
+    const int used = expected.Count();
+    Pad(expected);
+    arguments.replaceInStrings(QRegularExpression(u"^IN/"_s), FInputs.path() + u'/');
+    const TRun run = Convert(FWork->path(), arguments << u"out.cat"_s);
+    QVERIFY2(run.Status == 0, qPrintable(run.Err));
+    QVERIFY2(run.Err.contains(QStringLiteral("%1 frames").arg(used)) || used == 1, qPrintable(run.Err));
+    CompareFrames(CatalogFrames(FWork->filePath(u"out.cat"_s)), expected);
+}
+
 void TestConvertProgram::summaryAndQuiet()
 {
     TRun run = Convert(FWork->path(), {In(u"one.pic"_s), In(u"show.cat"_s), u"out.ild"_s});
@@ -438,11 +458,7 @@ void TestConvertProgram::summaryAndQuiet()
     // Scaled beyond the field: the clamp's count as the frame tools give it.
     TZLT_FrameList frames;
     Append(frames, FCatalog);
-    std::vector<TZLT_Frame*> pointers;
-    for (int i = 0; i < frames.Count(); ++i)
-        pointers.push_back(&frames.GetFrame(i));
-    TOperation scale = Transform([](TOperation& op) { op.ScaleX = op.ScaleY = 300; });
-    const int clamped = FrameTools::Apply({scale}, pointers);
+    const int clamped = ApplyTo(frames, {{.ScaleX = 300, .ScaleY = 300}});
     QVERIFY(clamped > 100);
     const QStringList scaled{u"--frames"_s, u"0-9"_s, u"--scale"_s, u"300"_s, In(u"show.cat"_s), u"dest/"_s};
     run = Convert(FWork->path(), scaled);
@@ -482,12 +498,7 @@ void TestConvertProgram::manyPointsAtOnce()
         cat.Frames.SetFrame(slot, RandomFrame(random, slot % 7 == 0 ? 0 : 3000 + slot * 7));
     const QString input = FWork->filePath(u"many.cat"_s);
     cat.SaveToFile(input);
-    const std::vector<TOperation> operations{Transform([](TOperation& op) { op.Rotate = 30; }),
-                                             Transform([](TOperation& op) { op.ScaleX = 170; }), Op(TKind::Reverse)};
-    std::vector<TZLT_Frame*> frames;
-    for (int i = 0; i < cat.Frames.Count(); ++i)
-        frames.push_back(&cat.Frames.GetFrame(i));
-    const int clamped = FrameTools::Apply(operations, frames);
+    const int clamped = ApplyTo(cat.Frames, {{.Rotate = 30}, {.ScaleX = 170}, {.Kind = TKind::Reverse}});
     QVERIFY(clamped > 1000);
 
     const TRun run = Convert(FWork->path(), {u"--rotate"_s, u"30"_s, u"--scale"_s, u"170,100"_s, u"--reverse"_s,
@@ -498,5 +509,5 @@ void TestConvertProgram::manyPointsAtOnce()
     CompareFrames(CatalogFrames(FWork->filePath(u"out.cat"_s)), cat.Frames);
 }
 
-QTEST_GUILESS_MAIN(TestConvertProgram)
+QTEST_MAIN(TestConvertProgram)
 #include "tst_convert_program.moc"

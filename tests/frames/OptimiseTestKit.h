@@ -1,8 +1,8 @@
 #pragma once
 
-// Random frames of every kind the optimiser meets, and plain reference
-// measures of a frame written without the optimiser's code: its lit
-// picture, its paths, steps and travel.
+// Frames as lists of points; random frames of every kind the optimiser
+// meets, and plain reference measures of a frame written without the
+// optimiser's code: its lit picture, its paths, steps and travel.
 
 #include "ZLT_Catalog.h"
 
@@ -11,11 +11,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace OptKit {
 
 using TPoints = TZLT_Frame::Points;
+
+inline std::unique_ptr<TZLT_Frame> FrameOf(const TPoints& points)
+{
+    auto frame = std::make_unique<TZLT_Frame>();
+    frame->AllPoints() = points;
+    return frame;
+}
 
 struct TSimplePath
 {

@@ -2,6 +2,7 @@
 // as one undo step, and the dialogs' live preview with OK and Cancel.
 
 #include "FramesTestKit.h"
+#include "OptimiseTestKit.h"
 #include "../output/IdnTestKit.h"
 
 #include "ColoursDialog.h"
@@ -11,6 +12,7 @@
 #include "Optimiser.h"
 #include "Progress.h"
 #include "TransformDialog.h"
+#include "VectorCommands.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,15 +29,10 @@
 
 using namespace FrameTools;
 using namespace Kit;
+using OptKit::FrameOf;
+using OptKit::TPoints;
 
 namespace {
-
-using TPoints = std::vector<TZLT_Point>;
-
-TPoints PointsOf(const TZLT_Frame& frame)
-{
-    return TPoints(frame.AllPoints().begin(), frame.AllPoints().end());
-}
 
 // Slots 3, 4, 6 and 7 hold random frames, slot 5 stays empty; the frame
 // of slot 7 reaches beyond the field when it is turned.
@@ -56,19 +53,11 @@ void FillSlots(TMDIChild& child, quint32 seed)
     child.CatalogChanged();
 }
 
-std::unique_ptr<TZLT_Frame> FrameOf(const TPoints& points)
-{
-    auto frame = std::make_unique<TZLT_Frame>();
-    for (const TZLT_Point& p : points)
-        frame->Add(p);
-    return frame;
-}
-
 std::vector<TPoints> SlotPoints(const TMDIChild& child)
 {
     std::vector<TPoints> points;
     for (int slot = 0; slot < 10; ++slot)
-        points.push_back(PointsOf(child.Cat.Frames.GetFrame(slot)));
+        points.push_back(child.Cat.Frames.GetFrame(slot).AllPoints());
     return points;
 }
 
@@ -82,9 +71,37 @@ std::vector<TPoints> Expected(const TMDIChild& child, const std::vector<TOperati
     const auto changed = Applied(ops, sources, &clamped);
     std::vector<TPoints> points = SlotPoints(child);
     for (int slot = first; slot <= last; ++slot)
-        points[size_t(slot)] = PointsOf(*changed[size_t(slot - first)]);
+        points[size_t(slot)] = changed[size_t(slot - first)]->AllPoints();
     return points;
 }
+
+// The frames after one step named step; Undo gives the frames before back
+// unmodified, Redo those after.
+void CheckOneStep(TMDIChild& child, const QString& step, const std::vector<TPoints>& before,
+                  const std::vector<TPoints>& after)
+{
+    QCOMPARE(SlotPoints(child), after);
+    QCOMPARE(child.History.UndoCount(), 1);
+    QCOMPARE(Tr(child.History.UndoName()), step);
+    QVERIFY(child.Modified);
+    MainForm->EditUndo1->trigger();
+    QCOMPARE(SlotPoints(child), before);
+    QVERIFY(!child.Modified);
+    MainForm->EditRedo1->trigger();
+    QCOMPARE(SlotPoints(child), after);
+}
+
+// The program's language for one test, English again after it however it ends.
+struct TLanguage
+{
+    explicit TLanguage(int language) { Set(language); }
+    ~TLanguage() { Set(0); }
+    static void Set(int language)
+    {
+        MainForm->Language = language;
+        MainForm->ApplyLanguage();
+    }
+};
 
 TOperation Op(TKind kind)
 {
@@ -205,7 +222,8 @@ void TestFrameCommands::MenuAndContextMenu()
     const QList<QAction*> popup = child->PopupMenu->actions();
     QCOMPARE(popup.mid(popup.size() - menu.size()), menu);
     QVERIFY(popup[popup.size() - menu.size() - 1]->isSeparator());
-    QCOMPARE(menu.size(), 12);
+    QCOMPARE(menu.size(), 13); // Text frame last
+    QCOMPARE(menu.last(), MainForm->Vector->TextFrame1);
 }
 
 void TestFrameCommands::EnabledWithAUsedFrame()
@@ -258,8 +276,7 @@ void TestFrameCommands::Commands()
     QFETCH(TKind, kind);
     QFETCH(int, language);
     QFETCH(QString, step);
-    MainForm->Language = language;
-    MainForm->ApplyLanguage();
+    const TLanguage inLanguage(language);
     TMDIChild* child = NewWindow();
     QVERIFY(child);
     FillSlots(*child, 7);
@@ -272,10 +289,6 @@ void TestFrameCommands::Commands()
         QVERIFY(clamped > 0);
 
     (MainForm->Frames->*command)->trigger();
-    QCOMPARE(SlotPoints(*child), after);
-    QCOMPARE(child->History.UndoCount(), 1);
-    QCOMPARE(Tr(child->History.UndoName()), step);
-    QVERIFY(child->Modified);
     const QString message = MainForm->statusBar()->currentMessage();
     if (clamped == 0)
         QVERIFY(message.isEmpty());
@@ -283,14 +296,7 @@ void TestFrameCommands::Commands()
         QCOMPARE(message, QStringLiteral("%1 points lay outside the field and were moved to its edge").arg(clamped));
     else
         QVERIFY(message.startsWith(QString::number(clamped) + QStringLiteral(" Punkte lagen außerhalb")));
-
-    MainForm->EditUndo1->trigger();
-    QCOMPARE(SlotPoints(*child), before);
-    QVERIFY(!child->Modified);
-    MainForm->EditRedo1->trigger();
-    QCOMPARE(SlotPoints(*child), after);
-    MainForm->Language = 0;
-    MainForm->ApplyLanguage();
+    CheckOneStep(*child, step, before, after);
 }
 
 void TestFrameCommands::NothingChangedIsNoStep()
@@ -357,8 +363,7 @@ void TestFrameCommands::OptimiseAndMinimise()
     QFETCH(int, litStep);
     QFETCH(bool, keepOrder);
     QFETCH(int, tooLong);
-    MainForm->Language = language;
-    MainForm->ApplyLanguage();
+    const TLanguage inLanguage(language);
     TMDIChild* child = NewWindow();
     QVERIFY(child);
     FillSlots(*child, 11);
@@ -392,9 +397,8 @@ void TestFrameCommands::OptimiseAndMinimise()
         std::unique_ptr<TZLT_Frame> result = frame.Clone();
         const TOptimiseResult r = minimise ? Minimise(*result) : Optimise(*result, profile);
         QCOMPARE(r.TooLong, tooLong > 0 && (slot == 4 || (tooLong > 1 && slot == 6)));
-        after[size_t(slot)] = PointsOf(*result);
-        const TZLT_Frame::Points plain = Optimised(frame.AllPoints(), TScannerProfile());
-        withDefaults[size_t(slot)] = TPoints(plain.begin(), plain.end());
+        after[size_t(slot)] = result->AllPoints();
+        withDefaults[size_t(slot)] = Optimised(frame.AllPoints(), TScannerProfile());
         results.push_back(r);
         used.push_back(slot);
     }
@@ -409,22 +413,15 @@ void TestFrameCommands::OptimiseAndMinimise()
     MainForm->Preview->SetPointRate(30000);
     MainForm->Frames->Scanner = TScannerProfile();
     QCOMPARE(MainForm->statusBar()->currentMessage(), message);
-    QCOMPARE(SlotPoints(*child), after);
-    QCOMPARE(child->History.UndoCount(), changed ? 1 : 0);
     if (changed) {
-        const QString step = minimise ? (language ? "Minimieren" : "Minimise")
-                                      : (language ? "Für den Projektor optimieren" : "Optimise for the projector");
-        QCOMPARE(Tr(child->History.UndoName()), step);
-        MainForm->EditUndo1->trigger();
-        QCOMPARE(SlotPoints(*child), before);
-        QVERIFY(!child->Modified);
-        MainForm->EditRedo1->trigger();
-        QCOMPARE(SlotPoints(*child), after);
+        CheckOneStep(*child, minimise ? (language ? "Minimieren" : "Minimise")
+                                      : (language ? "Für den Projektor optimieren" : "Optimise for the projector"),
+                     before, after);
     } else {
+        QCOMPARE(SlotPoints(*child), after);
+        QCOMPARE(child->History.UndoCount(), 0);
         QVERIFY(!child->Modified);
     }
-    MainForm->Language = 0;
-    MainForm->ApplyLanguage();
 }
 
 void TestFrameCommands::CancelLeavesTheFrames_data()
@@ -520,7 +517,7 @@ void TestFrameCommands::Dialogs()
     bool laserFollows = true;
     WhenDialog([&](TFrameDialog& dialog) {
         const auto look = [&] {
-            previews.push_back(PointsOf(*MainForm->Preview->ShownFrame()));
+            previews.push_back(MainForm->Preview->ShownFrame()->AllPoints());
             catalogKept = catalogKept && SlotPoints(*child) == before;
             laserFollows = laserFollows && laserShows(previews.back());
         };
@@ -552,13 +549,12 @@ void TestFrameCommands::Dialogs()
     QVERIFY(previews[0] != before[3]);     // the first change already shows
     QCOMPARE(previews[1], after[3]);       // the frame as it will become
     QVERIFY(draws >= 2);
-    QCOMPARE(SlotPoints(*child), ok ? after : before);
-    QCOMPARE(child->History.UndoCount(), ok ? 1 : 0);
     QCOMPARE(MainForm->Preview->ShownFrame(), &child->Cat.Frames.GetFrame(3));
     if (ok) {
-        QCOMPARE(Tr(child->History.UndoName()), transform ? QStringLiteral("Transform") : QStringLiteral("Colours"));
-        MainForm->EditUndo1->trigger();
+        CheckOneStep(*child, transform ? QStringLiteral("Transform") : QStringLiteral("Colours"), before, after);
+    } else {
         QCOMPARE(SlotPoints(*child), before);
+        QCOMPARE(child->History.UndoCount(), 0);
     }
 }
 

@@ -59,7 +59,6 @@ private slots:
     void framesWithoutLines_data();
     void framesWithoutLines();
     void tooLong();
-    void minimiseUndoesOptimise();
 };
 
 void TestOptimise::microsecondsToPoints_data()
@@ -99,7 +98,8 @@ void TestOptimise::properties_data()
             QTest::addRow("%s, %s", KindNames[k], ProfileNames[p]) << k << p;
 }
 
-// Properties 1-6 of each optimised frame, also for frames optimised before.
+// Properties 1-6 of each optimised frame, also for frames optimised before,
+// and of the frame minimised again.
 void TestOptimise::properties()
 {
     QFETCH(int, kind);
@@ -120,7 +120,13 @@ void TestOptimise::properties()
         QVERIFY2(PictureDistance(in, out) <= MinimiseTolerance + 1, qPrintable(QString::number(PictureDistance(in, out))));
         // 2: optimising again, also after minimising, gives it back.
         QVERIFY(Optimised(out, prof) == out);
-        QVERIFY(Optimised(Minimised(out), prof) == out);
+        const TPoints minimised = Minimised(out);
+        QVERIFY(Optimised(minimised, prof) == out);
+        // Minimise keeps the lit picture and removes what optimising added.
+        QVERIFY(minimised.size() <= Minimised(in).size() + 1);
+        QVERIFY(PictureDistance(minimised, out) <= MinimiseTolerance + 1);
+        QVERIFY(Minimised(minimised) == minimised);
+        QVERIFY(std::adjacent_find(minimised.begin(), minimised.end()) == minimised.end());
         // 3: steps.
         for (size_t i = 0; i < out.size(); ++i) {
             const size_t from = i == 0 ? out.size() - 1 : i - 1;
@@ -292,22 +298,6 @@ void TestOptimise::tooLong()
     QVERIFY(!r.TooLong && r.Changed);
     QCOMPARE(r.Needed, qint64(frame.Count()));
     QVERIFY(frame.Count() > 10 * 6000 && frame.Count() <= TZLT_Frame::MaxPoints);
-}
-
-// Minimise keeps the lit picture and removes what optimising added.
-void TestOptimise::minimiseUndoesOptimise()
-{
-    QRandomGenerator rng(5);
-    for (int kind = 0; kind < Kinds; ++kind) {
-        const TPoints in = RandomFrame(kind, rng);
-        const TPoints optimised = Optimised(in, TScannerProfile());
-        const TPoints minimised = Minimised(optimised);
-        QVERIFY(minimised.size() <= Minimised(in).size() + 1);
-        QVERIFY(PictureDistance(minimised, optimised) <= MinimiseTolerance + 1);
-        QVERIFY(Minimised(minimised) == minimised);
-        for (size_t i = 1; i < minimised.size(); ++i)
-            QVERIFY(minimised[i] != minimised[i - 1]);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestOptimise)

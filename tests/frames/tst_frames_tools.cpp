@@ -2,6 +2,7 @@
 // definitions, for random frames and values.
 
 #include "FrameTools.h"
+#include "OptimiseTestKit.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -11,23 +12,10 @@
 #include <tuple>
 
 using namespace FrameTools;
+using OptKit::FrameOf;
+using OptKit::TPoints;
 
 namespace {
-
-using TPoints = std::vector<TZLT_Point>;
-
-TPoints PointsOf(const TZLT_Frame& frame)
-{
-    return TPoints(frame.AllPoints().begin(), frame.AllPoints().end());
-}
-
-std::unique_ptr<TZLT_Frame> FrameOf(const TPoints& points)
-{
-    auto frame = std::make_unique<TZLT_Frame>();
-    for (const TZLT_Point& p : points)
-        frame->Add(p);
-    return frame;
-}
 
 // Random points within a square of side 2 * spread around a random centre.
 TPoints RandomPoints(QRandomGenerator& random, int count, int spread)
@@ -356,16 +344,16 @@ void TestFrameTools::Operations()
         const auto copies = Applied(ops, sources, &clamped);
         QCOMPARE(clamped, expectedClamped);
         for (size_t i = 0; i < frames.size(); ++i) {
-            QCOMPARE(PointsOf(*owned[i]), frames[i]); // the sources stay
-            QCOMPARE(PointsOf(*copies[i]), expected[i]);
+            QCOMPARE(owned[i]->AllPoints(), frames[i]); // the sources stay
+            QCOMPARE(copies[i]->AllPoints(), expected[i]);
             inPlace.push_back(owned[i].get());
         }
         // The live preview's shortcut gives the first frame the same points.
-        QCOMPARE(PointsOf(*FirstApplied(ops, sources)), expected[0]);
-        QCOMPARE(PointsOf(*FirstApplied(ops, sources, nullptr, CentreOfAll(sources))), expected[0]);
+        QCOMPARE(FirstApplied(ops, sources)->AllPoints(), expected[0]);
+        QCOMPARE(FirstApplied(ops, sources, nullptr, CentreOfAll(sources))->AllPoints(), expected[0]);
         QCOMPARE(Apply(ops, inPlace), expectedClamped);
         for (size_t i = 0; i < frames.size(); ++i)
-            QCOMPARE(PointsOf(*owned[i]), expected[i]);
+            QCOMPARE(owned[i]->AllPoints(), expected[i]);
     }
 }
 
@@ -376,9 +364,9 @@ void TestFrameTools::ReverseKeepsThePicture()
         const TPoints points = RandomPoints(random, random.bounded(1, 40), 50);
         auto frame = FrameOf(points);
         Reverse(*frame);
-        QCOMPARE(Segments(PointsOf(*frame)), Segments(points));
+        QCOMPARE(Segments(frame->AllPoints()), Segments(points));
         Reverse(*frame);
-        QCOMPARE(PointsOf(*frame), points);
+        QCOMPARE(frame->AllPoints(), points);
     }
 }
 
@@ -390,33 +378,27 @@ void TestFrameTools::FixedResults_data()
     QTest::addColumn<TPoints>("points");
     QTest::addColumn<TPoints>("expected");
     QTest::addColumn<int>("clamped");
-    const auto pts = [](std::initializer_list<std::pair<int, int>> xy) {
-        TPoints points;
-        for (auto [x, y] : xy)
-            points.emplace_back(int16_t(x), int16_t(y), 0, 0, 0);
-        return points;
+    using TXY = std::initializer_list<std::pair<int, int>>;
+    const auto row = [](const char* name, const TOperation& op, TXY points, TXY expected, int clamped = 0) {
+        const auto pts = [](TXY xy) {
+            TPoints points;
+            for (auto [x, y] : xy)
+                points.emplace_back(int16_t(x), int16_t(y), 0, 0, 0);
+            return points;
+        };
+        QTest::newRow(name) << op << pts(points) << pts(expected) << clamped;
     };
-    QTest::newRow("left: the right end goes up") << Op(TKind::RotateLeft) << pts({{10, 0}, {0, 0}})
-                                                 << pts({{5, -5}, {5, 5}}) << 0;
-    QTest::newRow("right: the right end goes down") << Op(TKind::RotateRight) << pts({{10, 0}, {0, 0}})
-                                                    << pts({{5, 5}, {5, -5}}) << 0;
-    QTest::newRow("left about a half centre") << Op(TKind::RotateLeft) << pts({{1, 0}, {0, 0}})
-                                              << pts({{1, -1}, {1, 1}}) << 0;
-    QTest::newRow("move 0.5: halves away from zero")
-        << Transformed(0.5, -0.5, 100, 100, 0) << pts({{0, 0}, {-1, 1}}) << pts({{1, -1}, {-1, 1}}) << 0;
-    QTest::newRow("centre: floor of the half") << Op(TKind::Centre) << pts({{-3, 10}, {0, 13}})
-                                               << pts({{-1, -1}, {2, 2}}) << 0;
-    QTest::newRow("centre of the whole field") << Op(TKind::Centre) << pts({{-32768, 0}, {32767, 0}})
-                                               << pts({{-32767, 0}, {32767, 0}}) << 1;
-    QTest::newRow("fit") << Op(TKind::Fit) << pts({{100, 100}, {300, 200}})
-                         << pts({{-32767, -16384}, {32767, 16384}}) << 0;
-    QTest::newRow("fit: one point goes to the origin") << Op(TKind::Fit) << pts({{-32768, 77}})
-                                                       << pts({{0, 0}}) << 0;
-    QTest::newRow("mirror of -32768") << Op(TKind::MirrorX) << pts({{-32768, 1}, {32767, 2}, {0, 3}})
-                                      << pts({{32767, 1}, {-32768, 2}, {-1, 3}}) << 0;
-    QTest::newRow("clamped at both edges") << Transformed(0, 0, 200, 200, 0, TPivotKind::Origin)
-                                           << pts({{20000, 0}, {-20000, -20000}, {100, 100}})
-                                           << pts({{32767, 0}, {-32768, -32768}, {200, 200}}) << 2;
+    row("left: the right end goes up", Op(TKind::RotateLeft), {{10, 0}, {0, 0}}, {{5, -5}, {5, 5}});
+    row("right: the right end goes down", Op(TKind::RotateRight), {{10, 0}, {0, 0}}, {{5, 5}, {5, -5}});
+    row("left about a half centre", Op(TKind::RotateLeft), {{1, 0}, {0, 0}}, {{1, -1}, {1, 1}});
+    row("move 0.5: halves away from zero", Transformed(0.5, -0.5, 100, 100, 0), {{0, 0}, {-1, 1}}, {{1, -1}, {-1, 1}});
+    row("centre: floor of the half", Op(TKind::Centre), {{-3, 10}, {0, 13}}, {{-1, -1}, {2, 2}});
+    row("centre of the whole field", Op(TKind::Centre), {{-32768, 0}, {32767, 0}}, {{-32767, 0}, {32767, 0}}, 1);
+    row("fit", Op(TKind::Fit), {{100, 100}, {300, 200}}, {{-32767, -16384}, {32767, 16384}});
+    row("fit: one point goes to the origin", Op(TKind::Fit), {{-32768, 77}}, {{0, 0}});
+    row("mirror of -32768", Op(TKind::MirrorX), {{-32768, 1}, {32767, 2}, {0, 3}}, {{32767, 1}, {-32768, 2}, {-1, 3}});
+    row("clamped at both edges", Transformed(0, 0, 200, 200, 0, TPivotKind::Origin),
+        {{20000, 0}, {-20000, -20000}, {100, 100}}, {{32767, 0}, {-32768, -32768}, {200, 200}}, 2);
 }
 
 void TestFrameTools::FixedResults()
@@ -427,7 +409,7 @@ void TestFrameTools::FixedResults()
     QFETCH(int, clamped);
     auto frame = FrameOf(points);
     QCOMPARE(Apply({op}, {frame.get()}), clamped);
-    QCOMPARE(PointsOf(*frame), expected);
+    QCOMPARE(frame->AllPoints(), expected);
 }
 
 QTEST_APPLESS_MAIN(TestFrameTools)

@@ -478,6 +478,11 @@ void TestVectorImport::hostileInput_data()
                                << true;
     QTest::newRow("negative sizes") << "<rect width=\"-5\" height=\"-5\" " + Red + "/>" + normal
                                     << "width=\"-10\" height=\"-10\"" << true;
+    // Control points far out: the extent is the curve's, not theirs, and holds all of it.
+    QTest::newRow("control points far out")
+        << "<g transform=\"rotate(30 50 50) scale(0.8)\"><path d=\"M1 1Q50510 0 90 50 T 10 55 C 20 90 80 90 90 50 "
+           "A40 20 30 1 0 10 50\" " + Red + "/></g>"
+        << box << false;
     QTest::newRow("huge stroke width") << "<line x2=\"50\" stroke=\"red\" stroke-width=\"1e300\"/>" << box << false;
 }
 
@@ -493,8 +498,13 @@ void TestVectorImport::hostileInput()
                  f.Problem == TVectorProblem::TooManyPoints || f.Problem == TVectorProblem::Malformed,
              qPrintable(ProblemText(f.Problem)));
     QCOMPARE(bool(f.Frame), f.Problem == TVectorProblem::None);
-    if (f.Frame)
-        QVERIFY(f.Frame->Count() <= TZLT_Frame::MaxPoints);
+    if (!f.Frame)
+        return;
+    QVERIFY(f.Frame->Count() <= TZLT_Frame::MaxPoints);
+    if (!usePage)
+        for (const TZLT_Point& p : f.Frame->AllPoints())
+            QVERIFY2(std::abs(p.X()) <= Span / 2 + 1 && std::abs(p.Y()) <= Span / 2 + 1,
+                     qPrintable(QStringLiteral("%1 %2").arg(p.X()).arg(p.Y())));
 }
 
 // Circles in a grid, or around one centre growing outward.
