@@ -31,6 +31,7 @@ for target in "${targets[@]}"; do
   # No single allocation may exceed 64 MiB (inputs are at most about 100 KiB,
   # the largest honest allocation is a written catalog of a few MiB).
   if ! ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" UBSAN_OPTIONS="print_stacktrace=1" \
+    LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp" \
     "$build/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=64 \
       -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts/" \
       "$corpus" "fuzz/seeds/$target" >"$work/$target.log" 2>&1; then

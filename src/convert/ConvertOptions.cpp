@@ -270,7 +270,7 @@ std::vector<ConvertOptions::TOption> MakeOptions()
         {u"no-optimise"_s, {}, {}, u"leave SVG and text frames as drawn, not optimised for the scanner"_s,
          [](TConvertJob& job, const S&) { job.Vector.Optimise = false; }},
         {u"black-as"_s, {}, u"INDEX|blank"_s,
-         u"draw black SVG lines in colour index INDEX, or blanked (default: the palette's white)"_s, SetBlackAs},
+         u"draw black and currentColor SVG lines in colour index INDEX, or blanked (default: the palette's white)"_s, SetBlackAs},
         {u"text"_s, {}, u"TEXT"_s,
          u"an input of one frame: TEXT in a single-stroke font, lines split at \\n, centred"_s,
          [](TConvertJob& job, const S& value) {

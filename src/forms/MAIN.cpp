@@ -326,7 +326,7 @@ void TMainForm::CreateMenusAndToolBar()
     File1->addActions({FileNew1, FileOpen1, FileClose1, FileSave1, FileSaveAs1});
     File1->addSeparator();
     File1->addActions({FileImportPicDir1, FileExportPics1, FileImportIlda1, FileExportIlda1});
-    File1->addAction(Vector->FileImportVector1);
+    Vector->AddToFileMenu(File1);
     File1->addSeparator();
     File1->addAction(FileExit1);
     RecentFiles->ShowInMenu(

@@ -35,6 +35,12 @@ const QString Extension = QStringLiteral("svg");
 constexpr TTextRow FileCaption{u"Import &vector graphics...", u"&Vektorgrafik importieren..."};
 constexpr TTextRow FileHint{u"Import vector graphics|Imports SVG files as the frames of a new catalog",
                             u"Vektorgrafik importieren|Importiert SVG Dateien als die Frames eines neuen Katalogs"};
+constexpr TTextRow FolderCaption{u"Import vector graphics &folder...", u"Vektorgrafik-&Ordner importieren..."};
+constexpr TTextRow FolderHint{
+    u"Import vector graphics folder|Imports the SVG files of a folder as the frames of a new catalog",
+    u"Vektorgrafik-Ordner importieren|Importiert die SVG Dateien eines Ordners als die Frames eines neuen Katalogs"};
+constexpr TTextRow FolderPrompt{u"Open SVG files from:", u"Öffne SVG Dateien von:"};
+constexpr TTextRow NoSvgFiles{u"The folder %1 holds no SVG files.", u"Der Ordner %1 enthält keine SVG Dateien."};
 constexpr TTextRow ContextCaption{u"Import vector graphics...", u"Vektorgrafik importieren..."};
 constexpr TTextRow ContextHint{u"Import vector graphics|Imports SVG files as frames at the selected slot",
                                u"Vektorgrafik importieren|Importiert SVG Dateien als Frames am selektierten Platz"};
@@ -123,6 +129,8 @@ TVectorCommands::TVectorCommands(QMainWindow* mainWindow, QMdiArea* area, TFrame
         return action;
     };
     FileImportVector1 = make("FileImportVector1", "File", &TVectorCommands::FileImportVector1Execute);
+    FileImportVectorFolder1 =
+        make("FileImportVectorFolder1", "File", &TVectorCommands::FileImportVectorFolder1Execute);
     ImportVectorAction = make("ImportVectorAction", "Frames", &TVectorCommands::ImportVectorActionExecute);
     TextFrame1 = make("TextFrame1", "Frames", &TVectorCommands::TextFrame1Execute);
     if (frames) {
@@ -132,6 +140,11 @@ TVectorCommands::TVectorCommands(QMainWindow* mainWindow, QMdiArea* area, TFrame
     connect(area, &QMdiArea::subWindowActivated, this, &TVectorCommands::UpdateActions);
     UpdateActions();
     ApplyLanguage();
+}
+
+void TVectorCommands::AddToFileMenu(QMenu* file)
+{
+    file->addActions({FileImportVector1, FileImportVectorFolder1});
 }
 
 void TVectorCommands::AddToContextMenu(QMenu* popup)
@@ -146,12 +159,14 @@ void TVectorCommands::AddTextToContextMenu(QMenu* popup)
 
 void TVectorCommands::ApplyLanguage()
 {
-    const std::array<std::array<const TTextRow*, 2>, 3> rows{{
+    const std::array<std::array<const TTextRow*, 2>, 4> rows{{
         {&FileCaption, &FileHint},
+        {&FolderCaption, &FolderHint},
         {&ContextCaption, &ContextHint},
         {&TextCaption, &TextHint},
     }};
-    const std::array<QAction*, 3> actions{FileImportVector1, ImportVectorAction, TextFrame1};
+    const std::array<QAction*, 4> actions{FileImportVector1, FileImportVectorFolder1, ImportVectorAction,
+                                          TextFrame1};
     for (size_t i = 0; i < actions.size(); ++i) {
         actions[i]->setText(Tr(*rows[i][0]));
         SetHint(actions[i], Tr(*rows[i][1]));
@@ -286,6 +301,22 @@ void TVectorCommands::FileImportVector1Execute()
     if (files.isEmpty() || !AskForOptions(TZLT_Pal(), int(files.size()), settings))
         return;
     ImportIntoNewWindow(files, settings);
+}
+
+void TVectorCommands::FileImportVectorFolder1Execute()
+{
+    const QString folder = Dialogs::PickFolder(FMainWindow, Tr(FolderPrompt));
+    if (folder.isEmpty())
+        return;
+    const QStringList files = Vector::SvgFilesIn(folder);
+    if (files.isEmpty()) {
+        Dialogs::ShowMessage(FMainWindow, QStringLiteral("Trevasc"),
+                             Tr(NoSvgFiles).arg(QDir::toNativeSeparators(folder)));
+        return;
+    }
+    TVectorSettings settings;
+    if (AskForOptions(TZLT_Pal(), int(files.size()), settings))
+        ImportIntoNewWindow(files, settings);
 }
 
 void TVectorCommands::ImportVectorActionExecute()

@@ -39,11 +39,14 @@ public:
     TVectorCommands(QMainWindow* mainWindow, QMdiArea* area, TFramePreview* preview, QMenu* frames);
 
     QAction* FileImportVector1 = nullptr;  // the File menu
+    QAction* FileImportVectorFolder1 = nullptr; // the File menu: a folder's SVG files
     QAction* ImportVectorAction = nullptr; // the grid's context menu
     QAction* TextFrame1 = nullptr;         // the Frames menu
 
     TVectorSettings Settings;
 
+    // The import commands at the end of the File menu's imports.
+    void AddToFileMenu(QMenu* file);
     // Import vector graphics among the context menu's imports; Text frame
     // at its end, after the Frames commands.
     void AddToContextMenu(QMenu* popup);
@@ -53,6 +56,7 @@ public:
     void SaveSettings(TIniFile& ini) const;
 
     void FileImportVector1Execute();
+    void FileImportVectorFolder1Execute();
     void ImportVectorActionExecute();
     void TextFrame1Execute();
 

@@ -162,7 +162,11 @@ std::optional<TLoaded> Parse(const QByteArray& bytes, TVectorFrame& frame)
         return refuse(check.Problem, check.Detail);
     TLoaded loaded;
     QString detail;
-    if (!RecordSvg(bytes, loaded.Recording, detail))
+    // currentColor is the colour of a page's text around the drawing, which a
+    // laser has not: such lines are drawn as black ones are (BlackAs).
+    QByteArray drawing = bytes;
+    drawing.replace("currentColor", "#000000");
+    if (!RecordSvg(drawing, loaded.Recording, detail))
         return refuse(TVectorProblem::Malformed, detail);
     loaded.Extent = DrawingExtent(loaded.Recording);
     if (!loaded.Extent.Rect)

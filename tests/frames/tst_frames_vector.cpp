@@ -62,12 +62,12 @@ const QHash<QString, QByteArray>& Drawings()
 }
 
 // Writes "name.svg" for each "name=drawing" (a drawing "missing" writes no file).
-QStringList WriteFiles(const QTemporaryDir& dir, const QStringList& specs)
+QStringList WriteFiles(const QTemporaryDir& dir, const QStringList& entries)
 {
     QStringList paths;
-    for (const QString& spec : specs) {
-        const QString name = spec.section(QLatin1Char('='), 0, 0);
-        const QString drawing = spec.section(QLatin1Char('='), 1);
+    for (const QString& entry : entries) {
+        const QString name = entry.section(QLatin1Char('='), 0, 0);
+        const QString drawing = entry.section(QLatin1Char('='), 1);
         const QString path = dir.filePath(name + QStringLiteral(".svg"));
         if (drawing != QLatin1String("missing")) {
             QFile file(path);
@@ -206,6 +206,8 @@ private slots:
     void MenuEntries();
     void FileMenuImport_data();
     void FileMenuImport();
+    void FolderImport_data();
+    void FolderImport();
     void ContextMenuImport_data();
     void ContextMenuImport();
     void RefusedFiles_data();
@@ -222,6 +224,7 @@ private slots:
 void TestVectorCommands::cleanup()
 {
     TFileDialog::TestHook = nullptr;
+    Dialogs::PickFolderHook = nullptr;
     MainForm->Vector->Settings = TVectorSettings();
     MainForm->Frames->Scanner = TScannerProfile();
     LitStep = TScannerProfile().LitStep;
@@ -240,6 +243,7 @@ void TestVectorCommands::MenuEntries()
     const qsizetype import = fileActions.indexOf(MainForm->Vector->FileImportVector1);
     QVERIFY(import > 0);
     QCOMPARE(fileActions[import - 1], MainForm->FileExportIlda1);
+    QCOMPARE(fileActions[import + 1], MainForm->Vector->FileImportVectorFolder1);
     QCOMPARE(MainForm->Vector->FileImportVector1->text(), QStringLiteral("Import &vector graphics..."));
     QVERIFY(MainForm->Frames->Frames1->actions().contains(MainForm->Vector->TextFrame1));
     QCOMPARE(MainForm->Vector->TextFrame1->text(), QStringLiteral("Te&xt frame..."));
@@ -257,7 +261,7 @@ void TestVectorCommands::MenuEntries()
 
 void TestVectorCommands::FileMenuImport_data()
 {
-    QTest::addColumn<QStringList>("specs"); // in the order chosen
+    QTest::addColumn<QStringList>("entries"); // in the order chosen
     QTest::addColumn<TVectorSettings>("choice");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<int>("frames"); // the new window's used slots; -1: no window
@@ -280,7 +284,7 @@ void TestVectorCommands::FileMenuImport_data()
 
 void TestVectorCommands::FileMenuImport()
 {
-    QFETCH(QStringList, specs);
+    QFETCH(QStringList, entries);
     QFETCH(TVectorSettings, choice);
     QFETCH(bool, ok);
     QFETCH(int, frames);
@@ -288,7 +292,7 @@ void TestVectorCommands::FileMenuImport()
     MainForm->Frames->Scanner.LitStep = litStep;
     LitStep = litStep;
     QTemporaryDir dir;
-    const QStringList files = WriteFiles(dir, specs);
+    const QStringList files = WriteFiles(dir, entries);
     TErrors errors;
     ChooseFiles(files);
     AnswerOptions(choice, ok);
@@ -326,11 +330,69 @@ void TestVectorCommands::FileMenuImport()
     QVERIFY(child->Modified);
 }
 
+void TestVectorCommands::FolderImport_data()
+{
+    QTest::addColumn<QStringList>("entries"); // the folder's SVG files
+    QTest::addColumn<bool>("picked");
+    QTest::addColumn<int>("frames"); // -1: no window
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("the folder's SVG files in name order, other files left out")
+        << QStringList{"c=circle", "a=line", "b=rect"} << true << 3 << "";
+    QTest::newRow("a refused one among them") << QStringList{"b=notsvg", "a=line", "c=rect"} << true << 2
+                                              << "This file was not imported:";
+    QTest::newRow("no SVG files") << QStringList{} << true << -1 << "holds no SVG files.";
+    QTest::newRow("Cancel in the folder picker") << QStringList{"a=line"} << false << -1 << "";
+}
+
+void TestVectorCommands::FolderImport()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(bool, picked);
+    QFETCH(int, frames);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QStringList files = WriteFiles(dir, entries);
+    {
+        QFile other(dir.filePath(QStringLiteral("notes.txt")));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write(Drawings().value(QStringLiteral("line")));
+    }
+    QString prompt;
+    Dialogs::PickFolderHook = [&](const QString& text) {
+        prompt = text;
+        return picked ? dir.path() : QString();
+    };
+    TErrors errors;
+    AnswerOptions(TVectorSettings(), true);
+    const int before = MainForm->MDIChildCount();
+    MainForm->Vector->FileImportVectorFolder1->trigger();
+    QCOMPARE(prompt, QStringLiteral("Open SVG files from:"));
+    QCOMPARE(OptionsShown, picked && !files.isEmpty());
+    if (message.isEmpty())
+        QCOMPARE(errors.Messages, QStringList());
+    else {
+        QCOMPARE(errors.Messages.size(), 1);
+        QVERIFY2(errors.Messages.first().contains(message), qPrintable(errors.Messages.first()));
+    }
+    QCOMPARE(MainForm->MDIChildCount(), frames < 0 ? before : before + 1);
+    if (frames < 0)
+        return;
+    const std::vector<TPoints> expected = ExpectedFrames(files, TZLT_Pal(), TVectorSettings());
+    QCOMPARE(int(expected.size()), frames);
+    QCOMPARE(SlotPoints(*MainForm->ActiveMDIChild(), frames + 1),
+             [&] {
+                 std::vector<TPoints> want = expected;
+                 want.push_back(TPoints());
+                 return want;
+             }());
+}
+
 void TestVectorCommands::ContextMenuImport_data()
 {
     QTest::addColumn<QString>("catalog"); // slots 0..7 before, '.' empty
     QTest::addColumn<int>("selected");
-    QTest::addColumn<QStringList>("specs");
+    QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QString>("answers");
     QTest::addColumn<int>("questions");
 
@@ -348,11 +410,11 @@ void TestVectorCommands::ContextMenuImport()
 {
     QFETCH(QString, catalog);
     QFETCH(int, selected);
-    QFETCH(QStringList, specs);
+    QFETCH(QStringList, entries);
     QFETCH(QString, answers);
     QFETCH(int, questions);
     QTemporaryDir dir;
-    const QStringList files = WriteFiles(dir, specs);
+    const QStringList files = WriteFiles(dir, entries);
     TMDIChild* child = NewWindow();
     QVERIFY(child);
     SetIds(child->Cat.Frames, 0, IdsOf(catalog));
@@ -400,7 +462,7 @@ void TestVectorCommands::ContextMenuImport()
 
 void TestVectorCommands::RefusedFiles_data()
 {
-    QTest::addColumn<QStringList>("specs");
+    QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QStringList>("refused"); // names, in the message's order
     QTest::addColumn<QStringList>("reasons");
     QTest::addColumn<bool>("atSelection");
@@ -425,12 +487,12 @@ void TestVectorCommands::RefusedFiles_data()
 
 void TestVectorCommands::RefusedFiles()
 {
-    QFETCH(QStringList, specs);
+    QFETCH(QStringList, entries);
     QFETCH(QStringList, refused);
     QFETCH(QStringList, reasons);
     QFETCH(bool, atSelection);
     QTemporaryDir dir;
-    const QStringList files = WriteFiles(dir, specs);
+    const QStringList files = WriteFiles(dir, entries);
     const std::vector<TPoints> good = ExpectedFrames(files, TZLT_Pal(), TVectorSettings());
     QCOMPARE(int(good.size()), int(files.size() - refused.size()));
 
@@ -687,6 +749,9 @@ void TestVectorCommands::GermanTexts_data()
     };
     QTest::newRow("File menu") << caption(&TVectorCommands::FileImportVector1)
                                << "Import &vector graphics..." << "&Vektorgrafik importieren...";
+    QTest::newRow("File menu, a folder") << caption(&TVectorCommands::FileImportVectorFolder1)
+                                         << "Import vector graphics &folder..."
+                                         << "Vektorgrafik-&Ordner importieren...";
     QTest::newRow("context menu") << caption(&TVectorCommands::ImportVectorAction) << "Import vector graphics..."
                                   << "Vektorgrafik importieren...";
     QTest::newRow("Frames menu") << caption(&TVectorCommands::TextFrame1) << "Te&xt frame..." << "Te&xt-Frame...";
@@ -697,10 +762,10 @@ void TestVectorCommands::GermanTexts_data()
         return TVectorCommands::ProblemText(Vector::TVectorProblem::FontsMissing);
     }) << "the Hershey fonts are missing: the package hershey-fonts-data is needed"
        << "die Hershey-Schriften fehlen: das Paket hershey-fonts-data wird gebraucht";
-    const auto dialogText = [](std::function<QString(TVectorImportDialog&)> part) {
-        return std::function<QString()>([part] {
+    const auto dialogText = [](std::function<QString(TVectorImportDialog&)> field) {
+        return std::function<QString()>([field] {
             TVectorImportDialog dialog(TZLT_Pal(), TVectorSettings(), 2);
-            return part(dialog);
+            return field(dialog);
         });
     };
     QTest::newRow("options: the page") << dialogText([](TVectorImportDialog& d) { return d.CheckUsePage->text(); })

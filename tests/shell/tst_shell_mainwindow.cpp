@@ -127,7 +127,7 @@ void TestMainWindow::startsWithoutSettingsFile()
         file << (entry->isSeparator() ? QStringLiteral("-") : entry->objectName());
     QCOMPARE(file, QStringList({"FileNew1", "FileOpen1", "FileClose1", "FileSave1", "FileSaveAs1", "-",
                                 "FileImportPicDir1", "FileExportPics1", "FileImportIlda1", "FileExportIlda1",
-                                "FileImportVector1", "-", "FileExit1"}));
+                                "FileImportVector1", "FileImportVectorFolder1", "-", "FileExit1"}));
     QCOMPARE(MainForm->FileImportIlda1->text(), QStringLiteral("Import I&LDA file..."));
     QCOMPARE(MainForm->FileExportIlda1->text(), QStringLiteral("Export IL&DA file..."));
 }

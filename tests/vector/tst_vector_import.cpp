@@ -90,6 +90,9 @@ void TestVectorImport::elements()
     const TVectorFrame f = ImportOne(Svg(body, attributes));
     QCOMPARE(f.Problem, TVectorProblem::None);
     QVERIFY(f.Frame);
+    // The same drawing from its bytes, as a drop or the clipboard gives it.
+    const TVectorFrame fromBytes = ImportSvgBytes(Svg(body, attributes).toUtf8(), TZLT_Pal(), Plain());
+    QVERIFY(fromBytes.Frame && *fromBytes.Frame == *f.Frame);
     const TBounds b = LitBounds(*f.Frame);
     // Centred, the larger side spanning 95 % of the field.
     QVERIFY2(std::abs(b.CentreX()) <= 1.5 && std::abs(b.CentreY()) <= 1.5,
@@ -177,8 +180,11 @@ void TestVectorImport::colours_data()
     QTest::newRow("black as an index") << shape.arg("stroke=\"#000\"") << 9 << false << QList<int>{9};
     QTest::newRow("black blanked") << shape.arg("stroke=\"black\"") << int(TVectorOptions::Blanked) << false
                                    << QList<int>{};
-    QTest::newRow("currentColor") << "<g color=\"#00ffff\">" + shape.arg("stroke=\"currentColor\"") + "</g>" << 7
-                                  << false << QList<int>{5};
+    QTest::newRow("currentColor as black") << "<g color=\"#00ffff\">" + shape.arg("stroke=\"currentColor\"") + "</g>"
+                                           << 7 << false << QList<int>{7};
+    QTest::newRow("currentColor in a style") << "<g style=\"color:red\">" + shape.arg("style=\"stroke:currentColor\"") +
+                                                    "</g><circle r=\"3\" cx=\"50\" cy=\"80\" stroke=\"red\"/>"
+                                             << 9 << false << QList<int>{1, 9};
     QTest::newRow("currentColor unset") << shape.arg("stroke=\"currentColor\"") << 7 << false << QList<int>{7};
     QTest::newRow("gradient takes its first stop")
         << "<defs><linearGradient id=\"g\"><stop offset=\"0\" stop-color=\"#00ff00\"/><stop offset=\"1\" "
