@@ -11,6 +11,12 @@
 // - selection_to_datagram_*: from a change of the selected slot in a catalog
 //   window to the frame's first datagram waiting at the receiver, median
 //   and worst of 100 changes (frames of 2,000 points, preview pane closed).
+// - etherdream_30kpps_*: 10 s of 30 kpps to a fake Ether Dream on a thread
+//   of its own: the program's processor time beside an idle 2 ms timer's
+//   and the fake DAC's, underflows, the lowest ring in ms beside the latency.
+// - etherdream_selection_to_light_*: from a change of the selected slot to
+//   the new frame's first point played by the fake DAC, beside the bound of
+//   latency + one pass + 20 ms.
 // - save_1gib_*: File › Save of a 1 GiB catalog (32,767 frames of 4,000
 //   points) while output is on: the largest gap between datagrams arriving
 //   at the receiver during the save, beside the largest gap over as long a
@@ -20,6 +26,8 @@
 
 #include "BenchSupport.h"
 #include "BenchWindows.h"
+#include "../tests/output/EtherDreamTestKit.h"
+#include "EtherDreamOutput.h"
 #include "CHILDWIN.h"
 #include "Dialogs.h"
 #include "IdnDatagrams.h"
@@ -32,6 +40,9 @@
 #include <QFileInfo>
 #include <QNetworkDatagram>
 #include <QRandomGenerator>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 
@@ -200,6 +211,141 @@ void SelectionFigures()
     delete MainForm;
 }
 
+using EtherDreamTestKit::TDacThread;
+
+// Processor time of the whole process in milliseconds.
+double ProcessCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+double DacThreadCpuMs(TDacThread& dac)
+{
+    double ms = 0;
+    dac.Run([&ms] { ms = ThreadCpuMs(); });
+    return ms;
+}
+
+void RunLoopMs(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// 30 kpps for 10 s to the fake DAC as the program streams (the session on
+// its own thread): the processor time of the process less the fake DAC's
+// thread, against a plain 2 ms timer doing nothing for as long and the fake
+// DAC's own time; and the DAC's lowest ring.
+void EtherDreamStreamFigures()
+{
+    TDacThread dac;
+    uint16_t port = 0;
+    dac.Run([&] { port = dac.Dac->Port(); });
+    QRandomGenerator random(3);
+    const auto frame = RandomFrame(random, 1500);
+    TEtherDreamOutput output;
+    output.SetFrame(frame.get(), TZLT_Pal(), 30000);
+    constexpr int Seconds = 10;
+    const double start = ProcessCpuMs();
+    const double dacStart = DacThreadCpuMs(dac);
+    output.Start(QHostAddress(QHostAddress::LocalHost), port, 30000, TEtherDreamSession::DefaultLatencyMs);
+    RunLoopMs(Seconds * 1000);
+    const double dacMs = DacThreadCpuMs(dac) - dacStart;
+    const double streamMs = ProcessCpuMs() - start - dacMs;
+    output.Stop();
+    int underflows = 0;
+    double worst = 0;
+    size_t played = 0;
+    dac.Run([&] {
+        dac.Dac->Drain();
+        underflows = dac.Dac->Underflows;
+        worst = dac.Dac->WorstFullnessMs;
+        played = dac.Dac->Played.size();
+    });
+
+    QTimer idle;
+    idle.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&idle, &QTimer::timeout, [] {});
+    const double idleStart = ProcessCpuMs();
+    idle.start(2);
+    RunLoopMs(Seconds * 1000);
+    idle.stop();
+    const double idleMs = ProcessCpuMs() - idleStart;
+
+    const double wall = Seconds * 1000.0;
+    Print("etherdream_30kpps_points_played", double(played));
+    Print("etherdream_30kpps_sender_cpu_percent", 100 * streamMs / wall);
+    Print("etherdream_30kpps_fake_dac_cpu_percent_baseline", 100 * dacMs / wall);
+    Print("etherdream_idle_2ms_timer_cpu_percent_baseline", 100 * idleMs / wall);
+    Print("etherdream_30kpps_underflows", underflows);
+    Print("etherdream_30kpps_worst_fullness_ms", worst);
+    Print("etherdream_latency_target_ms_baseline", TEtherDreamSession::DefaultLatencyMs);
+}
+
+// From a change of the selected slot to the new frame's first point played
+// by the fake DAC, 30 changes between frames of 2,000 points (a pass of
+// 66.7 ms at 30 kpps): against the bound of latency + one pass + 20 ms.
+void EtherDreamSelectionFigures()
+{
+    Bench::ShowMainWindow(1000, 700);
+    TDacThread dac;
+    uint16_t port = 0;
+    dac.Run([&] {
+        port = dac.Dac->Port();
+        dac.Dac->KeepTimes = true;
+    });
+    TLaserLink* laser = MainForm->Laser;
+    laser->Kind = TOutputKind::EtherDream;
+    laser->Address = QStringLiteral("127.0.0.1:%1").arg(port);
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    QRandomGenerator random(11);
+    constexpr int Points = 2000;
+    for (int slot = 0; slot < 31; ++slot)
+        child->Cat.Frames.SetFrame(slot, RandomFrame(random, Points));
+    child->CatalogChanged();
+    child->SelectSlots(0, 0);
+    if (!laser->Start())
+        Bench::Fail("laser output did not start");
+    RunLoopMs(500);
+    const EtherDreamTestKit::TMonotonicClock clock;
+    std::vector<double> times;
+    for (int change = 1; change <= 30; ++change) {
+        size_t from = 0;
+        dac.Run([&] {
+            dac.Dac->Drain();
+            from = dac.Dac->Played.size();
+        });
+        const TZLT_Point& first = child->Cat.Frames.GetFrame(change).GetPoint(0);
+        const TZLT_Point& second = child->Cat.Frames.GetFrame(change).GetPoint(1);
+        const int64_t changed = clock.NowNs();
+        child->SelectSlots(change, change);
+        RunLoopMs(250 + change % 7 * 9); // changes at odd places of the pass
+        int64_t at = -1;
+        dac.Run([&] {
+            dac.Dac->Drain();
+            const auto& played = dac.Dac->Played;
+            for (size_t i = from; i + 1 < played.size() && at < 0; ++i)
+                if (played[i].X == first.X() && played[i].Y == int16_t(-1 - first.Y()) &&
+                    played[i + 1].X == second.X() && played[i + 1].Y == int16_t(-1 - second.Y()))
+                    at = dac.Dac->PlayedAtNs[i];
+        });
+        if (at < 0)
+            Bench::Fail("the new frame was not played");
+        times.push_back(double(at - changed) / 1e6);
+    }
+    laser->Stop();
+    Print("etherdream_selection_to_light_median_ms", Median(times));
+    Print("etherdream_selection_to_light_worst_ms", *std::max_element(times.begin(), times.end()));
+    Print("etherdream_selection_to_light_bound_baseline_ms",
+          TEtherDreamSession::DefaultLatencyMs + Points * 1000.0 / 30000 + 20);
+    delete MainForm;
+    MainForm = nullptr;
+}
+
 // A receiver on a thread of its own: when each datagram arrived, by the
 // steady clock, whatever the program's event loop is doing.
 class TArrivals
@@ -315,6 +461,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     FrameFigures();
     SelectionFigures();
+    EtherDreamStreamFigures();
+    EtherDreamSelectionFigures();
     SaveGapFigures();
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "ProjectorSettings.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QHostInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,6 +69,32 @@ QString Text(TextId id)
     return Tr(Texts[size_t(id)]);
 }
 
+// The status field's texts of the point streams: English, German.
+enum PointTextId
+{
+    UnderrunText,
+    EmergencyStopText,
+};
+constexpr std::array<TTextRow, 2> PointTexts{{
+    {u"underrun", u"Pufferunterlauf"},
+    {u"Laser: DAC stopped (emergency stop)", u"Laser: DAC gestoppt (Not-Aus)"},
+}};
+
+QString Text(PointTextId id)
+{
+    return Tr(PointTexts[size_t(id)]);
+}
+
+QString Reason(int code)
+{
+    code &= 0xFF;
+    return code == 0xEB   ? Text(NotConnectedText)
+           : code == 0xEC ? Text(OccupiedText)
+           : code == 0xED ? Text(ExcludedText)
+           : code == 0xEE ? Text(InvalidPayloadText)
+                          : Text(OtherErrorText).arg(QStringLiteral("0x%1").arg(code, 2, 16));
+}
+
 // The toolbar's picture of the output: a grey beam when off, a bright red
 // one on a dark field when on.
 QIcon LaserIcon()
@@ -106,6 +133,7 @@ TLaserLink::TLaserLink(TFramePreview* preview, QStatusBar* statusBar, QObject* p
     statusBar->addPermanentWidget(StatusLabel);
     connect(preview, &TFramePreview::ShownFrameChanged, this, [this] { RunGuarded([this] { FrameShown(); }); });
     connect(&Session, &TIdnSession::StateChanged, this, &TLaserLink::ShowState);
+    connect(&Points, &TPointOutputs::StateChanged, this, &TLaserLink::ShowState);
     ShowState();
 }
 
@@ -113,9 +141,11 @@ TLaserLink::~TLaserLink()
 {
     // The status field may be gone already: only the projector is told.
     disconnect(&Session, nullptr, this, nullptr);
+    disconnect(&Points, nullptr, this, nullptr);
     if (FLookup >= 0)
         QHostInfo::abortHostLookup(FLookup);
     Session.Stop();
+    Points.Stop();
 }
 
 void TLaserLink::Attach(QAction* output, QAction* blackout)
@@ -137,7 +167,7 @@ void TLaserLink::OutputCommand(bool on, QWidget* parent)
         return;
     }
     TIdnAddress address;
-    if (!TIdnAddress::Parse(Address, address))
+    if (!TPointOutputs::ParseAddress(Kind, Address, address))
         EditSettings(parent);
     if (!Start())
         ShowState(); // stays off
@@ -147,10 +177,11 @@ bool TLaserLink::Start()
 {
     Stop();
     TIdnAddress address;
-    if (!TIdnAddress::Parse(Address, address))
+    if (!TPointOutputs::ParseAddress(Kind, Address, address))
         return false;
     FWanted = true;
     FOffReason = -1;
+    FWaveFailed = false;
     const QHostAddress literal(address.Host);
     if (literal.protocol() == QAbstractSocket::IPv4Protocol) {
         StartSession(literal, address.Port);
@@ -176,8 +207,9 @@ bool TLaserLink::Start()
 void TLaserLink::StartSession(const QHostAddress& address, uint16_t port)
 {
     Session.SetLargestDatagram(LargestDatagram);
-    SetShownFrame();
-    Session.Start(address, port, uint8_t(Service), PointRate);
+    FHost = address;
+    FPort = port;
+    SetShownFrame(); // starts the output the frame goes out by
     ShowState();
 }
 
@@ -188,13 +220,15 @@ void TLaserLink::Stop()
     FLookup = -1;
     FWanted = false;
     FOffReason = -1;
+    FHost = QHostAddress();
     Session.Stop();
+    Points.Stop();
     ShowState();
 }
 
 void TLaserLink::FrameShown()
 {
-    if (!Session.Running())
+    if (!FWanted || FHost.isNull())
         return;
     const IdnDatagrams::TDarkReason before = FDark;
     SetShownFrame();
@@ -206,7 +240,31 @@ void TLaserLink::SetShownFrame()
 {
     const TMDIChild* window = FPreview->Window();
     const TZLT_Frame* frame = window ? FPreview->ShownFrame() : nullptr;
-    FDark = Session.SetFrame(frame, window ? window->Pal : TZLT_Pal(), PointRate);
+    const TZLT_Pal palette = window ? window->Pal : TZLT_Pal();
+    const bool running = FWanted && !FHost.isNull();
+    // Ether Dream, IDN as a stream, and IDN frames too long for receivers
+    // go out as points; the rest as IDN frames.
+    if (TPointOutputs::Streams(Kind, Continuous, frame)) {
+        FDark = Points.SetFrame(frame, palette, PointRate);
+        if (running && !Points.Running()) {
+            Session.Stop();
+            StartPoints();
+        }
+        return;
+    }
+    FDark = Session.SetFrame(frame, palette, PointRate);
+    if (running && !Session.Running()) {
+        Points.Stop();
+        Session.Start(FHost, FPort, uint8_t(Service), PointRate);
+    }
+}
+
+void TLaserLink::StartPoints()
+{
+    if (Kind == TOutputKind::EtherDream)
+        Points.Ether.Start(FHost, FPort, PointRate, LatencyMs, EtherBuffer);
+    else
+        Points.Wave.Start(FHost, FPort, uint8_t(Service), PointRate, LatencyMs, LargestDatagram);
 }
 
 bool TLaserLink::EditSettings(QWidget* parent)
@@ -216,8 +274,16 @@ bool TLaserLink::EditSettings(QWidget* parent)
     box.SpinService->setValue(Service);
     box.SpinPointRate->setValue(PointRate);
     box.SpinLargestDatagram->setValue(LargestDatagram);
+    box.SetKind(Kind);
+    box.ComboIdnMode->setCurrentIndex(Continuous ? 1 : 0);
+    box.SpinLatency->setValue(LatencyMs);
+    box.EtherBuffer = EtherBuffer;
     if (box.exec() != QDialog::Accepted)
         return false;
+    Kind = box.Kind();
+    Continuous = box.ComboIdnMode->currentIndex() == 1;
+    LatencyMs = box.SpinLatency->value();
+    EtherBuffer = box.EtherBuffer;
     Address = box.EditAddress->text().trimmed();
     Service = box.SpinService->value();
     PointRate = box.SpinPointRate->value();
@@ -233,27 +299,23 @@ QString TLaserLink::StatusText() const
     using TState = TIdnSession::TState;
     if (!FWanted)
         return FOffReason == NotFoundText     ? Text(NotFoundText).arg(Address)
-               : FOffReason == SendFailedText ? Text(SendFailedText).arg(Address, Session.SendError())
+               : FOffReason == SendFailedText
+                   ? Text(SendFailedText).arg(Address, FWaveFailed ? Points.Wave.SendError() : Session.SendError())
                                               : Text(OffText);
     if (FLookup >= 0) {
         TIdnAddress address;
         TIdnAddress::Parse(Address, address);
         return Text(LookingUpText).arg(address.Host);
     }
+    if (Points.Running())
+        return PointsStatusText();
     switch (Session.State()) {
     case TState::Lossy:
         return Text(LossyText);
     case TState::NoAnswer:
         return Text(NoAnswerText).arg(Address);
-    case TState::Refused: {
-        const int code = Session.ErrorCode() & 0xFF;
-        const QString reason = code == 0xEB   ? Text(NotConnectedText)
-                               : code == 0xEC ? Text(OccupiedText)
-                               : code == 0xED ? Text(ExcludedText)
-                               : code == 0xEE ? Text(InvalidPayloadText)
-                                              : Text(OtherErrorText).arg(QStringLiteral("0x%1").arg(code, 2, 16));
-        return Text(RefusedText).arg(Address, reason);
-    }
+    case TState::Refused:
+        return Text(RefusedText).arg(Address, Reason(Session.ErrorCode()));
     default:
         break;
     }
@@ -266,11 +328,41 @@ QString TLaserLink::StatusText() const
     return Text(OnText).arg(Address, Kpps(PointRate));
 }
 
+QString TLaserLink::PointsStatusText() const
+{
+    using TState = TPointOutputs::TState;
+    switch (Points.State()) {
+    case TState::NoAnswer:
+        return Text(NoAnswerText).arg(Address);
+    case TState::Refused:
+        return Text(RefusedText).arg(Address, Reason(Points.Wave.ErrorCode()));
+    case TState::EmergencyStop:
+        return Text(EmergencyStopText);
+    default:
+        break;
+    }
+    if (FDark == IdnDatagrams::TDarkReason::OneSpot)
+        return Text(OneSpotText);
+    if (FDark == IdnDatagrams::TDarkReason::TooLong)
+        return Text(TooLongText);
+    if (FDark == IdnDatagrams::TDarkReason::LongDwell)
+        return Text(LongDwellText);
+    QString text = Text(OnText).arg(Address, Kpps(PointRate));
+    if (Points.Underruns() > 0)
+        text += QStringLiteral(", ") + Text(UnderrunText);
+    return text;
+}
+
 void TLaserLink::ShowState()
 {
     if (FWanted && Session.State() == TIdnSession::TState::Failed) {
         FWanted = false;
         FOffReason = SendFailedText;
+    }
+    if (FWanted && Points.Wave.State() == TIdnWaveSession::TState::Failed) {
+        FWanted = false;
+        FOffReason = SendFailedText;
+        FWaveFailed = true;
     }
     StatusLabel->setText(StatusText());
     if (FOutput)
@@ -284,13 +376,19 @@ void TLaserLink::ApplyLanguage()
 
 // Keys of the section: Address (host or IPv4 address, optionally :port),
 // Service (0-255), PointRate (1000-100000), LargestDatagram (512-65280
-// bytes). Whether output was on is never
-// kept: it is off at every start.
+// bytes), and when set Kind (IDN, EtherDream; missing: IDN), IdnMode
+// (Frames, Continuous) and LatencyMs (20-100). Whether output was on is
+// never kept: it is off at every start.
 namespace {
 const QString AddressKey = QStringLiteral("Address");
 const QString ServiceKey = QStringLiteral("Service");
 const QString PointRateKey = QStringLiteral("PointRate");
 const QString LargestDatagramKey = QStringLiteral("LargestDatagram");
+const QString KindKey = QStringLiteral("Kind");
+const QString IdnModeKey = QStringLiteral("IdnMode");
+const QString LatencyKey = QStringLiteral("LatencyMs");
+const QString EtherDreamName = QStringLiteral("EtherDream");
+const QString ContinuousName = QStringLiteral("Continuous");
 } // namespace
 
 void TLaserLink::LoadSettings(const TIniFile& ini)
@@ -302,6 +400,13 @@ void TLaserLink::LoadSettings(const TIniFile& ini)
     LargestDatagram = std::clamp(
         ini.ReadInteger(IniSection, LargestDatagramKey, IdnDatagrams::DefaultLargestDatagram),
         IdnDatagrams::MinLargestDatagram, IdnDatagrams::MaxLargestDatagram);
+    Kind = ini.ReadString(IniSection, KindKey, QString()).trimmed().compare(EtherDreamName, Qt::CaseInsensitive) == 0
+               ? TOutputKind::EtherDream
+               : TOutputKind::Idn;
+    Continuous =
+        ini.ReadString(IniSection, IdnModeKey, QString()).trimmed().compare(ContinuousName, Qt::CaseInsensitive) == 0;
+    LatencyMs = std::clamp(ini.ReadInteger(IniSection, LatencyKey, TEtherDreamSession::DefaultLatencyMs),
+                           TProjectorSettingsBox::MinLatencyMs, TProjectorSettingsBox::MaxLatencyMs);
     FPreview->SetPointRate(PointRate);
 }
 
@@ -311,11 +416,21 @@ void TLaserLink::SaveSettings(TIniFile& ini) const
     bool present = false;
     for (const QString& key : {AddressKey, ServiceKey, PointRateKey, LargestDatagramKey})
         present = present || ini.ValueExists(IniSection, key);
-    if (!present && Address.isEmpty() && Service == 0 && PointRate == TProjectorSettingsBox::DefaultPointRate &&
-        LargestDatagram == IdnDatagrams::DefaultLargestDatagram)
+    const bool kindSet = Kind != TOutputKind::Idn || ini.ValueExists(IniSection, KindKey);
+    const bool modeSet = Continuous || ini.ValueExists(IniSection, IdnModeKey);
+    const bool latencySet = LatencyMs != TEtherDreamSession::DefaultLatencyMs || ini.ValueExists(IniSection, LatencyKey);
+    if (!present && !kindSet && !modeSet && !latencySet && Address.isEmpty() && Service == 0 &&
+        PointRate == TProjectorSettingsBox::DefaultPointRate && LargestDatagram == IdnDatagrams::DefaultLargestDatagram)
         return;
     ini.WriteString(IniSection, AddressKey, Address);
     ini.WriteInteger(IniSection, ServiceKey, Service);
     ini.WriteInteger(IniSection, PointRateKey, PointRate);
     ini.WriteInteger(IniSection, LargestDatagramKey, LargestDatagram);
+    // Written once they differ from what a missing key means.
+    if (kindSet)
+        ini.WriteString(IniSection, KindKey, Kind == TOutputKind::EtherDream ? EtherDreamName : QStringLiteral("IDN"));
+    if (modeSet)
+        ini.WriteString(IniSection, IdnModeKey, Continuous ? ContinuousName : QStringLiteral("Frames"));
+    if (latencySet)
+        ini.WriteInteger(IniSection, LatencyKey, LatencyMs);
 }

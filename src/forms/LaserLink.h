@@ -2,6 +2,7 @@
 
 #include "IdnDatagrams.h"
 #include "IdnSession.h"
+#include "PointOutputs.h"
 
 #include <QObject>
 #include <QString>
@@ -33,8 +34,13 @@ public:
     int Service = 0;
     int PointRate = 30000;
     int LargestDatagram = IdnDatagrams::DefaultLargestDatagram;
+    TOutputKind Kind = TOutputKind::Idn;
+    bool Continuous = false; // IDN as one stream instead of frames
+    int LatencyMs = TEtherDreamSession::DefaultLatencyMs;
+    int EtherBuffer = EtherDream::DefaultBufferCapacity; // as the DAC's broadcast told
 
     TIdnSession Session;
+    TPointOutputs Points; // Ether Dream, IDN as a stream
     QLabel* StatusLabel = nullptr;
 
     // The Laser output command (checkable, its picture shows the state)
@@ -66,11 +72,16 @@ private:
     void SetShownFrame();
     void StartSession(const QHostAddress& address, uint16_t port);
     void ShowState();
+    void StartPoints();
+    QString PointsStatusText() const;
 
     TFramePreview* FPreview;
     QAction* FOutput = nullptr;
     bool FWanted = false;
     int FLookup = -1; // a host name lookup under way
+    QHostAddress FHost; // where the output goes, once known
+    uint16_t FPort = 0;
+    bool FWaveFailed = false; // the stream's send failed, not the frames' one
     int FOffReason = -1; // the text that says why output stopped by itself
     IdnDatagrams::TDarkReason FDark = IdnDatagrams::TDarkReason::None;
 };

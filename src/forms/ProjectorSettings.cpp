@@ -3,6 +3,7 @@
 #include "IdnSession.h"
 #include "Language.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -41,8 +42,20 @@ enum TextId
     LargestDatagramText,
     LargestDatagramHintText,
     BytesText,
+    KindText,
+    IdnKindText,
+    EtherDreamKindText,
+    EtherAddressHintText,
+    LatencyText,
+    LatencyHintText,
+    MsText,
+    IdnModeText,
+    FramesText,
+    ContinuousText,
+    EtherDreamRowText,
+    EtherDreamDetailsText,
 };
-constexpr std::array<TTextRow, 18> Texts{{
+constexpr std::array<TTextRow, 30> Texts{{
     {u"Projector settings", u"Projektor-Einstellungen"},
     {u"&Address:", u"&Adresse:"},
     {u"Host name or IPv4 address of the projector, optionally with :port (default 7255)",
@@ -63,6 +76,20 @@ constexpr std::array<TTextRow, 18> Texts{{
     {u"1,472 bytes fit one Ethernet packet; larger datagrams only for networks known to carry them",
      u"1.472 Bytes passen in ein Ethernet-Paket; größere Datagramme nur für Netze, die sie sicher tragen"},
     {u" bytes", u" Bytes"},
+    {u"&Kind:", u"A&rt:"},
+    {u"IDN projector", u"IDN-Projektor"},
+    {u"Ether Dream", u"Ether Dream"},
+    {u"Host name or IPv4 address of the DAC, optionally with :port (default 7765)",
+     u"Host-Name oder IPv4-Adresse des DAC, wahlweise mit :Port (Standard 7765)"},
+    {u"La&tency:", u"La&tenz:"},
+    {u"How far ahead of the light the points go out: more bridges pauses of the computer, less follows changes sooner",
+     u"Wie weit die Punkte dem Licht vorausgehen: mehr überbrückt Pausen des Rechners, weniger folgt Änderungen schneller"},
+    {u" ms", u" ms"},
+    {u"&Output as:", u"A&usgabe als:"},
+    {u"Frames", u"Frames"},
+    {u"Continuous stream", u"Kontinuierlicher Strom"},
+    {u"Ether Dream %1", u"Ether Dream %1"},
+    {u"hardware %1, software %2, buffer %3", u"Hardware %1, Software %2, Puffer %3"},
 }};
 } // namespace
 
@@ -70,6 +97,11 @@ TProjectorSettingsBox::TProjectorSettingsBox(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("ProjectorSettingsBox"));
     setModal(true);
+    LabelKind = new QLabel(this);
+    ComboKind = new QComboBox(this);
+    ComboKind->setObjectName(QStringLiteral("ComboKind"));
+    ComboKind->addItems({QString(), QString()});
+    LabelKind->setBuddy(ComboKind);
     LabelAddress = new QLabel(this);
     EditAddress = new QLineEdit(this);
     EditAddress->setObjectName(QStringLiteral("EditAddress"));
@@ -104,19 +136,37 @@ TProjectorSettingsBox::TProjectorSettingsBox(QWidget* parent) : QDialog(parent)
     SpinLargestDatagram->setValue(IdnDatagrams::DefaultLargestDatagram);
     SpinLargestDatagram->setGroupSeparatorShown(true);
     LabelLargestDatagram->setBuddy(SpinLargestDatagram);
+    LabelIdnMode = new QLabel(this);
+    ComboIdnMode = new QComboBox(this);
+    ComboIdnMode->setObjectName(QStringLiteral("ComboIdnMode"));
+    ComboIdnMode->addItems({QString(), QString()});
+    LabelIdnMode->setBuddy(ComboIdnMode);
+    LabelLatency = new QLabel(this);
+    SpinLatency = new QSpinBox(this);
+    SpinLatency->setObjectName(QStringLiteral("SpinLatency"));
+    SpinLatency->setRange(MinLatencyMs, MaxLatencyMs);
+    SpinLatency->setSingleStep(5);
+    SpinLatency->setValue(TEtherDreamSession::DefaultLatencyMs);
+    LabelLatency->setBuddy(SpinLatency);
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(LabelAddress, 0, 0);
-    grid->addWidget(EditAddress, 0, 1);
-    grid->addWidget(ButtonSearch, 0, 2);
-    grid->addWidget(ListProjectors, 1, 1, 1, 2);
-    grid->addWidget(LabelService, 2, 0);
-    grid->addWidget(SpinService, 2, 1, Qt::AlignLeft);
-    grid->addWidget(LabelPointRate, 3, 0);
-    grid->addWidget(SpinPointRate, 3, 1, Qt::AlignLeft);
-    grid->addWidget(LabelLargestDatagram, 4, 0);
-    grid->addWidget(SpinLargestDatagram, 4, 1, Qt::AlignLeft);
+    grid->addWidget(LabelKind, 0, 0);
+    grid->addWidget(ComboKind, 0, 1, Qt::AlignLeft);
+    grid->addWidget(LabelAddress, 1, 0);
+    grid->addWidget(EditAddress, 1, 1);
+    grid->addWidget(ButtonSearch, 1, 2);
+    grid->addWidget(ListProjectors, 2, 1, 1, 2);
+    grid->addWidget(LabelService, 3, 0);
+    grid->addWidget(SpinService, 3, 1, Qt::AlignLeft);
+    grid->addWidget(LabelPointRate, 4, 0);
+    grid->addWidget(SpinPointRate, 4, 1, Qt::AlignLeft);
+    grid->addWidget(LabelLatency, 5, 0);
+    grid->addWidget(SpinLatency, 5, 1, Qt::AlignLeft);
+    grid->addWidget(LabelIdnMode, 6, 0);
+    grid->addWidget(ComboIdnMode, 6, 1, Qt::AlignLeft);
+    grid->addWidget(LabelLargestDatagram, 7, 0);
+    grid->addWidget(SpinLargestDatagram, 7, 1, Qt::AlignLeft);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(Buttons);
@@ -129,16 +179,24 @@ TProjectorSettingsBox::TProjectorSettingsBox(QWidget* parent) : QDialog(parent)
     connect(ListProjectors, &QTreeWidget::itemSelectionChanged, this, &TProjectorSettingsBox::TakeProjector);
     connect(EditAddress, &QLineEdit::textChanged, this, &TProjectorSettingsBox::CheckAddress);
     connect(this, &QDialog::finished, &Discovery, &TIdnDiscovery::Cancel);
+    connect(&EtherDiscovery, &TEtherDreamDiscovery::Found, this, &TProjectorSettingsBox::ShowUnits);
+    connect(&EtherDiscovery, &TEtherDreamDiscovery::Finished, this, &TProjectorSettingsBox::ShowUnits);
+    connect(this, &QDialog::finished, &EtherDiscovery, &TEtherDreamDiscovery::Cancel);
+    connect(ComboKind, &QComboBox::currentIndexChanged, this, &TProjectorSettingsBox::KindChanged);
     ApplyLanguage();
+    KindChanged();
 }
 
 void TProjectorSettingsBox::ApplyLanguage()
 {
     setWindowTitle(Tr(Texts[TitleText]));
+    LabelKind->setText(Tr(Texts[KindText]));
+    ComboKind->setItemText(0, Tr(Texts[IdnKindText]));
+    ComboKind->setItemText(1, Tr(Texts[EtherDreamKindText]));
     LabelAddress->setText(Tr(Texts[AddressText]));
-    EditAddress->setToolTip(Tr(Texts[AddressHintText]));
+    EditAddress->setToolTip(Tr(Texts[Kind() == TOutputKind::EtherDream ? EtherAddressHintText : AddressHintText]));
     EditAddress->setPlaceholderText(QStringLiteral("192.168.1.20"));
-    ButtonSearch->setText(Tr(Texts[Discovery.Scanning() ? SearchingText : SearchText]));
+    ButtonSearch->setText(Tr(Texts[Searching() ? SearchingText : SearchText]));
     ListProjectors->setHeaderLabels(
         {Tr(Texts[HostColumnText]), Tr(Texts[AddressColumnText]), Tr(Texts[ServiceColumnText])});
     LabelService->setText(Tr(Texts[ServiceText]));
@@ -149,6 +207,12 @@ void TProjectorSettingsBox::ApplyLanguage()
     LabelLargestDatagram->setText(Tr(Texts[LargestDatagramText]));
     SpinLargestDatagram->setToolTip(Tr(Texts[LargestDatagramHintText]));
     SpinLargestDatagram->setSuffix(Tr(Texts[BytesText]));
+    LabelLatency->setText(Tr(Texts[LatencyText]));
+    SpinLatency->setToolTip(Tr(Texts[LatencyHintText]));
+    SpinLatency->setSuffix(Tr(Texts[MsText]));
+    LabelIdnMode->setText(Tr(Texts[IdnModeText]));
+    ComboIdnMode->setItemText(0, Tr(Texts[FramesText]));
+    ComboIdnMode->setItemText(1, Tr(Texts[ContinuousText]));
     Buttons->button(QDialogButtonBox::Cancel)->setText(Tr(Texts[CancelText]));
     Buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&OK"));
 }
@@ -175,6 +239,7 @@ void TProjectorSettingsBox::ButtonSearchClick()
     }
     ListProjectors->clear();
     Discovery.Scan(targets, 1000);
+    EtherDiscovery.Listen();
     ButtonSearch->setEnabled(false);
     ApplyLanguage();
 }
@@ -202,10 +267,21 @@ void TProjectorSettingsBox::ShowUnits()
         for (const TIdnDiscovery::TService& service : unit.Services)
             add(service.Id, service.Name);
     }
-    if (!Discovery.Scanning()) {
+    for (const TEtherDreamDiscovery::TDac& dac : EtherDiscovery.Dacs()) {
+        const EtherDream::TBroadcast& b = dac.Broadcast;
+        auto* item = new QTreeWidgetItem(ListProjectors);
+        item->setText(0, Tr(Texts[EtherDreamRowText]).arg(QString::fromLatin1(b.Mac.toHex(':'))));
+        item->setText(1, dac.Address.toString());
+        item->setText(2, Tr(Texts[EtherDreamDetailsText]).arg(b.HardwareRevision).arg(b.SoftwareRevision).arg(b.BufferCapacity));
+        item->setData(0, Qt::UserRole, dac.Address.toString());
+        item->setData(1, Qt::UserRole, int(b.MaxPointRate));
+        item->setData(2, Qt::UserRole, int(b.BufferCapacity));
+        item->setData(0, Qt::UserRole + 1, true); // an Ether Dream
+    }
+    if (!Searching()) {
         ButtonSearch->setEnabled(true);
         ApplyLanguage();
-        if (Discovery.Units().empty())
+        if (Discovery.Units().empty() && EtherDiscovery.Dacs().empty())
             new QTreeWidgetItem(ListProjectors, {Tr(Texts[NoneFoundText])});
     }
 }
@@ -215,14 +291,55 @@ void TProjectorSettingsBox::TakeProjector()
     const QList<QTreeWidgetItem*> selected = ListProjectors->selectedItems();
     if (selected.isEmpty() || !selected[0]->data(0, Qt::UserRole).isValid())
         return;
-    EditAddress->setText(selected[0]->data(0, Qt::UserRole).toString());
-    SpinService->setValue(selected[0]->data(1, Qt::UserRole).toInt());
+    const QTreeWidgetItem* item = selected[0];
+    if (item->data(0, Qt::UserRole + 1).toBool()) {
+        const int maxRate = item->data(1, Qt::UserRole).toInt();
+        FEtherMaxRate = maxRate > 0 ? std::min(maxRate, MaxPointRate) : MaxPointRate;
+        EtherBuffer = item->data(2, Qt::UserRole).toInt();
+        SetKind(TOutputKind::EtherDream);
+        EditAddress->setText(item->data(0, Qt::UserRole).toString());
+        return;
+    }
+    SetKind(TOutputKind::Idn);
+    EditAddress->setText(item->data(0, Qt::UserRole).toString());
+    SpinService->setValue(item->data(1, Qt::UserRole).toInt());
+}
+
+bool TProjectorSettingsBox::Searching() const
+{
+    return Discovery.Scanning() || EtherDiscovery.Listening();
+}
+
+void TProjectorSettingsBox::SetKind(TOutputKind kind)
+{
+    ComboKind->setCurrentIndex(kind == TOutputKind::EtherDream ? 1 : 0);
+}
+
+TOutputKind TProjectorSettingsBox::Kind() const
+{
+    return ComboKind->currentIndex() == 1 ? TOutputKind::EtherDream : TOutputKind::Idn;
+}
+
+// What each kind has: IDN its service, mode and datagram size; the Ether
+// Dream its latency and the DAC's highest rate.
+void TProjectorSettingsBox::KindChanged()
+{
+    const bool ether = Kind() == TOutputKind::EtherDream;
+    for (QWidget* widget : std::initializer_list<QWidget*>{LabelService, SpinService, LabelIdnMode, ComboIdnMode,
+                                                           LabelLargestDatagram, SpinLargestDatagram})
+        widget->setVisible(!ether);
+    LabelLatency->setVisible(ether);
+    SpinLatency->setVisible(ether);
+    SpinPointRate->setMaximum(ether ? FEtherMaxRate : MaxPointRate);
+    ApplyLanguage();
+    CheckAddress();
 }
 
 // OK takes an empty address (no projector) or a valid one.
 void TProjectorSettingsBox::CheckAddress()
 {
     TIdnAddress address;
-    const bool valid = EditAddress->text().trimmed().isEmpty() || TIdnAddress::Parse(EditAddress->text(), address);
+    const bool valid =
+        EditAddress->text().trimmed().isEmpty() || TPointOutputs::ParseAddress(Kind(), EditAddress->text(), address);
     Buttons->button(QDialogButtonBox::Ok)->setEnabled(valid);
 }

@@ -1,9 +1,15 @@
 #include "ThumbCanvas.h"
 
+#include "ThumbCoverage.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 constexpr int64_t CoordLimit = int64_t(1) << 28;
@@ -309,77 +315,41 @@ bool TThumbCanvas::LongSteps(const TZLT_FramePath& path)
 
 namespace {
 
-// Which pixels of a box the drawing from last to first has set: a byte per
-// pixel, rows padded to whole 8 x 8 tiles whose padding counts as set, and
-// a flag per tile once all of it is set. Sums counts, when built, the
-// pixels unset then in every box from the top left corner.
-struct TCoverage
+thread_local TThumbCoverage Coverage;
+
+// The box of count points, two points at a time with SSE2 where there is.
+inline void RunBox(const TZLT_Point* points, int count, int& minX, int& maxX, int& minY, int& maxY)
 {
-    std::vector<uint8_t> Set;
-    std::vector<uint8_t> Full;
-    std::vector<int32_t> Sums;
-    int Stride = 0;
-    int TilesX = 0;
-    int SumsStride = 0;
-    int64_t Unset = 0;
-
-    void BuildSums(int width, int height)
-    {
-        SumsStride = width + 1;
-        Sums.resize(size_t(SumsStride) * size_t(height + 1));
-        std::fill_n(Sums.begin(), SumsStride, 0);
-        for (int y = 0; y < height; ++y) {
-            const uint8_t* set = Set.data() + size_t(y) * size_t(Stride);
-            const int32_t* above = Sums.data() + size_t(y) * size_t(SumsStride);
-            int32_t* sums = Sums.data() + size_t(y + 1) * size_t(SumsStride);
-            int32_t row = 0;
-            sums[0] = 0;
-            for (int x = 0; x < width; ++x) {
-                row += set[x] == 0;
-                sums[x + 1] = above[x + 1] + row;
-            }
+    int i = 0;
+    minX = maxX = points[0].X();
+    minY = maxY = points[0].Y();
+#if defined(__SSE2__)
+    // A point is x, y, z as 16-bit numbers, then status and aux bytes.
+    static_assert(sizeof(TZLT_Point) == 8);
+    if (count >= 2) {
+        __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(points));
+        __m128i high = low;
+        for (i = 2; i + 1 < count; i += 2) {
+            const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(points + i));
+            low = _mm_min_epi16(low, two);
+            high = _mm_max_epi16(high, two);
         }
+        // Lanes 0 and 4 hold x, 1 and 5 y.
+        low = _mm_min_epi16(low, _mm_srli_si128(low, 8));
+        high = _mm_max_epi16(high, _mm_srli_si128(high, 8));
+        minX = int16_t(_mm_extract_epi16(low, 0));
+        minY = int16_t(_mm_extract_epi16(low, 1));
+        maxX = int16_t(_mm_extract_epi16(high, 0));
+        maxY = int16_t(_mm_extract_epi16(high, 1));
     }
-
-    // Whether the box x0..x1, y0..y1 (inclusive) held unset pixels when the
-    // sums were built.
-    bool AnyUnset(int x0, int x1, int y0, int y1) const
-    {
-        const int32_t* top = Sums.data() + size_t(y0) * size_t(SumsStride);
-        const int32_t* bottom = Sums.data() + size_t(y1 + 1) * size_t(SumsStride);
-        return bottom[x1 + 1] - top[x1 + 1] - bottom[x0] + top[x0] != 0;
+#endif
+    for (; i < count; ++i) {
+        minX = std::min<int>(minX, points[i].X());
+        maxX = std::max<int>(maxX, points[i].X());
+        minY = std::min<int>(minY, points[i].Y());
+        maxY = std::max<int>(maxY, points[i].Y());
     }
-
-    void Reset(int width, int height)
-    {
-        Stride = (width + 7) & ~7;
-        const int rows = (height + 7) & ~7;
-        Set.assign(size_t(Stride) * size_t(rows), 1);
-        for (int y = 0; y < height; ++y)
-            std::memset(Set.data() + size_t(y) * size_t(Stride), 0, size_t(width));
-        TilesX = Stride / 8;
-        Full.assign(size_t(TilesX) * size_t(rows / 8), 0);
-        Unset = int64_t(width) * height;
-    }
-
-    bool TileFull(int tx, int ty)
-    {
-        uint8_t& full = Full[size_t(ty) * size_t(TilesX) + size_t(tx)];
-        if (full)
-            return true;
-        const uint8_t* row = Set.data() + size_t(ty) * 8 * size_t(Stride) + size_t(tx) * 8;
-        uint64_t all = ~uint64_t(0);
-        for (int y = 0; y < 8; ++y, row += Stride) {
-            uint64_t bytes;
-            std::memcpy(&bytes, row, 8);
-            all &= bytes;
-        }
-        full = all == 0x0101010101010101u;
-        return full;
-    }
-};
-
-thread_local TCoverage Coverage;
+}
 
 } // namespace
 
@@ -408,7 +378,7 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
         return;
     const int boxWidth = int(boxRight - boxLeft + 1);
     const int boxHeight = int(boxBottom - boxTop + 1);
-    TCoverage& cover = Coverage;
+    TThumbCoverage& cover = Coverage;
     cover.Reset(boxWidth, boxHeight);
 
     uint32_t colours[64];
@@ -421,9 +391,9 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
     const int oy = int(top - boxTop);
     uint32_t* const bits = FBits + (boxTop * FStride + boxLeft);
     const int stride = int(FStride);
-    uint8_t* const set = cover.Set.data();
-    const int setStride = cover.Stride;
-    int64_t unset = cover.Unset;
+    uint8_t* const set = cover.Marks();
+    const int setStride = cover.MarksStride();
+    int64_t unset = int64_t(boxWidth) * boxHeight;
 
     // Once three quarters of the pixels are set, the unset ones are counted
     // (cover's sums), and a line or a piece of one whose box holds none of
@@ -436,6 +406,8 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
     int64_t unsetAtSums = 0;
     int64_t walkedSinceSums = 0;
     constexpr int Piece = 16; // steps
+    // Fewer unset pixels than this are listed rather than walked to.
+    const int64_t listLimit = std::max<int64_t>(64, area / 64);
     const auto line = [&](int x0, int y0, int x1, int y1, uint32_t color) {
         if (unsigned(x0) < unsigned(boxWidth) && unsigned(x1) < unsigned(boxWidth) &&
             unsigned(y0) < unsigned(boxHeight) && unsigned(y1) < unsigned(boxHeight)) {
@@ -521,26 +493,36 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
             const int hy = std::min(boxHeight - 1, std::max(y0, y1));
             if (lx > hx || ly > hy || !cover.AnyUnset(lx, hx, ly, hy))
                 return;
+            if (cover.Listed()) {
+                unset -= cover.SetListed(x0, y0, x1, y1, lx, hx, ly, hy, color, bits, stride);
+                return;
+            }
         }
         line(x0, y0, x1, y1, color);
     };
 
     constexpr int Run = 16; // steps per bounding box
     for (int end = n - 1; end >= 1 && unset > 0; end -= Run) {
-        if (sums ? walkedSinceSums > area / 2 && unset < unsetAtSums : unset <= area / 4) {
-            cover.BuildSums(boxWidth, boxHeight);
+        if (!cover.Listed() && unset <= listLimit) {
+            // Few left: listed, and the counts taken afresh; both again
+            // each time the unset pixels halve.
+            cover.ListUnset();
+            cover.BuildSums();
+            unsetAtSums = unset;
+            sums = true;
+        } else if (cover.Listed() ? 2 * unset <= unsetAtSums
+                   : sums         ? walkedSinceSums > area / 2 && unset < unsetAtSums
+                                  : unset <= area / 4) {
+            if (cover.Listed())
+                cover.ListUnset();
+            cover.BuildSums();
             unsetAtSums = unset;
             walkedSinceSums = 0;
             sums = true;
         }
         const int begin = std::max(0, end - Run); // points begin..end, steps into begin + 1..end
-        int minX = points[end].X(), maxX = minX, minY = points[end].Y(), maxY = minY;
-        for (int i = begin; i < end; ++i) {
-            minX = std::min<int>(minX, points[i].X());
-            maxX = std::max<int>(maxX, points[i].X());
-            minY = std::min<int>(minY, points[i].Y());
-            maxY = std::max<int>(maxY, points[i].Y());
-        }
+        int minX, maxX, minY, maxY;
+        RunBox(points + begin, end - begin + 1, minX, maxX, minY, maxY);
         // Scaling keeps the order, so the box of the scaled points is the
         // scaled box; lines stay inside the box of their ends.
         const int bx0 = std::max(0, ox + TZLT_FramePath::Scale(minX + 32768, w));
@@ -610,7 +592,38 @@ void TThumbCanvas::TracePath(const TZLT_FramePath& path, int64_t left, int64_t t
             __builtin_prefetch(batch + k);
         if (w <= 65535 && h <= 65535) {
             // The products fit 32 bits unsigned.
-            for (int k = 0; k < count; ++k) {
+            int k = 0;
+#if defined(__SSE2__)
+            // Four points at a time: the low and high halves of the 16 x 16
+            // bit products, rounded as Scale does (up past a half, and at
+            // a half to the even result).
+            const __m128i sizes = _mm_set1_epi32(int(uint32_t(w) | (uint32_t(h) << 16)));
+            const __m128i half = _mm_set1_epi16(int16_t(0x8000));
+            const __m128i one = _mm_set1_epi16(1);
+            const __m128i lowHalf = _mm_set1_epi32(0xFFFF);
+            const __m128i lefts = _mm_set1_epi32(ileft);
+            const __m128i tops = _mm_set1_epi32(itop);
+            for (; k + 4 <= count; k += 4) {
+                const __m128 a =
+                    _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k)));
+                const __m128 b =
+                    _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k + 2)));
+                // x and y of each point plus 32768, 16 bits each.
+                const __m128i xy =
+                    _mm_xor_si128(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))), half);
+                const __m128i low = _mm_mullo_epi16(xy, sizes);
+                const __m128i high = _mm_mulhi_epu16(xy, sizes);
+                const __m128i past = _mm_cmpgt_epi16(_mm_xor_si128(low, half), _mm_setzero_si128());
+                const __m128i even =
+                    _mm_and_si128(_mm_cmpeq_epi16(low, half), _mm_cmpeq_epi16(_mm_and_si128(high, one), one));
+                const __m128i scaled = _mm_sub_epi16(high, _mm_or_si128(past, even));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(xs + k + 1),
+                                 _mm_add_epi32(_mm_and_si128(scaled, lowHalf), lefts));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(ys + k + 1),
+                                 _mm_add_epi32(_mm_srli_epi32(scaled, 16), tops));
+            }
+#endif
+            for (; k < count; ++k) {
                 const uint32_t px = uint32_t(int(batch[k].X()) + 32768) * uint32_t(w);
                 const uint32_t py = uint32_t(int(batch[k].Y()) + 32768) * uint32_t(h);
                 xs[k + 1] = ileft + int((px + 0x7FFFu + ((px >> 16) & 1u)) >> 16);

@@ -3,6 +3,7 @@
 
 #include "ReferenceCanvas.h"
 #include "ThumbCanvas.h"
+#include "ThumbCoverage.h"
 
 #include <QImage>
 #include <QRandomGenerator>
@@ -97,6 +98,8 @@ private slots:
     void blankedMoves();
     void framesMatchReference_data();
     void framesMatchReference();
+    void coverageFindsUnsetPixels_data();
+    void coverageFindsUnsetPixels();
 };
 
 void TestThumbCanvas::lineMatchesModel_data()
@@ -130,6 +133,11 @@ void TestThumbCanvas::lineMatchesModel()
     canvas.LineTo(to.x(), to.y());
     const PixelSet expected = ModelLine(from.x(), from.y(), to.x(), to.y(), 40, 30);
     QCOMPARE(SetPixels(image, qRgb(0, 0, 0)), expected);
+    // The test of one pixel without walking the line agrees.
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            QVERIFY2(LineVisits(from.x(), from.y(), to.x(), to.y(), x, y) == expected.contains({x, y}),
+                     qPrintable(QStringLiteral("pixel %1, %2").arg(x).arg(y)));
     // Start included, end excluded, one pixel per step of the longer axis.
     const int steps = std::max(std::abs(to.x() - from.x()), std::abs(to.y() - from.y()));
     QCOMPARE(expected.size(), steps);
@@ -172,6 +180,11 @@ void TestThumbCanvas::clippingKeepsPixelsOfWholeLine()
     const PixelSet expected =
         ModelLine(clamp(from.x()), clamp(from.y()), clamp(to.x()), clamp(to.y()), 16, 12);
     QCOMPARE(SetPixels(image, qRgb(0, 0, 0)), expected);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x)
+            QVERIFY2(LineVisits(clamp(from.x()), clamp(from.y()), clamp(to.x()), clamp(to.y()), x, y) ==
+                         expected.contains({x, y}),
+                     qPrintable(QStringLiteral("pixel %1, %2").arg(x).arg(y)));
     for (const auto& [x, y] : expected)
         QCOMPARE(image.pixel(x, y), qRgb(10, 200, 30));
 }
@@ -529,6 +542,88 @@ void TestThumbCanvas::framesMatchReference()
     }
     QVERIFY(compare("line and move after the frames"));
     QCOMPARE(canvas.PenPos(), reference.PenPos());
+}
+
+void TestThumbCanvas::coverageFindsUnsetPixels_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("unsetPerMille"); // of the pixels left unset
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("one pixel") << 1 << 1 << 1000 << 1u;
+    QTest::newRow("a row, all unset") << 37 << 1 << 1000 << 2u;
+    QTest::newRow("a column, half unset") << 1 << 29 << 500 << 3u;
+    QTest::newRow("thumbnail, a quarter unset") << 103 << 103 << 250 << 4u;
+    QTest::newRow("thumbnail, few unset") << 103 << 103 << 5 << 5u;
+    QTest::newRow("thumbnail, none unset") << 103 << 103 << 0 << 6u;
+    QTest::newRow("odd sizes, few unset") << 41 << 9 << 30 << 7u;
+    QTest::newRow("tiles and a half, most unset") << 20 << 12 << 900 << 8u;
+}
+
+// The counts against the pixels themselves, and the listed pixels a line
+// sets against the model of the line.
+void TestThumbCanvas::coverageFindsUnsetPixels()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, unsetPerMille);
+    QFETCH(quint32, seed);
+    QRandomGenerator random(seed);
+    TThumbCoverage cover;
+    cover.Reset(width, height);
+    PixelSet unset;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            if (int(random.bounded(1000)) < unsetPerMille)
+                unset.insert({x, y});
+            else
+                cover.Marks()[y * cover.MarksStride() + x] = 1;
+        }
+    cover.BuildSums();
+    const auto anyIn = [&unset](int x0, int x1, int y0, int y1) {
+        for (const auto& [x, y] : unset)
+            if (x >= x0 && x <= x1 && y >= y0 && y <= y1)
+                return true;
+        return false;
+    };
+    for (int box = 0; box < 300; ++box) {
+        const int x0 = int(random.bounded(width)), x1 = x0 + int(random.bounded(width - x0));
+        const int y0 = int(random.bounded(height)), y1 = y0 + int(random.bounded(height - y0));
+        QCOMPARE(cover.AnyUnset(x0, x1, y0, y1), anyIn(x0, x1, y0, y1));
+    }
+
+    QImage image = Blank(width, height);
+    auto* bits = reinterpret_cast<uint32_t*>(image.bits());
+    const int stride = int(image.bytesPerLine() / 4);
+    QImage expected = image.copy();
+    cover.ListUnset();
+    for (int line = 0; line < 60; ++line) {
+        const int x0 = int(random.bounded(-8, width + 8)), y0 = int(random.bounded(-8, height + 8));
+        const int x1 = int(random.bounded(-8, width + 8)), y1 = int(random.bounded(-8, height + 8));
+        const uint32_t color = 0xFF000000u | (random.generate() & 0xFFFFFFu) | 1u;
+        // Half the lines within a box of their own, the rest in the whole.
+        const bool own = line % 2 == 0;
+        const int lx = own ? std::clamp(std::min(x0, x1), 0, width - 1) : 0;
+        const int hx = own ? std::clamp(std::max(x0, x1), 0, width - 1) : width - 1;
+        const int ly = own ? std::clamp(std::min(y0, y1), 0, height - 1) : 0;
+        const int hy = own ? std::clamp(std::max(y0, y1), 0, height - 1) : height - 1;
+        int reached = 0;
+        for (const auto& pixel : ModelLine(x0, y0, x1, y1, width, height)) {
+            if (unset.remove(pixel)) {
+                expected.setPixel(pixel.first, pixel.second, color);
+                ++reached;
+            }
+        }
+        QCOMPARE(cover.SetListed(x0, y0, x1, y1, lx, hx, ly, hy, color, bits, stride), reached);
+        QCOMPARE(image, expected);
+    }
+    // What is left unset is still listed and still counted.
+    cover.ListUnset();
+    cover.BuildSums();
+    QCOMPARE(cover.AnyUnset(0, width - 1, 0, height - 1), !unset.isEmpty());
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            QCOMPARE(cover.Marks()[y * cover.MarksStride() + x] == 0, unset.contains({x, y}));
 }
 
 QTEST_APPLESS_MAIN(TestThumbCanvas)

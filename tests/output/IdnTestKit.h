@@ -208,7 +208,7 @@ inline TDecoded Decode(const QByteArray& datagram)
         for (int i = 0; i < d.WordCount * 2; ++i, at += 2)
             d.Tags.push_back(Get16(datagram, at));
     }
-    if (type == 0x02 || type == 0x03) {
+    if (type == 0x01 || type == 0x02 || type == 0x03) {
         d.HasChunkHeader = true;
         d.ChunkFlags = uint8_t(datagram[at]);
         d.Duration = Get32(datagram, at) & 0xFFFFFF;
@@ -305,6 +305,46 @@ inline QString Unplayable(const TFrame& frame, int rate)
     if (frame.First.Duration != std::min<uint64_t>(duration, 0xFFFFFF) || duration == 0)
         return QStringLiteral("%1 samples at %2 pps in %3 µs").arg(samples).arg(rate).arg(frame.First.Duration);
     return {};
+}
+
+// One chunk of a continuous stream; Error says what a receiver refuses.
+struct TWaveChunk
+{
+    uint32_t Timestamp = 0;
+    uint32_t Duration = 0;
+    uint8_t ServiceId = 0;
+    int Samples = 0;
+    QByteArray Data;
+    QString Error;
+};
+
+// The wave sample chunks (type 0x01) among the datagrams from index from on.
+inline std::vector<TWaveChunk> WaveChunks(const std::vector<QByteArray>& datagrams, size_t from = 0)
+{
+    std::vector<TWaveChunk> chunks;
+    for (size_t i = from; i < datagrams.size(); ++i) {
+        const TDecoded d = Decode(datagrams[i]);
+        if (!d.HasMessage || d.ChunkType() != 0x01)
+            continue;
+        TWaveChunk c{d.Timestamp, d.Duration, d.ServiceId, int(d.Data.size() / 7), d.Data, d.Error};
+        if (c.Error.isEmpty() && !(d.HasConfig && d.ServiceMode == 0x01 && d.WordCount == 4))
+            c.Error = QStringLiteral("chunk %1 without the continuous configuration").arg(i);
+        if (c.Error.isEmpty() && d.Data.size() % 7 != 0)
+            c.Error = QStringLiteral("chunk %1 of %2 bytes").arg(i).arg(d.Data.size());
+        chunks.push_back(c);
+    }
+    return chunks;
+}
+
+// The last two datagrams close the channel (in the service mode) and the session.
+inline bool IsClose(const std::vector<QByteArray>& datagrams, uint8_t mode)
+{
+    const size_t n = datagrams.size();
+    if (n < 2)
+        return false;
+    const TDecoded channel = Decode(datagrams[n - 2]);
+    return channel.HasConfig && channel.WordCount == 0 && (channel.ConfigFlags & 0x02) && channel.ServiceMode == mode &&
+           Decode(datagrams[n - 1]).Command == 0x44;
 }
 
 // A frame of count points on a circle-ish path with colours.

@@ -1,12 +1,15 @@
 // Discovery against projectors played by sockets on 127.0.0.1: the scan,
 // the answers, the service maps. Never a broadcast.
 
+#include "EtherDreamDiscovery.h"
+#include "EtherDreamTestKit.h"
 #include "IdnDiscovery.h"
 #include "IdnTestKit.h"
 
 #include <QSignalSpy>
 
 using namespace IdnTestKit;
+using namespace EtherDreamTestKit;
 
 class TestOutputDiscovery : public QObject
 {
@@ -15,6 +18,8 @@ class TestOutputDiscovery : public QObject
 private slots:
     void scan();
     void nobodyAnswers();
+    void etherDream_data();
+    void etherDream();
 };
 
 void TestOutputDiscovery::scan()
@@ -76,6 +81,52 @@ void TestOutputDiscovery::nobodyAnswers()
     QVERIFY(finished.wait(5000));
     QVERIFY(discovery.Units().empty());
     QTRY_VERIFY(silent.hasPendingDatagrams()); // the request did go out
+}
+
+void TestOutputDiscovery::etherDream_data()
+{
+    QTest::addColumn<QList<QByteArray>>("broadcasts");
+    QTest::addColumn<QStringList>("found"); // mac hardware software buffer rate
+    const QByteArray a = Broadcast("\x00\x04\xA3\x01\x02\x03", 2, 3, 1799, 100000);
+    const QByteArray b = Broadcast("\x00\x04\xA3\x0A\x0B\x0C", 11, 14, 8000, 50000);
+    QTest::newRow("none") << QList<QByteArray>{} << QStringList{};
+    QTest::newRow("one DAC") << QList<QByteArray>{a} << QStringList{"0004a3010203 2 3 1799 100000"};
+    QTest::newRow("two DACs") << QList<QByteArray>{a, b}
+                              << QStringList{"0004a3010203 2 3 1799 100000", "0004a30a0b0c 11 14 8000 50000"};
+    QTest::newRow("short datagram ignored") << QList<QByteArray>{a.left(35), b}
+                                            << QStringList{"0004a30a0b0c 11 14 8000 50000"};
+}
+
+// Every DAC heard within the listening time, once each, and the port free
+// again afterwards.
+void TestOutputDiscovery::etherDream()
+{
+    QFETCH(QList<QByteArray>, broadcasts);
+    QFETCH(QStringList, found);
+    TEtherDreamDiscovery::Port = FreePort();
+    TBroadcaster broadcaster(TEtherDreamDiscovery::Port);
+    broadcaster.Datagrams.assign(broadcasts.begin(), broadcasts.end());
+    TEtherDreamDiscovery discovery;
+    QSignalSpy finished(&discovery, &TEtherDreamDiscovery::Finished);
+    QVERIFY(discovery.Listen(700));
+    QVERIFY(discovery.Listening());
+    QVERIFY(finished.wait(5000));
+    QVERIFY(!discovery.Listening());
+    QStringList got;
+    for (const TEtherDreamDiscovery::TDac& dac : discovery.Dacs()) {
+        QCOMPARE(dac.Address, QHostAddress(QHostAddress::LocalHost));
+        const EtherDream::TBroadcast& d = dac.Broadcast;
+        got << QStringLiteral("%1 %2 %3 %4 %5")
+                   .arg(QString::fromLatin1(d.Mac.toHex()))
+                   .arg(d.HardwareRevision)
+                   .arg(d.SoftwareRevision)
+                   .arg(d.BufferCapacity)
+                   .arg(d.MaxPointRate);
+    }
+    QCOMPARE(got, found);
+    // Listened to only while searching.
+    QUdpSocket after;
+    QVERIFY(after.bind(QHostAddress(QHostAddress::AnyIPv4), TEtherDreamDiscovery::Port, QAbstractSocket::DontShareAddress));
 }
 
 QTEST_GUILESS_MAIN(TestOutputDiscovery)

@@ -5,6 +5,7 @@
 #include "../shell/ShellTestKit.h"
 #include "FramePreview.h"
 #include "IniFile.h"
+#include "EtherDreamTestKit.h"
 #include "IdnTestKit.h"
 #include "LaserLink.h"
 #include "Optimiser.h"
@@ -13,6 +14,7 @@
 #include "ScannerDialog.h"
 #include "ZLT_Files.h"
 
+#include <QComboBox>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -30,6 +32,7 @@
 
 using namespace ShellTestKit;
 using namespace IdnTestKit;
+using namespace EtherDreamTestKit;
 
 namespace {
 
@@ -130,6 +133,13 @@ QString ScannerFacts(int slot, qint64 before, qint64 after, int rate, bool germa
 
 } // namespace
 
+enum class TArrives
+{
+    Frames, // IDN frame chunks
+    Stream, // IDN wave chunks
+    Dac,    // points played by the Ether Dream
+};
+Q_DECLARE_METATYPE(TArrives)
 Q_DECLARE_METATYPE(TScannerProfile)
 
 class TestLaserWindow : public QObject
@@ -156,6 +166,11 @@ private slots:
     void streamAndBlackoutDuringLongSaves_data();
     void streamAndBlackoutDuringLongSaves();
     void settingsKeptOutputNot();
+    void kinds_data();
+    void kinds();
+    void kindSettings_data();
+    void kindSettings();
+    void etherDreamSearch();
     void scannerProfile_data();
     void scannerProfile();
 };
@@ -563,6 +578,238 @@ void TestLaserWindow::settingsKeptOutputNot()
     const size_t before = receiver.Datagrams.size();
     QVERIFY(receiver.Quiet());
     QCOMPARE(receiver.Datagrams.size(), before);
+}
+
+void TestLaserWindow::kinds_data()
+{
+    QTest::addColumn<bool>("etherDream");
+    QTest::addColumn<bool>("continuous");
+    QTest::addColumn<int>("points"); // of the frame shown first; then one of 300
+    QTest::addColumn<TArrives>("first");
+    QTest::addColumn<TArrives>("then");
+    QTest::newRow("IDN frames") << false << false << 500 << TArrives::Frames << TArrives::Frames;
+    QTest::newRow("IDN frame at the receivers' limit") << false << false << 28566 << TArrives::Frames
+                                                        << TArrives::Frames;
+    QTest::newRow("IDN frame past it streams") << false << false << 28567 << TArrives::Stream << TArrives::Frames;
+    QTest::newRow("IDN continuous stream") << false << true << 500 << TArrives::Stream << TArrives::Stream;
+    QTest::newRow("Ether Dream") << true << false << 500 << TArrives::Dac << TArrives::Dac;
+}
+
+// What the preview shows goes out by the kind chosen, and Esc makes it
+// dark for every kind.
+void TestLaserWindow::kinds()
+{
+    QFETCH(bool, etherDream);
+    QFETCH(bool, continuous);
+    QFETCH(int, points);
+    QFETCH(TArrives, first);
+    QFETCH(TArrives, then);
+    TReceiver receiver;
+    TDacThread dac;
+    uint16_t port = receiver.Port();
+    if (etherDream)
+        dac.Run([&] { port = dac.Dac->Port(); });
+    Laser()->Kind = etherDream ? TOutputKind::EtherDream : TOutputKind::Idn;
+    Laser()->Continuous = continuous;
+    Laser()->Address = QStringLiteral("127.0.0.1:%1").arg(port);
+    MainForm->FileNew1->trigger();
+    TMDIChild* child = MainForm->ActiveMDIChild();
+    child->Cat.Frames.SetFrame(0, Figure(points, 9));
+    // Another drawing, apart from the first from its first point on.
+    auto other = std::make_unique<TZLT_Frame>();
+    for (int i = 0; i < 300; ++i) {
+        const TZLT_Point p = Figure(300, 4)->GetPoint(i);
+        other->Add(TZLT_Point(int16_t(p.X() ^ 0x1234), p.Y(), 0, p.Status(), 0));
+    }
+    child->Cat.Frames.SetFrame(1, std::move(other));
+    child->CatalogChanged();
+    child->SelectSlots(0, 0);
+
+    // Whether the frame of slot arrived, alone, as a whole frame or from its
+    // first point on looped, in what came from the start (or from now on).
+    const auto arrived = [&](TArrives how, int slot, bool fromStart) {
+        const std::vector<TSample> expected = Expected(child->Cat.Frames.GetFrame(slot), child->Pal);
+        const size_t from = fromStart                ? 0
+                            : how == TArrives::Dac ? dac.Get(&TFakeDac::Played).size()
+                                                   : receiver.Datagrams.size();
+        QTest::qWait(400);
+        receiver.Read();
+        const std::vector<TPlayed> played = dac.Get(&TFakeDac::Played);
+        if (how == TArrives::Frames) {
+            const std::vector<TFrame> frames = Frames(receiver.Datagrams, from);
+            return !frames.empty() && Samples(frames.back().Data) == expected &&
+                   WaveChunks(receiver.Datagrams, from).empty();
+        }
+        std::vector<TSample> got;
+        if (how == TArrives::Dac) {
+            for (size_t i = from; i < played.size(); ++i) {
+                const TPlayed& p = played[i];
+                got.push_back({p.X, p.Y, uint8_t(p.R >> 8), uint8_t(p.G >> 8), uint8_t(p.B >> 8)});
+            }
+        } else {
+            QByteArray bytes;
+            for (const TWaveChunk& chunk : WaveChunks(receiver.Datagrams, from))
+                bytes += chunk.Data;
+            got = Samples(bytes);
+            if (!Frames(receiver.Datagrams, from).empty())
+                return false;
+        }
+        size_t start = 0;
+        while (start + 1 < got.size() && !(got[start] == expected[0] && got[start + 1] == expected[1]))
+            ++start;
+        if (got.size() < start + std::min<size_t>(expected.size(), 3000))
+            return false;
+        for (size_t i = start; i < got.size(); ++i)
+            if (!(got[i] == expected[(i - start) % expected.size()]))
+                return false;
+        return true;
+    };
+
+    MainForm->LaserOutput1->trigger();
+    QVERIFY(Laser()->On());
+    QVERIFY(arrived(first, 0, true));
+    QCOMPARE(Status(), QStringLiteral("Laser on: 127.0.0.1:%1, 30 kpps").arg(port));
+    child->SelectSlots(1, 1);
+    QVERIFY(arrived(then, 1, false));
+
+    if (etherDream) {
+        // A stall of the event loop does not reach the points, which go out
+        // from a thread of their own.
+        QThread::msleep(150);
+        QTest::qWait(100);
+        QCOMPARE(dac.Get(&TFakeDac::Underflows), 0);
+        // A ring that ran empty all the same is shown, and the DAC plays again.
+        dac.Run([&] { dac.Dac->Underflow(); });
+        QTRY_COMPARE(Status(), QStringLiteral("Laser on: 127.0.0.1:%1, 30 kpps, underrun").arg(port));
+        QVERIFY(arrived(then, 1, false));
+        dac.Run([&] { dac.Dac->EmergencyStop(); });
+        QTRY_COMPARE(Status(), QStringLiteral("Laser: DAC stopped (emergency stop)"));
+        MainForm->Language = 1;
+        MainForm->ApplyLanguage();
+        QCOMPARE(Status(), QStringLiteral("Laser: DAC gestoppt (Not-Aus)"));
+        MainForm->Language = 0;
+        MainForm->ApplyLanguage();
+        // On again: the stop is cleared, and the frame plays.
+        MainForm->LaserOutput1->trigger();
+        MainForm->LaserOutput1->trigger();
+        QVERIFY(Laser()->On());
+        QVERIFY(arrived(then, 1, false));
+        QCOMPARE(dac.Get(&TFakeDac::Commands).count('c'), 1);
+    }
+
+    QTest::keyClick(MainForm, Qt::Key_Escape);
+    QVERIFY(!Laser()->On());
+    if (etherDream) {
+        QTRY_VERIFY(dac.Get(&TFakeDac::Commands).endsWith('s'));
+        QCOMPARE(dac.Get(&TFakeDac::Playback), uint8_t(TFakeDac::Idle));
+    } else {
+        QVERIFY(receiver.WaitFor(receiver.Datagrams.size() + 2));
+        QVERIFY(IsClose(receiver.Datagrams, then == TArrives::Stream ? 0x01 : 0x02));
+    }
+}
+
+void TestLaserWindow::kindSettings_data()
+{
+    QTest::addColumn<QByteArray>("ini"); // the [Laser] section's lines
+    QTest::addColumn<bool>("etherDream");
+    QTest::addColumn<bool>("continuous");
+    QTest::addColumn<int>("latencyMs");
+    QTest::addColumn<QStringList>("saved"); // its keys when written again
+
+    const QStringList old{"Address", "Service", "PointRate", "LargestDatagram"};
+    QTest::newRow("no kind: IDN, as before") << QByteArray("Address=10.0.0.9\nPointRate=25000\n") << false << false
+                                             << 50 << old;
+    QTest::newRow("Ether Dream") << QByteArray("Address=10.0.0.9\nKind=EtherDream\nLatencyMs=80\n") << true << false
+                                 << 80 << old + QStringList{"Kind", "LatencyMs"};
+    QTest::newRow("IDN continuous") << QByteArray("Address=10.0.0.9\nKind=IDN\nIdnMode=Continuous\n") << false << true
+                                    << 50 << old + QStringList{"Kind", "IdnMode"};
+    QTest::newRow("unknown kind, latency out of range")
+        << QByteArray("Kind=Laserbox\nLatencyMs=5\n") << false << false << 20 << old + QStringList{"Kind", "LatencyMs"};
+}
+
+// The kind, the IDN mode and the latency come back from the settings file
+// and go into it again; a file without them means IDN frames.
+void TestLaserWindow::kindSettings()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(bool, etherDream);
+    QFETCH(bool, continuous);
+    QFETCH(int, latencyMs);
+    QFETCH(QStringList, saved);
+    EndProgram();
+    WriteIni("[Application]\nLanguage=0\nPathToPalettes=C:\\laser\\\n[Laser]\n" + ini);
+    StartProgram();
+    QCOMPARE(Laser()->Kind == TOutputKind::EtherDream, etherDream);
+    QCOMPARE(Laser()->Continuous, continuous);
+    QCOMPARE(Laser()->LatencyMs, latencyMs);
+    MainForm->close();
+    const TIniFile file(IniPath());
+    QStringList keys;
+    for (const QString& line : QString::fromUtf8(file.Text()).section(QStringLiteral("[Laser]"), 1).split('\n'))
+        if (line.startsWith(QLatin1Char('[')))
+            break;
+        else if (line.contains(QLatin1Char('=')))
+            keys << line.section(QLatin1Char('='), 0, 0);
+    keys.sort();
+    saved.sort();
+    QCOMPARE(keys, saved);
+    if (etherDream)
+        QCOMPARE(file.ReadString(QStringLiteral("Laser"), QStringLiteral("Kind"), QString()), QStringLiteral("EtherDream"));
+    EndProgram();
+    StartProgram();
+}
+
+// The search lists Ether Dream DACs beside IDN projectors; picking one
+// makes the kind Ether Dream, with its address and its highest rate.
+void TestLaserWindow::etherDreamSearch()
+{
+    TResponder responder("Beamer", "", 0, QByteArray());
+    ResponderPort = responder.Target().Port;
+    TEtherDreamDiscovery::Port = FreePort();
+    TBroadcaster broadcaster(TEtherDreamDiscovery::Port);
+    broadcaster.Datagrams = {Broadcast("\x00\x04\xA3\x01\x02\x03", 2, 3, 1799, 50000)};
+    WhenModal([](QWidget* dialog) {
+        auto* box = qobject_cast<TProjectorSettingsBox*>(dialog);
+        QVERIFY(box);
+        QCOMPARE(box->ComboKind->currentText(), QStringLiteral("IDN projector"));
+        QCOMPARE(box->ComboKind->itemText(1), QStringLiteral("Ether Dream"));
+        QCOMPARE(box->ComboIdnMode->currentText(), QStringLiteral("Frames"));
+        QCOMPARE(box->ComboIdnMode->itemText(1), QStringLiteral("Continuous stream"));
+        QVERIFY(box->SpinLatency->isHidden());
+        box->ButtonSearch->click();
+        QTRY_VERIFY(box->ButtonSearch->isEnabled());
+        QCOMPARE(box->ListProjectors->topLevelItemCount(), 2);
+        QTreeWidgetItem* item = box->ListProjectors->topLevelItem(1);
+        QCOMPARE(item->text(0), QStringLiteral("Ether Dream 00:04:a3:01:02:03"));
+        QCOMPARE(item->text(1), QStringLiteral("127.0.0.1"));
+        QCOMPARE(item->text(2), QStringLiteral("hardware 2, software 3, buffer 1799"));
+        item->setSelected(true);
+        QCOMPARE(box->ComboKind->currentIndex(), 1);
+        QVERIFY(!box->SpinLatency->isHidden());
+        QVERIFY(box->SpinService->isHidden());
+        QCOMPARE(box->SpinLatency->value(), 50);
+        QCOMPARE(box->SpinPointRate->maximum(), 50000);
+        box->SpinLatency->setValue(70);
+        box->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    MainForm->LaserSettings1->trigger();
+    QVERIFY(Laser()->Kind == TOutputKind::EtherDream);
+    QCOMPARE(Laser()->Address, QStringLiteral("127.0.0.1"));
+    QCOMPARE(Laser()->LatencyMs, 70);
+    TIdnAddress address;
+    QVERIFY(TPointOutputs::ParseAddress(Laser()->Kind, Laser()->Address, address));
+    QCOMPARE(address.Port, uint16_t(7765));
+
+    MainForm->Language = 1;
+    MainForm->ApplyLanguage();
+    WhenModal([](QWidget* dialog) {
+        auto* box = qobject_cast<TProjectorSettingsBox*>(dialog);
+        QCOMPARE(box->ComboKind->itemText(0), QStringLiteral("IDN-Projektor"));
+        QCOMPARE(box->ComboIdnMode->itemText(1), QStringLiteral("Kontinuierlicher Strom"));
+        QCOMPARE(box->SpinLatency->value(), 70);
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    MainForm->LaserSettings1->trigger();
 }
 
 QTEST_MAIN(TestLaserWindow)

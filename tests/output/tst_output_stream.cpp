@@ -3,6 +3,7 @@
 // and the close.
 
 #include "IdnSession.h"
+#include "IdnWave.h"
 #include "IdnTestKit.h"
 #include "Optimiser.h"
 
@@ -38,6 +39,8 @@ private slots:
     void addresses_data();
     void addresses();
     void tsharkDecodes();
+    void continuous_data();
+    void continuous();
 
 private:
     const QHostAddress Loopback{QHostAddress::LocalHost};
@@ -761,6 +764,70 @@ void TestOutputStream::tsharkDecodes()
     const QString close = decode({receiver.Datagrams.back()});
     QVERIFY(close.contains(QStringLiteral("Command code: MESSAGE_CLOSE (0x44)")));
     QVERIFY(close.contains(QStringLiteral("Sequence counter: %1").arg(stream.size())));
+}
+
+void TestOutputStream::continuous_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("latencyMs");
+    QTest::addColumn<int>("largest"); // datagram, in bytes
+
+    QTest::newRow("ordinary") << 300 << 30000 << 50 << 1472;
+    QTest::newRow("odd rate, short latency") << 777 << 12345 << 20 << 1472;
+    QTest::newRow("slow") << 50 << 1000 << 100 << 1472;
+    QTest::newRow("fast, 1,000-sample chunks") << 5000 << 100000 << 50 << 65280;
+    QTest::newRow("smallest datagrams") << 300 << 30000 << 50 << 512;
+}
+
+// The continuous stream as a receiver checks it: service mode 0x01, wave
+// sample chunks of at most 1,000 samples lasting at least 200 µs, each
+// stamped exactly where the one before ends, the first a latency ahead of
+// the start; the samples are the frame looped; the close at the end.
+void TestOutputStream::continuous()
+{
+    QFETCH(int, count);
+    QFETCH(int, rate);
+    QFETCH(int, latencyMs);
+    QFETCH(int, largest);
+    TReceiver receiver;
+    TTestClock clock;
+    TIdnWaveSession session(&clock);
+    const auto frame = RandomFrame(count, 21, TCoords::Random, 15);
+    const TZLT_Pal palette = RandomPalette(5);
+    QCOMPARE(session.SetFrame(frame.get(), palette, rate), TDarkReason::None);
+    const int64_t start = clock.Now;
+    session.Start(Loopback, receiver.Port(), 3, rate, latencyMs, largest);
+    clock.RunUntil(start + 700 * Ms);
+    session.Stop();
+    QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
+
+    const std::vector<TWaveChunk> chunks = WaveChunks(receiver.Datagrams);
+    QVERIFY(!chunks.empty());
+    QCOMPARE(chunks.front().Timestamp, uint32_t(start / 1000 + latencyMs * 1000));
+    QByteArray samples;
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        const TWaveChunk& c = chunks[i];
+        QVERIFY2(c.Error.isEmpty(), qPrintable(c.Error));
+        QCOMPARE(c.ServiceId, uint8_t(3));
+        QVERIFY(c.Samples <= 1000 && c.Samples <= (largest - 36) / 7);
+        QVERIFY2(c.Duration >= 200, qPrintable(QString::number(c.Duration)));
+        if (i > 0)
+            QCOMPARE(c.Timestamp, chunks[i - 1].Timestamp + chunks[i - 1].Duration);
+        samples += c.Data;
+    }
+    // The samples last as long as the stream ran, to within a chunk.
+    const uint64_t lasted = uint64_t(chunks.back().Timestamp + chunks.back().Duration - chunks.front().Timestamp);
+    const uint64_t sampleUs = 1'000'000 / uint64_t(rate);
+    QVERIFY2(lasted <= 700'000 + sampleUs + 1 && lasted + 3000 + 2 * sampleUs >= 700'000,
+             qPrintable(QString::number(lasted)));
+    const std::vector<TSample> got = Samples(samples);
+    const std::vector<TSample> expected = Expected(*frame, palette);
+    QVERIFY(got.size() > expected.size());
+    for (size_t i = 0; i < got.size(); ++i)
+        if (!(got[i] == expected[i % expected.size()]))
+            QFAIL(qPrintable(QStringLiteral("sample %1").arg(i)));
+    QVERIFY(IsClose(receiver.Datagrams, 0x01));
 }
 
 QTEST_GUILESS_MAIN(TestOutputStream)

@@ -1,0 +1,225 @@
+#include "IdnWave.h"
+
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+#include <algorithm>
+#include <array>
+
+using namespace IdnDatagrams;
+
+namespace IdnWave {
+
+namespace {
+// X, Y at 16 bits; red 638 nm, green 532 nm, blue 460 nm at 8 bits.
+constexpr std::array<uint16_t, 8> Descriptors{0x4200, 0x4010, 0x4210, 0x4010, 0x527E, 0x5214, 0x51CC, 0x0000};
+
+inline char* Put16(char* p, uint16_t value)
+{
+    p[0] = char(value >> 8);
+    p[1] = char(value);
+    return p + 2;
+}
+inline char* Put32(char* p, uint32_t value)
+{
+    return Put16(Put16(p, uint16_t(value >> 16)), uint16_t(value));
+}
+} // namespace
+
+int SamplesPerDatagram(int largestDatagram)
+{
+    const int bytes = std::clamp(largestDatagram, MinLargestDatagram, MaxLargestDatagram);
+    return std::min(MaxSamples, (bytes - HeadSize) / SampleSize);
+}
+
+int MinSamples(int pointRate)
+{
+    // With whole microseconds cut off each chunk's start, one more sample.
+    return int((int64_t(MinDurationUs) * pointRate + 999'999) / 1'000'000) + 1;
+}
+
+uint64_t SampleTimeUs(int64_t index, int pointRate)
+{
+    return uint64_t(index) * 1'000'000u / uint64_t(pointRate);
+}
+
+void PutDatagram(QByteArray& out, const TStreamPoint* points, int count, uint8_t serviceId, uint32_t timestampUs,
+                 uint32_t durationUs)
+{
+    out.resize(HeadSize + qsizetype(count) * SampleSize);
+    char* p = out.data();
+    *p++ = char(ChannelMessage);
+    *p++ = 0;
+    p = Put16(p, 0);
+    p = Put16(p, uint16_t(out.size() - PacketHeaderSize));
+    p = Put16(p, uint16_t(ChannelMessageBit | ConfigBit | WaveChunk));
+    p = Put32(p, timestampUs);
+    *p++ = char(Descriptors.size() / 2);
+    *p++ = char(RouteFlag);
+    *p++ = char(serviceId);
+    *p++ = char(ContinuousMode);
+    for (const uint16_t tag : Descriptors)
+        p = Put16(p, tag);
+    p = Put32(p, durationUs & MaxDuration); // flags 0: the match value 0
+    for (int i = 0; i < count; ++i) {
+        p = Put16(p, uint16_t(points[i].X));
+        p = Put16(p, uint16_t(points[i].Y));
+        *p++ = char(points[i].R);
+        *p++ = char(points[i].G);
+        *p++ = char(points[i].B);
+    }
+}
+
+QByteArray CloseDatagram(uint8_t serviceId, uint32_t timestampUs)
+{
+    QByteArray datagram = CloseChannelDatagram(serviceId, timestampUs);
+    datagram[PacketHeaderSize + ChannelHeaderSize + 3] = char(ContinuousMode);
+    return datagram;
+}
+
+} // namespace IdnWave
+
+TIdnWaveSession::TIdnWaveSession(TOutputClock* clock, QObject* parent)
+    : QObject(parent), FClock(clock), FSteady(clock ? nullptr : std::make_unique<TOutputSteadyClock>()),
+      FStream(Clock(), *this, IdnWave::MaxSamples)
+{
+}
+
+TIdnWaveSession::~TIdnWaveSession()
+{
+    Stop();
+}
+
+void TIdnWaveSession::Start(const QHostAddress& address, uint16_t port, uint8_t serviceId, int pointRate,
+                            int latencyMs, int largestDatagram)
+{
+    Stop();
+    if (!FSocket) {
+        FSocket = std::make_unique<QUdpSocket>();
+        connect(FSocket.get(), &QUdpSocket::readyRead, this, &TIdnWaveSession::ReadAnswers);
+    }
+    if (FSocket->state() != QAbstractSocket::BoundState)
+        FSocket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+    FAddress = address;
+    FPort = port;
+    FServiceId = serviceId;
+    FRate = std::clamp(pointRate, 1, 1'000'000);
+    FLatencyMs = std::max(latencyMs, 1);
+    FPerDatagram = std::max(IdnWave::SamplesPerDatagram(largestDatagram), IdnWave::MinSamples(FRate));
+    FErrorCode = 0;
+    FSendError.clear();
+    FAckAskedNs = -1;
+    FUnansweredNs = -1;
+    FDatagrams = 0;
+    FSamples = 0;
+    FStartNs = Clock().NowNs();
+    SetState(TState::On);
+    FStream.Start();
+}
+
+void TIdnWaveSession::Stop()
+{
+    if (!Running())
+        return;
+    FStream.Stop();
+    QByteArray close = IdnWave::CloseDatagram(FServiceId, uint32_t(Clock().NowNs() / 1000));
+    QByteArray end = PacketDatagram(CloseSession);
+    FState = TState::Off;
+    for (QByteArray* datagram : {&close, &end}) {
+        SetHeader(*datagram, Command(uint8_t((*datagram)[0])), FSequence);
+        if (FSocket->writeDatagram(*datagram, FAddress, FPort) == datagram->size()) {
+            ++FSequence;
+            ++FDatagrams;
+        }
+    }
+    emit StateChanged();
+}
+
+void TIdnWaveSession::SetFrame(TStreamFrame frame)
+{
+    FStream.SetFrame(std::move(frame));
+}
+
+TDarkReason TIdnWaveSession::SetFrame(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate)
+{
+    TDarkReason why;
+    FStream.SetFrame(PointFrames::ForFrame(frame, palette, pointRate, &why));
+    return why;
+}
+
+void TIdnWaveSession::Tick(int64_t nowNs)
+{
+    if (FUnansweredNs >= 0 && nowNs - FUnansweredNs >= AckTimeoutNs)
+        SetState(TState::NoAnswer);
+}
+
+// The samples due by now: the first chunk is stamped the latency ahead of
+// the start, so what goes out now plays a latency later.
+int TIdnWaveSession::Room(int64_t nowNs)
+{
+    if (!Running())
+        return 0;
+    const int64_t due = (nowNs - FStartNs) * FRate / 1'000'000'000 + 1;
+    const int64_t room = due - FSamples;
+    if (room < IdnWave::MinSamples(FRate))
+        return 0;
+    return int(std::min<int64_t>(room, FPerDatagram));
+}
+
+void TIdnWaveSession::Take(const TStreamPoint* points, int count, int64_t nowNs)
+{
+    const uint64_t startUs = uint64_t(FStartNs / 1000) + uint64_t(FLatencyMs) * 1000;
+    const uint64_t from = IdnWave::SampleTimeUs(FSamples, FRate);
+    const uint64_t to = IdnWave::SampleTimeUs(FSamples + count, FRate);
+    IdnWave::PutDatagram(FDatagram, points, count, FServiceId, uint32_t(startUs + from), uint32_t(to - from));
+    FSamples += count;
+    const bool ask = FAckAskedNs < 0 || nowNs - FAckAskedNs >= AckIntervalNs;
+    if (!Send(FDatagram, ask))
+        return;
+    if (ask) {
+        FAckAskedNs = nowNs;
+        if (FUnansweredNs < 0)
+            FUnansweredNs = nowNs;
+    }
+}
+
+bool TIdnWaveSession::Send(QByteArray& datagram, bool ask)
+{
+    SetHeader(datagram, ask ? ChannelMessageAck : ChannelMessage, FSequence);
+    if (FSocket->writeDatagram(datagram, FAddress, FPort) == datagram.size()) {
+        ++FSequence;
+        ++FDatagrams;
+        return true;
+    }
+    // A full socket buffer loses this chunk; the next keeps the timeline.
+    if (FSocket->error() == QAbstractSocket::TemporaryError)
+        return false;
+    FSendError = FSocket->errorString();
+    Stop();
+    SetState(TState::Failed);
+    return false;
+}
+
+void TIdnWaveSession::ReadAnswers()
+{
+    while (FSocket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = FSocket->receiveDatagram();
+        const QByteArray data = datagram.data();
+        if (!Running() || !datagram.senderAddress().isEqual(FAddress, QHostAddress::ConvertV4MappedToIPv4))
+            continue;
+        if (data.size() < PacketHeaderSize + 4 || uint8_t(data[0]) != Acknowledgement)
+            continue;
+        const int code = int(int8_t(data[PacketHeaderSize + 1]));
+        FUnansweredNs = -1;
+        FErrorCode = code < 0 ? code : 0;
+        SetState(code < 0 ? TState::Refused : TState::On);
+    }
+}
+
+void TIdnWaveSession::SetState(TState state)
+{
+    if (state == FState)
+        return;
+    FState = state;
+    emit StateChanged();
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "IdnDatagrams.h"
+#include "OutputClock.h"
+#include "PointStream.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+
+class QUdpSocket;
+
+// IDN in continuous mode (service mode 0x01): the point stream in chunks
+// of wave samples (chunk type 0x01). Each chunk's timestamp is exactly the
+// one before plus that one's duration, so the projector plays them back to
+// back; they go out ahead of their time by the latency.
+namespace IdnWave {
+
+constexpr uint8_t ContinuousMode = 0x01;
+constexpr uint8_t WaveChunk = 0x01;
+constexpr int MaxSamples = 1000;      // in one chunk
+constexpr uint32_t MinDurationUs = 200; // of one chunk
+constexpr int HeadSize = IdnDatagrams::PacketHeaderSize + IdnDatagrams::ChannelHeaderSize +
+                         IdnDatagrams::ConfigSize + IdnDatagrams::ChunkHeaderSize;
+
+// The samples one datagram of a size carries.
+int SamplesPerDatagram(int largestDatagram);
+// The fewest samples that last MinDurationUs at a rate.
+int MinSamples(int pointRate);
+// When sample index of the stream starts, in µs from the stream's start.
+uint64_t SampleTimeUs(int64_t index, int pointRate);
+
+// One datagram (command 0x40, sequence 0: the session writes both) with
+// the configuration and count samples.
+void PutDatagram(QByteArray& out, const TStreamPoint* points, int count, uint8_t serviceId, uint32_t timestampUs,
+                 uint32_t durationUs);
+// The message that closes the channel.
+QByteArray CloseDatagram(uint8_t serviceId, uint32_t timestampUs);
+
+} // namespace IdnWave
+
+// The continuous stream to one projector service, fed by a point stream
+// on the clock's ticks. Asks for an acknowledgement about once a second and
+// tells when none comes; closes the channel and the session when it stops.
+class TIdnWaveSession : public QObject, private TPointSink
+{
+    Q_OBJECT
+
+public:
+    enum class TState
+    {
+        Off,
+        On,
+        NoAnswer,
+        Refused,
+        Failed,
+    };
+    static constexpr int64_t Ms = 1'000'000;
+    static constexpr int64_t AckIntervalNs = 1000 * Ms;
+    static constexpr int64_t AckTimeoutNs = 1000 * Ms;
+
+    explicit TIdnWaveSession(TOutputClock* clock = nullptr, QObject* parent = nullptr);
+    ~TIdnWaveSession() override;
+
+    void Start(const QHostAddress& address, uint16_t port, uint8_t serviceId, int pointRate, int latencyMs,
+               int largestDatagram = IdnDatagrams::DefaultLargestDatagram);
+    void Stop();
+    bool Running() const { return FState != TState::Off && FState != TState::Failed; }
+
+    void SetFrame(TStreamFrame frame);
+    IdnDatagrams::TDarkReason SetFrame(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate);
+
+    TState State() const { return FState; }
+    int ErrorCode() const { return FErrorCode; }
+    const QString& SendError() const { return FSendError; }
+    int DatagramCount() const { return FDatagrams; }
+    const TPointStream& Stream() const { return FStream; }
+
+signals:
+    void StateChanged();
+
+private:
+    TOutputClock& Clock() const { return FClock ? *FClock : *FSteady; }
+    void Tick(int64_t nowNs) override;
+    int Room(int64_t nowNs) override;
+    void Take(const TStreamPoint* points, int count, int64_t nowNs) override;
+    bool Send(QByteArray& datagram, bool ask);
+    void ReadAnswers();
+    void SetState(TState state);
+
+    TOutputClock* FClock;
+    std::unique_ptr<TOutputClock> FSteady;
+    TPointStream FStream;
+    std::unique_ptr<QUdpSocket> FSocket;
+    QHostAddress FAddress;
+    uint16_t FPort = IdnDatagrams::DefaultPort;
+    uint8_t FServiceId = 0;
+    int FRate = 30000;
+    int FLatencyMs = 50;
+    int FPerDatagram = 0;
+    TState FState = TState::Off;
+    int FErrorCode = 0;
+    QString FSendError;
+    int64_t FStartNs = 0;
+    int64_t FSamples = 0;          // sent since the start
+    uint16_t FSequence = 0;
+    int64_t FAckAskedNs = -1;
+    int64_t FUnansweredNs = -1;
+    int FDatagrams = 0;
+    QByteArray FDatagram;
+};
