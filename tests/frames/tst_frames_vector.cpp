@@ -465,22 +465,20 @@ void TestVectorCommands::RefusedFiles_data()
     QTest::addColumn<QStringList>("reasons");
     QTest::addColumn<bool>("atSelection");
 
-    QTest::newRow("not an SVG file among good ones")
-        << QStringList{"a=line", "b=notsvg", "c=rect"} << QStringList{"b.svg"} << QStringList{"not an SVG file"}
-        << false;
-    QTest::newRow("damaged XML") << QStringList{"a=line", "b=malformed"} << QStringList{"b.svg"}
-                                 << QStringList{"the SVG file is damaged"} << false;
-    QTest::newRow("a missing file") << QStringList{"a=missing", "b=circle"} << QStringList{"a.svg"}
-                                    << QStringList{"the file does not exist"} << false;
-    QTest::newRow("draws nothing") << QStringList{"a=line", "z=nothing"} << QStringList{"z.svg"}
-                                   << QStringList{"it draws nothing"} << false;
-    QTest::newRow("two refused, one message")
-        << QStringList{"c=nothing", "a=notsvg", "b=line"} << QStringList{"a.svg", "c.svg"}
-        << QStringList{"not an SVG file", "it draws nothing"} << false;
-    QTest::newRow("all refused: no window") << QStringList{"a=notsvg", "b=missing"} << QStringList{"a.svg", "b.svg"}
-                                            << QStringList{"not an SVG file", "the file does not exist"} << false;
-    QTest::newRow("at the selection") << QStringList{"a=line", "b=notsvg", "c=rect"} << QStringList{"b.svg"}
-                                      << QStringList{"not an SVG file"} << true;
+    const auto row = [](const char* name, const QStringList& entries, const QStringList& refused,
+                        const QStringList& reasons, bool atSelection = false) {
+        QTest::newRow(name) << entries << refused << reasons << atSelection;
+    };
+    const QString notSvg = QStringLiteral("not an SVG file");
+    const QString missing = QStringLiteral("the file does not exist");
+    row("not an SVG file among good ones", {"a=line", "b=notsvg", "c=rect"}, {"b.svg"}, {notSvg});
+    row("damaged XML", {"a=line", "b=malformed"}, {"b.svg"}, {"the SVG file is damaged"});
+    row("a missing file", {"a=missing", "b=circle"}, {"a.svg"}, {missing});
+    row("draws nothing", {"a=line", "z=nothing"}, {"z.svg"}, {"it draws nothing"});
+    row("two refused, one message", {"c=nothing", "a=notsvg", "b=line"}, {"a.svg", "c.svg"},
+        {notSvg, "it draws nothing"});
+    row("all refused: no window", {"a=notsvg", "b=missing"}, {"a.svg", "b.svg"}, {notSvg, missing});
+    row("at the selection", {"a=line", "b=notsvg", "c=rect"}, {"b.svg"}, {notSvg}, true);
 }
 
 void TestVectorCommands::RefusedFiles()
