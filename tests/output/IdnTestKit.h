@@ -16,11 +16,14 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -89,6 +92,34 @@ public:
         Read();
         return Datagrams.size() >= count;
     }
+    // Reads on a thread of its own until StopReading, as a real receiver
+    // does, so a busy test thread cannot overflow the socket's buffer.
+    void ReadOnAThread()
+    {
+        Reading = true;
+        Reader = std::thread([this] {
+            const int fd = int(Socket.socketDescriptor());
+            QByteArray buffer(65536, Qt::Uninitialized);
+            while (Reading) {
+                pollfd ready{fd, POLLIN, 0};
+                if (poll(&ready, 1, 20) <= 0)
+                    continue;
+                const ssize_t got = recv(fd, buffer.data(), size_t(buffer.size()), MSG_DONTWAIT);
+                if (got >= 0)
+                    Threaded.push_back(buffer.left(got));
+            }
+        });
+    }
+    // Ends the reading thread after it has taken what is there; its
+    // datagrams join Datagrams (without their senders).
+    void StopReading()
+    {
+        QTest::qWait(100);
+        Reading = false;
+        Reader.join();
+        Datagrams.insert(Datagrams.end(), Threaded.begin(), Threaded.end());
+        Threaded.clear();
+    }
     // Takes what has arrived by now.
     void Read()
     {
@@ -130,9 +161,21 @@ public:
         return false;
     }
 
+    ~TReceiver()
+    {
+        Reading = false;
+        if (Reader.joinable())
+            Reader.join();
+    }
+
     QUdpSocket Socket;
     std::vector<QByteArray> Datagrams;
     std::vector<std::pair<QHostAddress, uint16_t>> Senders;
+
+private:
+    std::thread Reader;
+    std::atomic<bool> Reading = false;
+    std::vector<QByteArray> Threaded;
 };
 
 inline uint16_t Get16(const QByteArray& data, qsizetype at)

@@ -620,14 +620,11 @@ void TestOutputStream::ordinaryReceiveBuffer()
     TIdnSession session; // the steady clock
     const auto frame = RandomFrame(TZLT_Frame::MaxPoints, 9, TCoords::Random, 10);
     QCOMPARE(session.SetFrame(frame.get(), TZLT_Pal(), 30000), TDarkReason::None);
+    receiver.ReadOnAThread();
     session.Start(Loopback, receiver.Port(), 0, 30000);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (elapsed.elapsed() < 400) {
-        QTest::qWait(1);
-        receiver.Read();
-    }
+    QTest::qWait(400);
     session.Stop();
+    receiver.StopReading();
     QVERIFY(receiver.WaitFor(size_t(session.DatagramCount())));
     QCOMPARE(receiver.Datagrams.size(), size_t(session.DatagramCount()));
     const std::vector<TFrame> frames = Frames(receiver.Datagrams);
