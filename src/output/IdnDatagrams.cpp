@@ -473,4 +473,18 @@ void SetHeader(QByteArray& datagram, Command command, uint16_t sequence)
     Put16(p + 2, sequence);
 }
 
+int SendClosing(QByteArray closeChannel, uint16_t& sequence, const std::function<bool(const QByteArray&)>& send)
+{
+    QByteArray end = PacketDatagram(CloseSession);
+    int sent = 0;
+    for (QByteArray* datagram : {&closeChannel, &end}) {
+        SetHeader(*datagram, Command(uint8_t((*datagram)[0])), sequence);
+        if (send(*datagram)) {
+            ++sequence;
+            ++sent;
+        }
+    }
+    return sent;
+}
+
 } // namespace IdnDatagrams

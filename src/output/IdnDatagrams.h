@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -150,6 +151,12 @@ QByteArray PacketDatagram(Command command);
 
 // Writes the packet header's command and sequence number.
 void SetHeader(QByteArray& datagram, Command command, uint16_t sequence);
+
+// Ends a stream dark first: closeChannel (a channel message that closes the
+// channel), then the session's close, each headed with the next sequence
+// number, which only a datagram send reports sent uses up. Returns how many
+// were sent.
+int SendClosing(QByteArray closeChannel, uint16_t& sequence, const std::function<bool(const QByteArray&)>& send);
 
 // Reading big-endian numbers out of received bytes.
 inline uint16_t Read16(const char* p)

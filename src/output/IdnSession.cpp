@@ -77,16 +77,10 @@ void TIdnSession::Stop()
     Clock().CancelWake();
     FNext = FFrame.Count();
     // Dark first: the channel closes, then the session.
-    QByteArray close = CloseChannelDatagram(FServiceId, TimestampUs());
-    QByteArray end = PacketDatagram(CloseSession);
     FState = TState::Off; // a failure here has nothing left to close
-    for (QByteArray* datagram : {&close, &end}) {
-        SetHeader(*datagram, Command(uint8_t((*datagram)[0])), FSequence);
-        if (FSocket->writeDatagram(*datagram, FAddress, FPort) == datagram->size()) {
-            ++FSequence;
-            ++FDatagrams;
-        }
-    }
+    FDatagrams += SendClosing(CloseChannelDatagram(FServiceId, TimestampUs()), FSequence, [this](const QByteArray& datagram) {
+        return FSocket->writeDatagram(datagram, FAddress, FPort) == datagram.size();
+    });
     emit StateChanged();
 }
 

@@ -122,16 +122,10 @@ void TIdnWaveSession::Stop()
     if (!Running())
         return;
     FStream.Stop();
-    QByteArray close = IdnWave::CloseDatagram(FServiceId, uint32_t(Clock().NowNs() / 1000));
-    QByteArray end = PacketDatagram(CloseSession);
     FState = TState::Off;
-    for (QByteArray* datagram : {&close, &end}) {
-        SetHeader(*datagram, Command(uint8_t((*datagram)[0])), FSequence);
-        if (FSocket->writeDatagram(*datagram, FAddress, FPort) == datagram->size()) {
-            ++FSequence;
-            ++FDatagrams;
-        }
-    }
+    FDatagrams += SendClosing(IdnWave::CloseDatagram(FServiceId, uint32_t(Clock().NowNs() / 1000)), FSequence, [this](const QByteArray& datagram) {
+        return FSocket->writeDatagram(datagram, FAddress, FPort) == datagram.size();
+    });
     emit StateChanged();
 }
 
