@@ -319,13 +319,24 @@ QString TLaserLink::StatusText() const
     default:
         break;
     }
-    if (FDark == IdnDatagrams::TDarkReason::OneSpot)
-        return Text(OneSpotText);
-    if (FDark == IdnDatagrams::TDarkReason::TooLong)
-        return Text(TooLongText);
-    if (FDark == IdnDatagrams::TDarkReason::LongDwell)
-        return Text(LongDwellText);
+    if (const QString dark = DarkText(); !dark.isEmpty())
+        return dark;
     return Text(OnText).arg(Address, Kpps(PointRate));
+}
+
+// Why the frame goes out dark, or nothing when it is lit (or simply empty).
+QString TLaserLink::DarkText() const
+{
+    switch (FDark) {
+    case IdnDatagrams::TDarkReason::OneSpot:
+        return Text(OneSpotText);
+    case IdnDatagrams::TDarkReason::TooLong:
+        return Text(TooLongText);
+    case IdnDatagrams::TDarkReason::LongDwell:
+        return Text(LongDwellText);
+    default:
+        return QString();
+    }
 }
 
 QString TLaserLink::PointsStatusText() const
@@ -341,12 +352,8 @@ QString TLaserLink::PointsStatusText() const
     default:
         break;
     }
-    if (FDark == IdnDatagrams::TDarkReason::OneSpot)
-        return Text(OneSpotText);
-    if (FDark == IdnDatagrams::TDarkReason::TooLong)
-        return Text(TooLongText);
-    if (FDark == IdnDatagrams::TDarkReason::LongDwell)
-        return Text(LongDwellText);
+    if (const QString dark = DarkText(); !dark.isEmpty())
+        return dark;
     QString text = Text(OnText).arg(Address, Kpps(PointRate));
     if (Points.Underruns() > 0)
         text += QStringLiteral(", ") + Text(UnderrunText);

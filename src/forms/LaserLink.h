@@ -74,6 +74,7 @@ private:
     void ShowState();
     void StartPoints();
     QString PointsStatusText() const;
+    QString DarkText() const;
 
     TFramePreview* FPreview;
     QAction* FOutput = nullptr;
