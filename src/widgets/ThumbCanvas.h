@@ -45,6 +45,8 @@ public:
 private:
     void TracePath(const TZLT_FramePath& path, int64_t left, int64_t top);
     void TraceBackwards(const TZLT_FramePath& path, int64_t left, int64_t top);
+    bool TraceDense(const TZLT_FramePath& path, int64_t left, int64_t top);
+    void DenseStep(int x0, int y0, int x1, int y1, bool blanked, uint32_t color);
     static bool LongSteps(const TZLT_FramePath& path);
     template<bool Under>
     void Line(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color);
