@@ -9,11 +9,11 @@
 #include "SingleInstance.h"
 #include "Termination.h"
 #include "TrevascVersion.h"
+#include "ZLT_Files.h"
 #include "about.h"
 
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -48,9 +48,7 @@ public:
 
 int main(int argc, char* argv[])
 {
-    // A write beyond the file-size limit fails with an error the program
-    // reports, instead of ending it.
-    std::signal(SIGXFSZ, SIG_IGN);
+    ZLT_Files::ReportWritesPastSizeLimit();
 
     // The display name follows; set explicitly, X11 would append it to every
     // window title. Also names the per-user settings folder (~/.config/Trevasc).

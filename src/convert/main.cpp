@@ -7,15 +7,13 @@
 #include "Converter.h"
 #include "TrevascVersion.h"
 #include "ZLT_FileNames.h"
+#include "ZLT_Files.h"
 
-#include <csignal>
 #include <cstdio>
 
 int main(int argc, char* argv[])
 {
-    // A write beyond the file-size limit fails with an error the program
-    // reports, instead of ending it.
-    std::signal(SIGXFSZ, SIG_IGN);
+    ZLT_Files::ReportWritesPastSizeLimit();
 
     // From the bytes themselves: names that are not UTF-8 keep them.
     QStringList arguments;

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstring>
 
 #include <fcntl.h>
@@ -35,6 +36,13 @@ SyncFunction SetSyncFunction(SyncFunction sync)
     const SyncFunction old = CurrentSync;
     CurrentSync = sync ? sync : &SyncToDisk;
     return old;
+}
+
+void ReportWritesPastSizeLimit()
+{
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 bool FileExists(const QString& fileName)

@@ -13,6 +13,11 @@ struct iovec;
 
 namespace ZLT_Files {
 
+// From here on a write past the system's file-size limit fails with an
+// error that is reported like any other, instead of ending the program.
+// Called once at start.
+void ReportWritesPastSizeLimit();
+
 // True when a file (not a directory) of that name exists.
 bool FileExists(const QString& fileName);
 
