@@ -23,32 +23,19 @@ using namespace ThumbLines;
 
 namespace {
 
-// A step of the dense drawing: a short lit step, by its row of the table
-// (0..80), a step that draws nothing, or one that goes the general way.
-constexpr int GeneralStep = 0xFF;
-constexpr int NoStep = 4 * 9 + 4; // a row of no offsets
+// A step's kind: the byte offset of its row in TShortOffsets, this bit when
+// it draws nothing (its writes then go aside), this when it goes the
+// general way, and its colour from bit 16 on.
+constexpr int RowBits = 0x3FFF;
+constexpr int Nothing = 0x4000;
+constexpr int General = 0x8000;
 // Pixels around the image in the dense drawing's copy: short steps that
 // reach past an edge by a few pixels (a point at the far edge scales to
-// the pixel past it) need no clipping, and the copy's first pixel takes
-// the writes of steps that draw nothing.
+// the pixel past it) need no clipping. Rows below it take the writes aside.
 constexpr int Margin = 4;
+constexpr int AsideRows = 8;
 
 thread_local std::vector<uint32_t> DenseCopy;
-
-// Draws a short step of the given kind from first; false for a step that
-// goes the general way.
-inline bool ShortStep(uint32_t* first, const int32_t* row, int kind, const uint32_t* colours)
-{
-    if ((kind & 0xFF) == GeneralStep)
-        return false;
-    const uint32_t color = colours[kind >> 8];
-    const int32_t o1 = row[1], o2 = row[2], o3 = row[3];
-    first[0] = color;
-    first[o1] = color;
-    first[o2] = color;
-    first[o3] = color;
-    return true;
-}
 
 // Whether both ends of a step lie in the copy of width x height pixels
 // around the image.
@@ -67,7 +54,7 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
     const int w = path.Width();
     const int h = path.Height();
     const int64_t area = int64_t(FWidth) * FHeight;
-    // Points and the copy's pixels in 16 bits, with room for the margin.
+    // Worth the copy, and every point and pixel of the copy in 16 bits.
     if (n < 1024 || 4 * int64_t(n) < area || FWidth > 4096 || FHeight > 4096 || w > 65535 || h > 65535 ||
         left < -32768 + Margin || top < -32768 + Margin || left + w > 32767 - Margin ||
         top + h > 32767 - Margin)
@@ -80,7 +67,9 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
         colours[c] = 0xFF000000u | (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | uint32_t(e.Blue);
     }
     const int stride = FWidth + 2 * Margin;
-    DenseCopy.resize(size_t(stride) * size_t(FHeight + 2 * Margin));
+    const int rows = FHeight + 2 * Margin;
+    DenseCopy.resize(size_t(stride) * size_t(rows + AsideRows));
+    const int aside = (rows + AsideRows / 2) * stride + Margin;
     uint32_t* const copy = DenseCopy.data();
     uint32_t* const imageBits = FBits;
     const int64_t imageStride = FStride;
@@ -91,15 +80,16 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
     FBits = copy + (Margin * stride + Margin);
     FStride = stride;
 
-    const TShortOffsets shortLines(stride);
+    const TShortOffsets table(stride);
+    const char* const tableRows = reinterpret_cast<const char*>(table.Offsets);
     const TZLT_Point* const points = &path.Point(0);
     const bool moveLines = FMoveLines;
 
-    // Points as x + Margin | (y + Margin) << 16, in the copy's pixels.
+    // Points as x | y << 16 in the copy's pixels.
     constexpr int Batch = 256;
     int32_t packed[Batch + 1];
-    int32_t kinds[Batch];   // the step's table row | its colour << 8
-    int32_t offsets[Batch]; // its first pixel in the copy
+    int32_t kinds[Batch];
+    int32_t offsets[Batch]; // a step's first pixel in the copy
     int steps[Batch];
     const auto pack = [](int64_t x, int64_t y) {
         return int32_t(uint32_t(uint16_t(x + Margin)) | uint32_t(uint16_t(y + Margin)) << 16);
@@ -115,15 +105,17 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
         _mm_set1_epi32(int(uint32_t(uint16_t(left + Margin)) | uint32_t(uint16_t(top + Margin)) << 16));
     const __m128i fours = _mm_set1_epi16(4);
     const __m128i eights = _mm_set1_epi16(8);
-    const __m128i lastPixel =
-        _mm_set1_epi32(int(uint32_t(FWidth + 2 * Margin - 1) | uint32_t(FHeight + 2 * Margin - 1) << 16));
+    const __m128i lastPixel = _mm_set1_epi32(int(uint32_t(stride - 1) | uint32_t(rows - 1) << 16));
     const __m128i rowOf = _mm_set1_epi32(1 | 9 << 16);
     const __m128i offsetOf = _mm_set1_epi32(1 | stride << 16);
     const __m128i blank = _mm_set1_epi32(TZLT_Point::BlankBit << 16);
-    const __m128i colourMask = _mm_set1_epi32(TZLT_Point::ColorMask);
-    const __m128i general = _mm_set1_epi32(GeneralStep);
-    const __m128i noStep = _mm_set1_epi32(NoStep);
+    const __m128i colourBits = _mm_set1_epi32(TZLT_Point::ColorMask << 16);
+    const __m128i generalBit = _mm_set1_epi32(General);
+    const __m128i nothingBit = _mm_set1_epi32(Nothing);
+    const __m128i rowBits = _mm_set1_epi32(RowBits);
+    const __m128i asides = _mm_set1_epi32(aside);
     const __m128i hideMoves = _mm_set1_epi32(moveLines ? 0 : -1);
+    const __m128i all = _mm_set1_epi32(-1);
     const __m128i zero = _mm_setzero_si128();
 
     for (int base = 1; base < n; base += Batch) {
@@ -133,13 +125,13 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
         for (int k = Batch; k < 2 * Batch && base + k < n; k += 64 / int(sizeof(TZLT_Point)))
             __builtin_prefetch(batch + k);
         int k = 0;
-        int nothingCount = 0;
+        __m128i nothings = zero; // minus the count in each lane
         __m128i previous = _mm_cvtsi32_si128(packed[0]);
         for (; k + 4 <= count; k += 4) {
             const __m128 a = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k)));
             const __m128 b =
                 _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k + 2)));
-            // Scaled as Scale does it (see TracePath), then placed.
+            // Scaled as TracePath does, then placed in the copy.
             const __m128i xy =
                 _mm_xor_si128(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))), half);
             const __m128i low = _mm_mullo_epi16(xy, sizes);
@@ -149,30 +141,37 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
                 _mm_and_si128(_mm_cmpeq_epi16(low, half), _mm_cmpeq_epi16(_mm_and_si128(high, one), one));
             const __m128i ends = _mm_add_epi16(_mm_sub_epi16(high, _mm_or_si128(past, even)), origin);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(packed + k + 1), ends);
-            // The steps into these four points start at the point before each.
+            // The steps into these four points, each from the point before.
             const __m128i starts = _mm_or_si128(_mm_slli_si128(ends, 4), previous);
             previous = _mm_srli_si128(ends, 12);
-            const __m128i d = _mm_sub_epi16(ends, starts);
-            const __m128i d4 = _mm_add_epi16(d, fours);
-            // Both ends in the copy, at most 4 pixels along either axis, lit.
-            const __m128i isShort = _mm_cmpeq_epi32(_mm_subs_epu16(d4, eights), zero);
-            const __m128i within = _mm_cmpeq_epi32(
-                _mm_or_si128(_mm_subs_epu16(starts, lastPixel), _mm_subs_epu16(ends, lastPixel)), zero);
-            const __m128i none = _mm_cmpeq_epi32(d, zero);
+            const __m128i d4 = _mm_add_epi16(_mm_sub_epi16(ends, starts), fours);
+            // The table has the step when both ends lie in the copy, at most
+            // 4 pixels apart along either axis; a blanked step with moves
+            // shown takes the general way. One of no length, or blanked
+            // with moves hidden, draws nothing.
+            const __m128i inTable = _mm_and_si128(
+                _mm_cmpeq_epi32(_mm_subs_epu16(d4, eights), zero),
+                _mm_cmpeq_epi32(
+                    _mm_or_si128(_mm_subs_epu16(starts, lastPixel), _mm_subs_epu16(ends, lastPixel)), zero));
             const __m128i upper = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
-            const __m128i lit = _mm_cmpeq_epi32(_mm_and_si128(upper, blank), zero);
-            const __m128i fast = _mm_andnot_si128(none, _mm_and_si128(_mm_and_si128(lit, within), isShort));
-            const __m128i nothing = _mm_or_si128(none, _mm_andnot_si128(lit, hideMoves));
-            nothingCount += (0x4332322132212110ull >> (4 * _mm_movemask_ps(_mm_castsi128_ps(nothing)))) & 0xF;
-            __m128i row =
-                _mm_or_si128(_mm_and_si128(fast, _mm_madd_epi16(d4, rowOf)), _mm_andnot_si128(fast, general));
-            row = _mm_or_si128(_mm_and_si128(nothing, noStep), _mm_andnot_si128(nothing, row));
-            const __m128i colour = _mm_and_si128(_mm_srli_epi32(upper, 16), colourMask);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(kinds + k),
-                             _mm_or_si128(row, _mm_slli_epi32(colour, 8)));
+            const __m128i blanked = _mm_xor_si128(_mm_cmpeq_epi32(_mm_and_si128(upper, blank), zero), all);
+            const __m128i nothing =
+                _mm_or_si128(_mm_cmpeq_epi32(ends, starts), _mm_and_si128(blanked, hideMoves));
+            const __m128i general =
+                _mm_or_si128(_mm_xor_si128(inTable, all), _mm_andnot_si128(hideMoves, blanked));
+            nothings = _mm_add_epi32(nothings, nothing);
+            const __m128i kind = _mm_or_si128(
+                _mm_or_si128(_mm_and_si128(_mm_slli_epi32(_mm_madd_epi16(d4, rowOf), 4), rowBits),
+                             _mm_and_si128(upper, colourBits)),
+                _mm_or_si128(_mm_and_si128(general, generalBit), _mm_and_si128(nothing, nothingBit)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(kinds + k), kind);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(offsets + k),
-                             _mm_andnot_si128(nothing, _mm_madd_epi16(starts, offsetOf)));
+                             _mm_or_si128(_mm_and_si128(nothing, asides),
+                                          _mm_andnot_si128(nothing, _mm_madd_epi16(starts, offsetOf))));
         }
+        nothings = _mm_add_epi32(nothings, _mm_srli_si128(nothings, 8));
+        nothings = _mm_add_epi32(nothings, _mm_srli_si128(nothings, 4));
+        int nothingCount = -_mm_cvtsi128_si32(nothings);
         for (; k < count; ++k) {
             const TZLT_Point& p = batch[k];
             const int x1 = int(left) + TZLT_FramePath::Scale(int(p.X()) + 32768, w);
@@ -182,22 +181,30 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
             const int y0 = yOf(packed[k]);
             const int dx = x1 - x0;
             const int dy = y1 - y0;
-            const bool lit = !p.Blanked();
-            const bool within = InCopy(x0, y0, x1, y1, unsigned(stride), unsigned(FHeight + 2 * Margin));
-            const bool none = (dx | dy) == 0;
-            const bool nothing = none || (!lit && !moveLines);
-            const int row = nothing ? NoStep
-                            : lit && within && unsigned(dx + 4) < 9u && unsigned(dy + 4) < 9u
-                                ? (dy + 4) * 9 + dx + 4
-                                : GeneralStep;
-            kinds[k] = row | p.ColorIndex() << 8;
+            const bool inTable = unsigned(dx + 4) < 9u && unsigned(dy + 4) < 9u &&
+                                 InCopy(x0, y0, x1, y1, unsigned(stride), unsigned(rows));
+            const bool nothing = (dx | dy) == 0 || (p.Blanked() && !moveLines);
+            const bool general = !inTable || (p.Blanked() && moveLines);
             nothingCount += nothing;
-            offsets[k] = nothing ? 0 : (y0 + Margin) * stride + x0 + Margin;
+            kinds[k] = (inTable ? ((dy + 4) * 9 + dx + 4) * 16 : 0) | p.ColorIndex() << 16 |
+                       (general ? General : 0) | (nothing ? Nothing : 0);
+            offsets[k] = nothing ? aside : (y0 + Margin) * stride + x0 + Margin;
         }
         const auto draw = [&](int k) {
-            if (!ShortStep(copy + offsets[k], shortLines.Offsets[kinds[k] & 0xFF], kinds[k], colours))
+            const int kind = kinds[k];
+            if (kind & General) {
                 DenseStep(xOf(packed[k]), yOf(packed[k]), xOf(packed[k + 1]), yOf(packed[k + 1]),
-                          batch[k].Blanked(), colours[kinds[k] >> 8]);
+                          batch[k].Blanked(), colours[batch[k].ColorIndex()]);
+                return;
+            }
+            const int32_t* const row = reinterpret_cast<const int32_t*>(tableRows + (kind & RowBits));
+            uint32_t* const first = copy + offsets[k];
+            const uint32_t color = colours[kind >> 16];
+            const int32_t o1 = row[1], o2 = row[2], o3 = row[3];
+            first[0] = color;
+            first[o1] = color;
+            first[o2] = color;
+            first[o3] = color;
         };
         if (4 * nothingCount > count) {
             // Dense curves: most steps stay within a pixel, and are left
@@ -205,7 +212,7 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
             int drawn = 0;
             for (k = 0; k < count; ++k) {
                 steps[drawn] = k;
-                drawn += (kinds[k] & 0xFF) != NoStep;
+                drawn += !(kinds[k] & Nothing);
             }
             for (int j = 0; j < drawn; ++j)
                 draw(steps[j]);
@@ -232,6 +239,8 @@ Q_NEVER_INLINE void TThumbCanvas::DenseStep(int x0, int y0, int x1, int y1, bool
 {
     const bool within = InCopy(x0, y0, x1, y1, unsigned(FWidth + 2 * Margin), unsigned(FHeight + 2 * Margin));
     if (blanked) {
+        if (!FMoveLines)
+            return;
         if (within)
             InsideLine<true>(FBits, int(FStride), x0, y0, x1, y1, FMoveColor, FBackground);
         else
