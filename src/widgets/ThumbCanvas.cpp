@@ -499,12 +499,8 @@ void TThumbCanvas::TracePath(const TZLT_FramePath& path, int64_t left, int64_t t
             // The products fit 32 bits unsigned.
             int k = 0;
 #if defined(__SSE2__)
-            // Four points at a time: the low and high halves of the 16 x 16
-            // bit products, rounded as Scale does (up past a half, and at
-            // a half to the even result).
+            // Four points at a time.
             const __m128i sizes = _mm_set1_epi32(int(uint32_t(w) | (uint32_t(h) << 16)));
-            const __m128i half = _mm_set1_epi16(int16_t(0x8000));
-            const __m128i one = _mm_set1_epi16(1);
             const __m128i lowHalf = _mm_set1_epi32(0xFFFF);
             const __m128i lefts = _mm_set1_epi32(ileft);
             const __m128i tops = _mm_set1_epi32(itop);
@@ -513,15 +509,7 @@ void TThumbCanvas::TracePath(const TZLT_FramePath& path, int64_t left, int64_t t
                     _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k)));
                 const __m128 b =
                     _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k + 2)));
-                // x and y of each point plus 32768, 16 bits each.
-                const __m128i xy =
-                    _mm_xor_si128(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))), half);
-                const __m128i low = _mm_mullo_epi16(xy, sizes);
-                const __m128i high = _mm_mulhi_epu16(xy, sizes);
-                const __m128i past = _mm_cmpgt_epi16(_mm_xor_si128(low, half), _mm_setzero_si128());
-                const __m128i even =
-                    _mm_and_si128(_mm_cmpeq_epi16(low, half), _mm_cmpeq_epi16(_mm_and_si128(high, one), one));
-                const __m128i scaled = _mm_sub_epi16(high, _mm_or_si128(past, even));
+                const __m128i scaled = ScaleFour(a, b, sizes);
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(xs + k + 1),
                                  _mm_add_epi32(_mm_and_si128(scaled, lowHalf), lefts));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(ys + k + 1),

@@ -99,8 +99,6 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
     packed[Batch] = pack(FX, FY);
 
     const __m128i sizes = _mm_set1_epi32(int(uint32_t(w) | (uint32_t(h) << 16)));
-    const __m128i half = _mm_set1_epi16(int16_t(0x8000));
-    const __m128i one = _mm_set1_epi16(1);
     const __m128i origin =
         _mm_set1_epi32(int(uint32_t(uint16_t(left + Margin)) | uint32_t(uint16_t(top + Margin)) << 16));
     const __m128i fours = _mm_set1_epi16(4);
@@ -131,15 +129,8 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
             const __m128 a = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k)));
             const __m128 b =
                 _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k + 2)));
-            // Scaled as TracePath does, then placed in the copy.
-            const __m128i xy =
-                _mm_xor_si128(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))), half);
-            const __m128i low = _mm_mullo_epi16(xy, sizes);
-            const __m128i high = _mm_mulhi_epu16(xy, sizes);
-            const __m128i past = _mm_cmpgt_epi16(_mm_xor_si128(low, half), zero);
-            const __m128i even =
-                _mm_and_si128(_mm_cmpeq_epi16(low, half), _mm_cmpeq_epi16(_mm_and_si128(high, one), one));
-            const __m128i ends = _mm_add_epi16(_mm_sub_epi16(high, _mm_or_si128(past, even)), origin);
+            // Scaled, then placed in the copy.
+            const __m128i ends = _mm_add_epi16(ScaleFour(a, b, sizes), origin);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(packed + k + 1), ends);
             // The steps into these four points, each from the point before.
             const __m128i starts = _mm_or_si128(_mm_slli_si128(ends, 4), previous);

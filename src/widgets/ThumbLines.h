@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ThumbLines {
 
 // The pixels of a line of n <= 4 steps along the longer axis and m along
@@ -112,5 +116,26 @@ inline void InsideLine(uint32_t* bits, int stride, int x0, int y0, int x1, int y
         pixel += majorStep + (minorStep & carry);
     }
 }
+
+#if defined(__SSE2__)
+// The points of a and b (two each: x, y, z as 16-bit numbers, then status
+// and aux bytes) scaled to sizes (w | h << 16 in each lane) as
+// TZLT_FramePath::Scale does it, rounded up past a half and at a half to
+// the even result: x | y << 16 for each point.
+inline __m128i ScaleFour(__m128 a, __m128 b, __m128i sizes)
+{
+    const __m128i half = _mm_set1_epi16(int16_t(0x8000));
+    const __m128i one = _mm_set1_epi16(1);
+    // x and y of each point plus 32768.
+    const __m128i xy = _mm_xor_si128(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))), half);
+    // The low and high halves of the 16 x 16 bit products.
+    const __m128i low = _mm_mullo_epi16(xy, sizes);
+    const __m128i high = _mm_mulhi_epu16(xy, sizes);
+    const __m128i past = _mm_cmpgt_epi16(_mm_xor_si128(low, half), _mm_setzero_si128());
+    const __m128i even =
+        _mm_and_si128(_mm_cmpeq_epi16(low, half), _mm_cmpeq_epi16(_mm_and_si128(high, one), one));
+    return _mm_sub_epi16(high, _mm_or_si128(past, even));
+}
+#endif
 
 } // namespace ThumbLines
