@@ -20,20 +20,8 @@ constexpr std::array<uint16_t, 8> Descriptors{0x4200, 0x4010, 0x4210, 0x4010, 0x
 // A lit extent up to this many units in X and in Y is one spot.
 constexpr int SpotSize = 65536 / 256;
 
-inline char* Put16(char* p, uint16_t value)
-{
-    p[0] = char(value >> 8);
-    p[1] = char(value);
-    return p + 2;
-}
+} // namespace
 
-inline char* Put32(char* p, uint32_t value)
-{
-    return Put16(Put16(p, uint16_t(value >> 16)), uint16_t(value));
-}
-
-// Packet header with command 0x40 and sequence 0, then the channel
-// message header.
 char* PutHeaders(char* p, int messageSize, uint16_t contentId, uint32_t timestampUs)
 {
     *p++ = char(ChannelMessage);
@@ -44,18 +32,16 @@ char* PutHeaders(char* p, int messageSize, uint16_t contentId, uint32_t timestam
     return Put32(p, timestampUs);
 }
 
-char* PutConfig(char* p, uint8_t serviceId)
+char* PutConfig(char* p, uint8_t serviceId, uint8_t mode)
 {
     *p++ = char(Descriptors.size() / 2); // words
     *p++ = char(RouteFlag);
     *p++ = char(serviceId);
-    *p++ = char(DiscreteFrameMode);
+    *p++ = char(mode);
     for (const uint16_t tag : Descriptors)
         p = Put16(p, tag);
     return p;
 }
-
-} // namespace
 
 uint64_t PassDuration(int count, int pointRate)
 {
@@ -399,13 +385,13 @@ void TFrameDatagrams::PutHeaders(uint8_t serviceId, int pointRate, uint32_t time
     if (FCount == 1) {
         char* p = IdnDatagrams::PutHeaders(Data(0), int(Size(0) - PacketHeaderSize),
                                            uint16_t(ChannelMessageBit | ConfigBit | FrameChunk), timestampUs);
-        Put32(PutConfig(p, serviceId), duration); // flags 0: the match value 0, repeated until the next frame
+        Put32(PutConfig(p, serviceId, DiscreteFrameMode), duration); // flags 0: the match value 0, repeated until the next frame
         return;
     }
     // Fragments: the sample bytes cut anywhere; the last sequel says so.
     char* p = IdnDatagrams::PutHeaders(Data(0), int(Size(0) - PacketHeaderSize),
                                        uint16_t(ChannelMessageBit | ConfigBit | FirstFragment), timestampUs);
-    Put32(PutConfig(p, serviceId), duration);
+    Put32(PutConfig(p, serviceId, DiscreteFrameMode), duration);
     for (size_t i = 1; i < FCount; ++i)
         IdnDatagrams::PutHeaders(Data(i), int(Size(i) - PacketHeaderSize),
                                  uint16_t(ChannelMessageBit | (i + 1 == FCount ? ConfigBit : 0) | SequelFragment),

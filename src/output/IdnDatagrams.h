@@ -158,6 +158,26 @@ void SetHeader(QByteArray& datagram, Command command, uint16_t sequence);
 // were sent.
 int SendClosing(QByteArray closeChannel, uint16_t& sequence, const std::function<bool(const QByteArray&)>& send);
 
+// The packet header with command 0x40 and sequence 0, then the channel
+// message header; returns the byte after.
+char* PutHeaders(char* p, int messageSize, uint16_t contentId, uint32_t timestampUs);
+// The channel configuration for a service in a service mode, with the
+// sample layout of every frame this program sends (X, Y at 16 bits; red
+// 638 nm, green 532 nm, blue 460 nm at 8 bits); returns the byte after.
+char* PutConfig(char* p, uint8_t serviceId, uint8_t mode);
+
+// Writing big-endian numbers; each returns the byte after.
+inline char* Put16(char* p, uint16_t value)
+{
+    p[0] = char(value >> 8);
+    p[1] = char(value);
+    return p + 2;
+}
+inline char* Put32(char* p, uint32_t value)
+{
+    return Put16(Put16(p, uint16_t(value >> 16)), uint16_t(value));
+}
+
 // Reading big-endian numbers out of received bytes.
 inline uint16_t Read16(const char* p)
 {

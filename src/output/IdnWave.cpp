@@ -4,27 +4,10 @@
 #include <QUdpSocket>
 
 #include <algorithm>
-#include <array>
 
 using namespace IdnDatagrams;
 
 namespace IdnWave {
-
-namespace {
-// X, Y at 16 bits; red 638 nm, green 532 nm, blue 460 nm at 8 bits.
-constexpr std::array<uint16_t, 8> Descriptors{0x4200, 0x4010, 0x4210, 0x4010, 0x527E, 0x5214, 0x51CC, 0x0000};
-
-inline char* Put16(char* p, uint16_t value)
-{
-    p[0] = char(value >> 8);
-    p[1] = char(value);
-    return p + 2;
-}
-inline char* Put32(char* p, uint32_t value)
-{
-    return Put16(Put16(p, uint16_t(value >> 16)), uint16_t(value));
-}
-} // namespace
 
 int SamplesPerDatagram(int largestDatagram)
 {
@@ -48,18 +31,9 @@ void PutDatagram(QByteArray& out, const TStreamPoint* points, int count, uint8_t
 {
     out.resize(HeadSize + qsizetype(count) * SampleSize);
     char* p = out.data();
-    *p++ = char(ChannelMessage);
-    *p++ = 0;
-    p = Put16(p, 0);
-    p = Put16(p, uint16_t(out.size() - PacketHeaderSize));
-    p = Put16(p, uint16_t(ChannelMessageBit | ConfigBit | WaveChunk));
-    p = Put32(p, timestampUs);
-    *p++ = char(Descriptors.size() / 2);
-    *p++ = char(RouteFlag);
-    *p++ = char(serviceId);
-    *p++ = char(ContinuousMode);
-    for (const uint16_t tag : Descriptors)
-        p = Put16(p, tag);
+    p = PutHeaders(p, int(out.size() - PacketHeaderSize), uint16_t(ChannelMessageBit | ConfigBit | WaveChunk),
+                   timestampUs);
+    p = PutConfig(p, serviceId, ContinuousMode);
     p = Put32(p, durationUs & MaxDuration); // flags 0: the match value 0
     for (int i = 0; i < count; ++i) {
         p = Put16(p, uint16_t(points[i].X));
