@@ -347,6 +347,8 @@ QString TLaserLink::PointsStatusText() const
         return Text(NoAnswerText).arg(Address);
     case TState::Refused:
         return Text(RefusedText).arg(Address, Reason(Points.Wave.ErrorCode()));
+    case TState::Lossy:
+        return Text(LossyText);
     case TState::EmergencyStop:
         return Text(EmergencyStopText);
     default:

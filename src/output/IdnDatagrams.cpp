@@ -385,7 +385,8 @@ void TFrameDatagrams::PutHeaders(uint8_t serviceId, int pointRate, uint32_t time
     if (FCount == 1) {
         char* p = IdnDatagrams::PutHeaders(Data(0), int(Size(0) - PacketHeaderSize),
                                            uint16_t(ChannelMessageBit | ConfigBit | FrameChunk), timestampUs);
-        Put32(PutConfig(p, serviceId, DiscreteFrameMode), duration); // flags 0: the match value 0, repeated until the next frame
+        // Flags 0: the match value 0, repeated until the next frame.
+        Put32(PutConfig(p, serviceId, DiscreteFrameMode), duration);
         return;
     }
     // Fragments: the sample bytes cut anywhere; the last sequel says so.
@@ -459,7 +460,8 @@ void SetHeader(QByteArray& datagram, Command command, uint16_t sequence)
     Put16(p + 2, sequence);
 }
 
-int SendClosing(QByteArray closeChannel, uint16_t& sequence, const std::function<bool(const QByteArray&)>& send)
+int SendClosing(QByteArray closeChannel, uint16_t& sequence,
+                const std::function<bool(const QByteArray&)>& send)
 {
     QByteArray end = PacketDatagram(CloseSession);
     int sent = 0;

@@ -156,7 +156,8 @@ void SetHeader(QByteArray& datagram, Command command, uint16_t sequence);
 // channel), then the session's close, each headed with the next sequence
 // number, which only a datagram send reports sent uses up. Returns how many
 // were sent.
-int SendClosing(QByteArray closeChannel, uint16_t& sequence, const std::function<bool(const QByteArray&)>& send);
+int SendClosing(QByteArray closeChannel, uint16_t& sequence,
+                const std::function<bool(const QByteArray&)>& send);
 
 // The packet header with command 0x40 and sequence 0, then the channel
 // message header; returns the byte after.

@@ -78,9 +78,10 @@ void TIdnSession::Stop()
     FNext = FFrame.Count();
     // Dark first: the channel closes, then the session.
     FState = TState::Off; // a failure here has nothing left to close
-    FDatagrams += SendClosing(CloseChannelDatagram(FServiceId, TimestampUs()), FSequence, [this](const QByteArray& datagram) {
-        return FSocket->writeDatagram(datagram, FAddress, FPort) == datagram.size();
-    });
+    FDatagrams += SendClosing(CloseChannelDatagram(FServiceId, TimestampUs()), FSequence,
+                              [this](const QByteArray& datagram) {
+                                  return FSocket->writeDatagram(datagram, FAddress, FPort) == datagram.size();
+                              });
     emit StateChanged();
 }
 

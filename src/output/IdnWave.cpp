@@ -81,6 +81,7 @@ void TIdnWaveSession::Start(const QHostAddress& address, uint16_t port, uint8_t 
     FLatencyMs = std::max(latencyMs, 1);
     FPerDatagram = std::max(IdnWave::SamplesPerDatagram(largestDatagram), IdnWave::MinSamples(FRate));
     FErrorCode = 0;
+    FEventFlags = 0;
     FSendError.clear();
     FAckAskedNs = -1;
     FUnansweredNs = -1;
@@ -97,9 +98,10 @@ void TIdnWaveSession::Stop()
         return;
     FStream.Stop();
     FState = TState::Off;
-    FDatagrams += SendClosing(IdnWave::CloseDatagram(FServiceId, uint32_t(Clock().NowNs() / 1000)), FSequence, [this](const QByteArray& datagram) {
-        return FSocket->writeDatagram(datagram, FAddress, FPort) == datagram.size();
-    });
+    FDatagrams += SendClosing(IdnWave::CloseDatagram(FServiceId, uint32_t(Clock().NowNs() / 1000)), FSequence,
+                              [this](const QByteArray& datagram) {
+                                  return FSocket->writeDatagram(datagram, FAddress, FPort) == datagram.size();
+                              });
     emit StateChanged();
 }
 
@@ -178,9 +180,10 @@ void TIdnWaveSession::ReadAnswers()
         if (data.size() < PacketHeaderSize + 4 || uint8_t(data[0]) != Acknowledgement)
             continue;
         const int code = int(int8_t(data[PacketHeaderSize + 1]));
+        FEventFlags = Read16(data.constData() + PacketHeaderSize + 2);
         FUnansweredNs = -1;
         FErrorCode = code < 0 ? code : 0;
-        SetState(code < 0 ? TState::Refused : TState::On);
+        SetState(code < 0 ? TState::Refused : FEventFlags & ~NewConnectionEvent ? TState::Lossy : TState::On);
     }
 }
 

@@ -43,8 +43,9 @@ QByteArray CloseDatagram(uint8_t serviceId, uint32_t timestampUs);
 } // namespace IdnWave
 
 // The continuous stream to one projector service, fed by a point stream
-// on the clock's ticks. Asks for an acknowledgement about once a second and
-// tells when none comes; closes the channel and the session when it stops.
+// on the clock's ticks. Asks for an acknowledgement about once a second,
+// tells when none comes and when one reports lost or refused data; closes
+// the channel and the session when it stops.
 class TIdnWaveSession : public QObject, private TPointSink
 {
     Q_OBJECT
@@ -56,6 +57,7 @@ public:
         On,
         NoAnswer,
         Refused,
+        Lossy, // the projector reports lost or refused data; the stream goes on
         Failed,
     };
     static constexpr int64_t Ms = 1'000'000;
@@ -75,6 +77,8 @@ public:
 
     TState State() const { return FState; }
     int ErrorCode() const { return FErrorCode; }
+    // The event flags of the last answer.
+    uint16_t EventFlags() const { return FEventFlags; }
     const QString& SendError() const { return FSendError; }
     int DatagramCount() const { return FDatagrams; }
     const TPointStream& Stream() const { return FStream; }
@@ -103,6 +107,7 @@ private:
     int FPerDatagram = 0;
     TState FState = TState::Off;
     int FErrorCode = 0;
+    uint16_t FEventFlags = 0;
     QString FSendError;
     int64_t FStartNs = 0;
     int64_t FSamples = 0;          // sent since the start

@@ -50,6 +50,8 @@ TPointOutputs::TState TPointOutputs::State() const
         return TState::NoAnswer;
     case W::Refused:
         return TState::Refused;
+    case W::Lossy:
+        return TState::Lossy;
     case W::Failed:
         return TState::Failed;
     default:

@@ -28,6 +28,7 @@ public:
         On,
         NoAnswer,
         Refused,       // IDN: the projector answered with an error
+        Lossy,         // IDN: the projector reports lost or refused data
         Failed,        // IDN: a send failed
         EmergencyStop, // Ether Dream
     };

@@ -219,10 +219,18 @@ void TestLaserWindow::statusFollowsLookupAndAnswers_data()
     QTest::addColumn<QString>("lookingUp");
     QTest::addColumn<QString>("on"); // %1 the port
     QTest::addColumn<QString>("lossy");
-    QTest::newRow("English") << 0 << "Laser: looking up localhost..." << "Laser on: localhost:%1, 30 kpps"
-                             << "Laser: the projector reports lost or refused frames";
-    QTest::newRow("German") << 1 << "Laser: suche localhost..." << "Laser an: localhost:%1, 30 kpps"
-                            << "Laser: der Projektor meldet verlorene oder abgelehnte Frames";
+    QTest::addColumn<bool>("continuous"); // IDN frames or the continuous stream
+    for (const bool continuous : {false, true}) {
+        const char* mode = continuous ? ", continuous" : "";
+        QTest::addRow("English%s", mode)
+            << 0 << "Laser: looking up localhost..."
+            << "Laser on: localhost:%1, 30 kpps"
+            << "Laser: the projector reports lost or refused frames" << continuous;
+        QTest::addRow("German%s", mode)
+            << 1 << "Laser: suche localhost..."
+            << "Laser an: localhost:%1, 30 kpps"
+            << "Laser: der Projektor meldet verlorene oder abgelehnte Frames" << continuous;
+    }
 }
 
 // "Laser on" only once the host name is found and while the projector's
@@ -233,17 +241,20 @@ void TestLaserWindow::statusFollowsLookupAndAnswers()
     QFETCH(QString, lookingUp);
     QFETCH(QString, on);
     QFETCH(QString, lossy);
+    QFETCH(bool, continuous);
     MainForm->Language = language;
     MainForm->ApplyLanguage();
     TReceiver receiver;
     on = on.arg(receiver.Port());
     Laser()->Address = QStringLiteral("localhost:%1").arg(receiver.Port());
+    Laser()->Continuous = continuous;
     MainForm->LaserOutput1->trigger();
     QVERIFY(Laser()->On());
     QCOMPARE(Status(), lookingUp);
     QVERIFY(receiver.Datagrams.empty());
     QTRY_COMPARE(Status(), on);
-    QVERIFY(receiver.WaitFor(1));
+    // The continuous stream goes out on the event loop's timers.
+    QTRY_VERIFY((receiver.Read(), !receiver.Datagrams.empty()));
 
     QVERIFY(receiver.Acknowledge(0, 0x0001)); // a new connection is no loss
     QTest::qWait(200);

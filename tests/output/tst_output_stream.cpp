@@ -505,36 +505,57 @@ void TestOutputStream::acknowledgements()
 
 void TestOutputStream::noAnswer_data()
 {
+    QTest::addColumn<bool>("continuous"); // the frame stream or the continuous one
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("flags"); // the answer's event flags
     QTest::addColumn<TIdnSession::TState>("answered");
-    QTest::newRow("success") << 0 << 0 << TIdnSession::TState::On;
-    QTest::newRow("occupied") << 0xEC << 0 << TIdnSession::TState::Refused;
-    QTest::newRow("excluded") << 0xED << 0 << TIdnSession::TState::Refused;
-    QTest::newRow("invalid payload") << 0xEE << 0 << TIdnSession::TState::Refused;
-    QTest::newRow("a new connection") << 0 << 0x0001 << TIdnSession::TState::On;
-    QTest::newRow("datagrams lost") << 0 << 0x0010 << TIdnSession::TState::Lossy;
-    QTest::newRow("datagrams lost, new connection") << 0 << 0x00F1 << TIdnSession::TState::Lossy;
-    QTest::newRow("frames refused") << 0 << 0x0200 << TIdnSession::TState::Lossy;
-    QTest::newRow("occupied, datagrams lost") << 0xEC << 0x0010 << TIdnSession::TState::Refused;
+    for (const bool continuous : {false, true}) {
+        const char* kind = continuous ? "continuous: " : "";
+        QTest::addRow("%ssuccess", kind) << continuous << 0 << 0 << TIdnSession::TState::On;
+        QTest::addRow("%soccupied", kind) << continuous << 0xEC << 0 << TIdnSession::TState::Refused;
+        QTest::addRow("%sexcluded", kind) << continuous << 0xED << 0 << TIdnSession::TState::Refused;
+        QTest::addRow("%sinvalid payload", kind) << continuous << 0xEE << 0 << TIdnSession::TState::Refused;
+        QTest::addRow("%sa new connection", kind) << continuous << 0 << 0x0001 << TIdnSession::TState::On;
+        QTest::addRow("%sdatagrams lost", kind) << continuous << 0 << 0x0010 << TIdnSession::TState::Lossy;
+        QTest::addRow("%sdatagrams lost, new connection", kind)
+            << continuous << 0 << 0x00F1 << TIdnSession::TState::Lossy;
+        QTest::addRow("%sframes refused", kind) << continuous << 0 << 0x0200 << TIdnSession::TState::Lossy;
+        QTest::addRow("%soccupied, datagrams lost", kind)
+            << continuous << 0xEC << 0x0010 << TIdnSession::TState::Refused;
+    }
 }
 
-// No answer for a second: the status says so, the stream goes on, and an
-// answer brings the status back.
-void TestOutputStream::noAnswer()
+namespace {
+
+// The continuous stream's state of the same name.
+TIdnWaveSession::TState WaveState(TIdnSession::TState state)
 {
-    QFETCH(int, code);
-    QFETCH(int, flags);
-    QFETCH(TIdnSession::TState, answered);
-    TTestClock clock;
-    TReceiver receiver;
-    TIdnSession session(&clock);
-    session.Start(Loopback, receiver.Port(), 0, 30000);
-    QCOMPARE(session.State(), TIdnSession::TState::On);
+    using W = TIdnWaveSession::TState;
+    switch (state) {
+    case TIdnSession::TState::On:
+        return W::On;
+    case TIdnSession::TState::Refused:
+        return W::Refused;
+    case TIdnSession::TState::Lossy:
+        return W::Lossy;
+    default:
+        return W::NoAnswer;
+    }
+}
+
+// No answer for a second after the first request (sent within firstAsk of
+// the start): the status says so, the stream goes on, and an answer brings
+// the status back.
+template<class TSession>
+void CheckAnswers(TSession& session, TTestClock& clock, TReceiver& receiver, int code, int flags,
+                  typename TSession::TState answered, int64_t firstAsk)
+{
+    using TState = typename TSession::TState;
+    QCOMPARE(session.State(), TState::On);
     clock.RunUntil(clock.Now + 999 * Ms);
-    QCOMPARE(session.State(), TIdnSession::TState::On);
-    clock.RunUntil(clock.Now + 2 * Ms);
-    QCOMPARE(session.State(), TIdnSession::TState::NoAnswer);
+    QCOMPARE(session.State(), TState::On);
+    clock.RunUntil(clock.Now + 2 * Ms + firstAsk);
+    QCOMPARE(session.State(), TState::NoAnswer);
     const int before = session.DatagramCount();
     clock.RunUntil(clock.Now + 1000 * Ms);
     QVERIFY(session.DatagramCount() >= before + 5); // still streaming
@@ -548,7 +569,30 @@ void TestOutputStream::noAnswer()
     QVERIFY(session.Running());
     // A later clean answer clears an error answer and lost data.
     QVERIFY(receiver.Acknowledge(0));
-    QTRY_COMPARE(session.State(), TIdnSession::TState::On);
+    QTRY_COMPARE(session.State(), TState::On);
+}
+
+} // namespace
+
+void TestOutputStream::noAnswer()
+{
+    QFETCH(bool, continuous);
+    QFETCH(int, code);
+    QFETCH(int, flags);
+    QFETCH(TIdnSession::TState, answered);
+    TTestClock clock;
+    TReceiver receiver;
+    if (continuous) {
+        TIdnWaveSession session(&clock);
+        QCOMPARE(session.SetFrame(RandomFrame(500, 3, TCoords::Random, 15).get(), RandomPalette(2), 30000),
+                 TDarkReason::None);
+        session.Start(Loopback, receiver.Port(), 0, 30000, 50);
+        CheckAnswers(session, clock, receiver, code, flags, WaveState(answered), 2 * TPointStream::TickNs);
+    } else {
+        TIdnSession session(&clock);
+        session.Start(Loopback, receiver.Port(), 0, 30000);
+        CheckAnswers(session, clock, receiver, code, flags, answered, 0);
+    }
 }
 
 void TestOutputStream::close_data()
