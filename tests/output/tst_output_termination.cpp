@@ -1,9 +1,10 @@
 // The real program ended by a signal or by losing its display while its
 // output is on: the projector gets the channel's and the session's close
-// before the program is gone, and the catalog it had open, changed since,
+// (an Ether Dream DAC its stop) before the program is gone, and the catalog it had open, changed since,
 // is left on disk as it was. The program runs under its own X server,
 // where the test types Ctrl+L (Laser output) and Ctrl+X (a change).
 
+#include "EtherDreamTestKit.h"
 #include "IdnTestKit.h"
 #include "ZLT_Files.h"
 
@@ -16,6 +17,7 @@
 
 #include <csignal>
 
+using namespace EtherDreamTestKit;
 using namespace IdnTestKit;
 
 class TestTermination : public QObject
@@ -32,6 +34,27 @@ private:
 };
 
 namespace {
+// The output the program has on.
+enum TOutput
+{
+    IdnFrames,
+    IdnStream,
+    EtherDream,
+};
+
+// The points a DAC played from index from on, as IDN samples.
+QByteArray PlayedSamples(const std::vector<TPlayed>& played, size_t from)
+{
+    QByteArray bytes;
+    for (size_t i = from; i < played.size(); ++i) {
+        const TPlayed& p = played[i];
+        for (const uint16_t v : {uint16_t(p.X), uint16_t(p.Y)})
+            bytes.append(char(v >> 8)).append(char(v));
+        bytes.append(char(p.R >> 8)).append(char(p.G >> 8)).append(char(p.B >> 8));
+    }
+    return bytes;
+}
+
 // Runs xdotool with its arguments on display; true when it succeeded.
 bool Xdotool(const QString& program, const QString& display, const QStringList& arguments,
              QByteArray* output = nullptr)
@@ -72,20 +95,25 @@ void TestTermination::initTestCase()
 void TestTermination::darkBeforeTheEnd_data()
 {
     QTest::addColumn<int>("signal"); // 0: the display is lost
-    QTest::addColumn<bool>("continuous"); // IDN as one continuous stream
-    QTest::newRow("SIGTERM") << int(SIGTERM) << false;
-    QTest::newRow("SIGHUP") << int(SIGHUP) << false;
-    QTest::newRow("SIGINT") << int(SIGINT) << false;
-    QTest::newRow("display lost") << 0 << false;
-    QTest::newRow("SIGTERM, continuous stream") << int(SIGTERM) << true;
-    QTest::newRow("display lost, continuous stream") << 0 << true;
+    QTest::addColumn<int>("output");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << int(IdnFrames);
+    QTest::newRow("SIGHUP") << int(SIGHUP) << int(IdnFrames);
+    QTest::newRow("SIGINT") << int(SIGINT) << int(IdnFrames);
+    QTest::newRow("display lost") << 0 << int(IdnFrames);
+    QTest::newRow("SIGTERM, continuous stream") << int(SIGTERM) << int(IdnStream);
+    QTest::newRow("display lost, continuous stream") << 0 << int(IdnStream);
+    QTest::newRow("SIGTERM, Ether Dream") << int(SIGTERM) << int(EtherDream);
+    QTest::newRow("display lost, Ether Dream") << 0 << int(EtherDream);
 }
 
 void TestTermination::darkBeforeTheEnd()
 {
     QFETCH(int, signal);
-    QFETCH(bool, continuous);
+    QFETCH(int, output);
     TReceiver receiver;
+    TDacThread dac;
+    uint16_t dacPort = 0;
+    dac.Run([&] { dacPort = dac.Dac->Port(); });
 
     // The program in a folder of its own, its settings beside it with the
     // receiver as the projector, and a catalog last changed an hour ago.
@@ -93,8 +121,11 @@ void TestTermination::darkBeforeTheEnd()
     QVERIFY(dir.isValid());
     const QString program = dir.filePath(QStringLiteral("trevasc"));
     QVERIFY(QFile::copy(QStringLiteral(TREVASC_PROGRAM), program));
-    const QByteArray ini = "[Laser]\nAddress=127.0.0.1:" + QByteArray::number(receiver.Port()) + '\n' +
-                           (continuous ? "IdnMode=Continuous\n" : "");
+    const QByteArray ini =
+        output == EtherDream
+            ? "[Laser]\nAddress=127.0.0.1:" + QByteArray::number(dacPort) + "\nKind=EtherDream\n"
+            : "[Laser]\nAddress=127.0.0.1:" + QByteArray::number(receiver.Port()) + '\n' +
+                  (output == IdnStream ? "IdnMode=Continuous\n" : "");
     const QString iniPath = dir.filePath(QStringLiteral("Trevasc.ini"));
     const QString catalogPath = dir.filePath(QStringLiteral("show.cat"));
     TZLT_Cat catalog;
@@ -143,14 +174,23 @@ void TestTermination::darkBeforeTheEnd()
     QVERIFY(Xdotool(FXdotool, display, {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}));
     QVERIFY(Xdotool(FXdotool, display, {QStringLiteral("key"), QStringLiteral("ctrl+l")}));
     // Whether what goes out turns to the frame of these samples (within
-    // 10 s): as frames, or as chunks of the frame looped.
-    const auto sends = [&receiver, continuous](const QByteArray& samples) {
+    // 10 s): as frames, or as pieces of the frame looped.
+    const auto looped = [](const QByteArray& samples, const QByteArray& piece) {
+        return !piece.isEmpty() && samples.repeated(2 + int(piece.size() / samples.size())).contains(piece);
+    };
+    const auto sends = [&](const QByteArray& samples) {
         for (int round = 0; round < 100; ++round) {
+            if (output == EtherDream) {
+                QTest::qWait(100);
+                const std::vector<TPlayed> played = dac.Get(&TFakeDac::Played);
+                if (played.size() >= 50 && looped(samples, PlayedSamples(played, played.size() - 50)))
+                    return true;
+                continue;
+            }
             receiver.WaitFor(receiver.Datagrams.size() + 1);
-            if (continuous) {
+            if (output == IdnStream) {
                 const std::vector<TWaveChunk> chunks = WaveChunks(receiver.Datagrams);
-                if (!chunks.empty() && samples.repeated(2 + int(chunks.back().Data.size() / samples.size()))
-                                           .contains(chunks.back().Data))
+                if (!chunks.empty() && looped(samples, chunks.back().Data))
                     return true;
                 continue;
             }
@@ -179,12 +219,19 @@ void TestTermination::darkBeforeTheEnd()
     xvfb.kill();
     xvfb.waitForFinished();
 
-    // Dark at the end: the channel closed, then the session.
-    receiver.WaitFor(receiver.Datagrams.size() + 2);
-    QVERIFY(receiver.Quiet());
-    QVERIFY(receiver.Datagrams.size() >= 4);
-    QVERIFY(Decode(receiver.Datagrams[receiver.Datagrams.size() - 2]).Error.isEmpty());
-    QVERIFY(IsClose(receiver.Datagrams, continuous ? 0x01 : 0x02));
+    if (output == EtherDream) {
+        // Dark at the end: the DAC told to stop before the connection went.
+        const QByteArray commands = dac.Get(&TFakeDac::Commands);
+        QVERIFY(commands.endsWith('s'));
+        QCOMPARE(dac.Get(&TFakeDac::Playback), uint8_t(TFakeDac::Idle));
+    } else {
+        // Dark at the end: the channel closed, then the session.
+        receiver.WaitFor(receiver.Datagrams.size() + 2);
+        QVERIFY(receiver.Quiet());
+        QVERIFY(receiver.Datagrams.size() >= 4);
+        QVERIFY(Decode(receiver.Datagrams[receiver.Datagrams.size() - 2]).Error.isEmpty());
+        QVERIFY(IsClose(receiver.Datagrams, output == IdnStream ? 0x01 : 0x02));
+    }
 
     // Nothing written: neither the catalog nor the settings.
     QCOMPARE(ZLT_Files::ReadWholeFile(catalogPath), bytes);
