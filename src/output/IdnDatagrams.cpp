@@ -460,6 +460,15 @@ void SetHeader(QByteArray& datagram, Command command, uint16_t sequence)
     Put16(p + 2, sequence);
 }
 
+bool ReadAnswer(QByteArrayView datagram, TAnswer& answer)
+{
+    if (datagram.size() < PacketHeaderSize + 4 || uint8_t(datagram[0]) != Acknowledgement)
+        return false;
+    answer.Code = int(int8_t(datagram[PacketHeaderSize + 1]));
+    answer.Flags = Read16(datagram.data() + PacketHeaderSize + 2);
+    return true;
+}
+
 int SendClosing(QByteArray closeChannel, uint16_t& sequence,
                 const std::function<bool(const QByteArray&)>& send)
 {

@@ -179,6 +179,18 @@ inline char* Put32(char* p, uint32_t value)
     return Put16(Put16(p, uint16_t(value >> 16)), uint16_t(value));
 }
 
+// An acknowledgement: its result code (below 0 an error) and the
+// receiver's event flags.
+struct TAnswer
+{
+    int Code = 0;
+    uint16_t Flags = 0;
+    // The receiver reports lost or refused data (a new connection is none).
+    bool Lossy() const { return (Flags & ~NewConnectionEvent) != 0; }
+};
+// The acknowledgement a received datagram holds; false when it holds none.
+bool ReadAnswer(QByteArrayView datagram, TAnswer& answer);
+
 // Reading big-endian numbers out of received bytes.
 inline uint16_t Read16(const char* p)
 {

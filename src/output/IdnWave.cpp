@@ -174,16 +174,14 @@ void TIdnWaveSession::ReadAnswers()
 {
     while (FSocket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = FSocket->receiveDatagram();
-        const QByteArray data = datagram.data();
-        if (!Running() || !datagram.senderAddress().isEqual(FAddress, QHostAddress::ConvertV4MappedToIPv4))
+        TAnswer answer;
+        if (!Running() || !datagram.senderAddress().isEqual(FAddress, QHostAddress::ConvertV4MappedToIPv4) ||
+            !ReadAnswer(datagram.data(), answer))
             continue;
-        if (data.size() < PacketHeaderSize + 4 || uint8_t(data[0]) != Acknowledgement)
-            continue;
-        const int code = int(int8_t(data[PacketHeaderSize + 1]));
-        FEventFlags = Read16(data.constData() + PacketHeaderSize + 2);
+        FEventFlags = answer.Flags;
         FUnansweredNs = -1;
-        FErrorCode = code < 0 ? code : 0;
-        SetState(code < 0 ? TState::Refused : FEventFlags & ~NewConnectionEvent ? TState::Lossy : TState::On);
+        FErrorCode = answer.Code < 0 ? answer.Code : 0;
+        SetState(answer.Code < 0 ? TState::Refused : answer.Lossy() ? TState::Lossy : TState::On);
     }
 }
 
