@@ -36,6 +36,10 @@ public:
     // shows under the strokes, whatever the order they are drawn in.
     void ShowBlankedMoves(uint32_t color, uint32_t background);
 
+    // Whether dense frames may be drawn with the processor's AVX2
+    // instructions where it has them (the default); the pixels are the same.
+    static void AllowAvx2(bool allowed);
+
     // Whether the last DrawPath drew its steps from the last to the first.
     bool DrewBackwards() const { return FDrewBackwards; }
 

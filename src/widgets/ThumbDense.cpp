@@ -1,5 +1,10 @@
 #include "ThumbCanvas.h"
 
+#if defined(__GNUC__) && !defined(__clang__)
+// The 256-bit vectors pass through templates that only code compiled for
+// AVX2 calls, all inlined: no call passes them.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 #include "ThumbLines.h"
 
 #include <QtGlobal>
@@ -11,6 +16,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 // Tens of thousands of short steps over a thumbnail: what each step is gets
 // decided four steps at a time in vector code, and the steps are then drawn
@@ -21,7 +29,82 @@
 
 using namespace ThumbLines;
 
+// The loops over the steps are compiled twice: for every x86-64 processor,
+// and for those with AVX2, whose three-operand instructions leave the loops
+// their registers (a third less time). Everything they call in a batch is
+// inlined, so it is compiled for the same processors.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define THUMB_AVX2 1
+#else
+#define THUMB_AVX2 0
+#endif
+
 namespace {
+
+#if THUMB_AVX2
+bool Avx2Allowed = true;
+
+// Compiled for AVX2 and inlined into RunBatchesAvx2, which is: a function
+// for other processors cannot inline them.
+#define THUMB_AVX2_INLINE __attribute__((target("avx2"))) inline
+
+// The operations of TVec128 on eight lanes of 32 bits.
+struct TVec256
+{
+    using V = __m256i;
+    static constexpr int Points = 8;
+    static THUMB_AVX2_INLINE V Set16(int v) { return _mm256_set1_epi16(int16_t(v)); }
+    static THUMB_AVX2_INLINE V Set32(int v) { return _mm256_set1_epi32(v); }
+    static THUMB_AVX2_INLINE void Load(const void* points, V& xy, V& upper)
+    {
+        // Points 0, 1 and 4, 5 in one, 2, 3 and 6, 7 in the other, so that
+        // the shuffles within halves put them in order.
+        const __m128i* const p = static_cast<const __m128i*>(points);
+        const __m256 a = _mm256_castsi256_ps(_mm256_loadu2_m128i(p + 2, p));
+        const __m256 b = _mm256_castsi256_ps(_mm256_loadu2_m128i(p + 3, p + 1));
+        xy = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        upper = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    static THUMB_AVX2_INLINE void Store(int32_t* to, V v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), v); }
+    // carry holds the vector before turned by one lane.
+    static THUMB_AVX2_INLINE V Before(V v, V& carry)
+    {
+        const V turned = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6));
+        const V before = _mm256_blend_epi32(turned, carry, 1);
+        carry = turned;
+        return before;
+    }
+    static THUMB_AVX2_INLINE V Carry(int32_t last) { return _mm256_set1_epi32(last); }
+    static THUMB_AVX2_INLINE V Add16(V a, V b) { return _mm256_add_epi16(a, b); }
+    static THUMB_AVX2_INLINE V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
+    static THUMB_AVX2_INLINE V SubSatU16(V a, V b) { return _mm256_subs_epu16(a, b); }
+    static THUMB_AVX2_INLINE V MulLo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
+    static THUMB_AVX2_INLINE V MulHiU16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
+    static THUMB_AVX2_INLINE V Max16(V a, V b) { return _mm256_max_epi16(a, b); }
+    static THUMB_AVX2_INLINE V Gt16(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
+    static THUMB_AVX2_INLINE V Eq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
+    static THUMB_AVX2_INLINE V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
+    static THUMB_AVX2_INLINE V Eq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
+    static THUMB_AVX2_INLINE V MulAdd16(V a, V b) { return _mm256_madd_epi16(a, b); }
+    template<int Bits>
+    static THUMB_AVX2_INLINE V Left32(V a)
+    {
+        return _mm256_slli_epi32(a, Bits);
+    }
+    static THUMB_AVX2_INLINE V And(V a, V b) { return _mm256_and_si256(a, b); }
+    static THUMB_AVX2_INLINE V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }
+    static THUMB_AVX2_INLINE V Or(V a, V b) { return _mm256_or_si256(a, b); }
+    static THUMB_AVX2_INLINE V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
+    static THUMB_AVX2_INLINE int SumOf32(V v)
+    {
+        return TVec128::SumOf32(_mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
+    }
+    static THUMB_AVX2_INLINE int MaxOf16(V v)
+    {
+        return TVec128::MaxOf16(_mm_max_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
+    }
+};
+#endif
 
 // A step's kind: the byte offset of its row in TShortOffsets, this bit when
 // it draws nothing (its writes then go aside), this when it goes the
@@ -50,11 +133,11 @@ inline int32_t Pack(int64_t x, int64_t y)
 {
     return int32_t(uint32_t(uint16_t(x + Margin)) | uint32_t(uint16_t(y + Margin)) << 16);
 }
-inline int XOf(int32_t p)
+THUMB_INLINE int XOf(int32_t p)
 {
     return int(int16_t(uint16_t(p))) - Margin;
 }
-inline int YOf(int32_t p)
+THUMB_INLINE int YOf(int32_t p)
 {
     return int(int16_t(uint16_t(uint32_t(p) >> 16))) - Margin;
 }
@@ -70,75 +153,80 @@ struct TDenseGeometry
     int Aside; // where steps that draw nothing write
     bool MoveLines;
 
+    // What a batch of steps holds.
+    struct TBatch
+    {
+        int Nothing; // steps that draw nothing
+        int Longest; // pixels along the longer axis of the longest step in the table
+    };
     // Scales count points into packed (from 1 on, packed[0] holding the
-    // point before) and decides each step's kind and first pixel; returns
-    // how many steps draw nothing.
-    int Decide(const TZLT_Point* batch, int count, int32_t* packed, int32_t* kinds, int32_t* offsets) const;
+    // point before) and decides each step's kind and first pixel.
+    template<class Vec>
+    THUMB_INLINE TBatch Decide(const TZLT_Point* batch, int count, int32_t* packed, int32_t* kinds,
+                               int32_t* offsets) const;
 };
 
-int TDenseGeometry::Decide(const TZLT_Point* batch, int count, int32_t* packed, int32_t* kinds,
-                           int32_t* offsets) const
+template<class Vec>
+THUMB_INLINE TDenseGeometry::TBatch TDenseGeometry::Decide(const TZLT_Point* batch, int count, int32_t* packed,
+                                                           int32_t* kinds, int32_t* offsets) const
 {
+    using V = typename Vec::V;
     const int w = W, h = H, left = Left, top = Top, stride = Stride, rows = Rows, aside = Aside;
     const bool moveLines = MoveLines;
-    const __m128i sizes = _mm_set1_epi32(int(uint32_t(w) | (uint32_t(h) << 16)));
-    const __m128i origin =
-        _mm_set1_epi32(int(uint32_t(uint16_t(left + Margin)) | uint32_t(uint16_t(top + Margin)) << 16));
-    const __m128i fours = _mm_set1_epi16(4);
-    const __m128i eights = _mm_set1_epi16(8);
-    const __m128i lastPixel = _mm_set1_epi32(int(uint32_t(stride - 1) | uint32_t(rows - 1) << 16));
-    const __m128i rowOf = _mm_set1_epi32(1 | 9 << 16);
-    const __m128i offsetOf = _mm_set1_epi32(1 | stride << 16);
-    const __m128i blank = _mm_set1_epi32(TZLT_Point::BlankBit << 16);
-    const __m128i colourBits = _mm_set1_epi32(TZLT_Point::ColorMask << 16);
-    const __m128i generalBit = _mm_set1_epi32(General);
-    const __m128i nothingBit = _mm_set1_epi32(Nothing);
-    const __m128i rowBits = _mm_set1_epi32(RowBits);
-    const __m128i asides = _mm_set1_epi32(aside);
-    const __m128i hideMoves = _mm_set1_epi32(moveLines ? 0 : -1);
-    const __m128i all = _mm_set1_epi32(-1);
-    const __m128i zero = _mm_setzero_si128();
+    const V sizes = Vec::Set32(int(uint32_t(w) | (uint32_t(h) << 16)));
+    const V half = Vec::Set16(0x8000);
+    const V origin = Vec::Set32(int(uint32_t(uint16_t(left + Margin)) | uint32_t(uint16_t(top + Margin)) << 16));
+    const V fours = Vec::Set16(4);
+    const V eights = Vec::Set16(8);
+    const V lastPixel = Vec::Set32(int(uint32_t(stride - 1) | uint32_t(rows - 1) << 16));
+    const V rowOf = Vec::Set32(1 | 9 << 16);
+    const V offsetOf = Vec::Set32(1 | stride << 16);
+    const V blank = Vec::Set32(TZLT_Point::BlankBit << 16);
+    const V colourBits = Vec::Set32(TZLT_Point::ColorMask << 16);
+    const V generalBit = Vec::Set32(General);
+    const V nothingBit = Vec::Set32(Nothing);
+    const V rowBits = Vec::Set32(RowBits);
+    const V asides = Vec::Set32(aside);
+    const V hideMoves = Vec::Set32(moveLines ? 0 : -1);
+    const V all = Vec::Set32(-1);
+    const V zero = Vec::Set32(0);
 
     int k = 0;
-    __m128i nothings = zero; // minus the count in each lane
-    __m128i previous = _mm_cvtsi32_si128(packed[0]);
-    for (; k + 4 <= count; k += 4) {
-        const __m128 a = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k)));
-        const __m128 b = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k + 2)));
+    V nothings = zero; // minus the count in each lane
+    V longest = zero;  // of the steps in the table, along x and y
+    V previous = Vec::Carry(packed[0]);
+    for (; k + Vec::Points <= count; k += Vec::Points) {
+        V xy, upper;
+        Vec::Load(batch + k, xy, upper);
         // Scaled, then placed in the copy.
-        const __m128i ends = _mm_add_epi16(ScaleFour(a, b, sizes), origin);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(packed + k + 1), ends);
-        // The steps into these four points, each from the point before.
-        const __m128i starts = _mm_or_si128(_mm_slli_si128(ends, 4), previous);
-        previous = _mm_srli_si128(ends, 12);
-        const __m128i d4 = _mm_add_epi16(_mm_sub_epi16(ends, starts), fours);
+        const V ends = Vec::Add16(ScalePoints<Vec>(Vec::Xor(xy, half), sizes), origin);
+        Vec::Store(packed + k + 1, ends);
+        // The steps into these points, each from the point before.
+        const V starts = Vec::Before(ends, previous);
+        const V d4 = Vec::Add16(Vec::Sub16(ends, starts), fours);
         // The table has the step when both ends lie in the copy, at most
         // 4 pixels apart along either axis; a blanked step with moves
         // shown takes the general way. One of no length, or blanked
         // with moves hidden, draws nothing.
-        const __m128i inTable = _mm_and_si128(
-            _mm_cmpeq_epi32(_mm_subs_epu16(d4, eights), zero),
-            _mm_cmpeq_epi32(_mm_or_si128(_mm_subs_epu16(starts, lastPixel), _mm_subs_epu16(ends, lastPixel)),
-                            zero));
-        const __m128i upper = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
-        const __m128i blanked = _mm_xor_si128(_mm_cmpeq_epi32(_mm_and_si128(upper, blank), zero), all);
-        const __m128i nothing =
-            _mm_or_si128(_mm_cmpeq_epi32(ends, starts), _mm_and_si128(blanked, hideMoves));
-        const __m128i general =
-            _mm_or_si128(_mm_xor_si128(inTable, all), _mm_andnot_si128(hideMoves, blanked));
-        nothings = _mm_add_epi32(nothings, nothing);
-        const __m128i kind = _mm_or_si128(
-            _mm_or_si128(_mm_and_si128(_mm_slli_epi32(_mm_madd_epi16(d4, rowOf), 4), rowBits),
-                         _mm_and_si128(upper, colourBits)),
-            _mm_or_si128(_mm_and_si128(general, generalBit), _mm_and_si128(nothing, nothingBit)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(kinds + k), kind);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(offsets + k),
-                         _mm_or_si128(_mm_and_si128(nothing, asides),
-                                      _mm_andnot_si128(nothing, _mm_madd_epi16(starts, offsetOf))));
+        const V inTable = Vec::And(
+            Vec::Eq32(Vec::SubSatU16(d4, eights), zero),
+            Vec::Eq32(Vec::Or(Vec::SubSatU16(starts, lastPixel), Vec::SubSatU16(ends, lastPixel)), zero));
+        const V blanked = Vec::Xor(Vec::Eq32(Vec::And(upper, blank), zero), all);
+        const V nothing = Vec::Or(Vec::Eq32(ends, starts), Vec::And(blanked, hideMoves));
+        const V general = Vec::Or(Vec::Xor(inTable, all), Vec::AndNot(hideMoves, blanked));
+        nothings = Vec::Add32(nothings, nothing);
+        longest = Vec::Max16(longest,
+                             Vec::And(inTable, Vec::Max16(Vec::Sub16(d4, fours), Vec::Sub16(fours, d4))));
+        const V kind =
+            Vec::Or(Vec::Or(Vec::And(Vec::template Left32<4>(Vec::MulAdd16(d4, rowOf)), rowBits),
+                            Vec::And(upper, colourBits)),
+                    Vec::Or(Vec::And(general, generalBit), Vec::And(nothing, nothingBit)));
+        Vec::Store(kinds + k, kind);
+        Vec::Store(offsets + k,
+                   Vec::Or(Vec::And(nothing, asides), Vec::AndNot(nothing, Vec::MulAdd16(starts, offsetOf))));
     }
-    nothings = _mm_add_epi32(nothings, _mm_srli_si128(nothings, 8));
-    nothings = _mm_add_epi32(nothings, _mm_srli_si128(nothings, 4));
-    int nothingCount = -_mm_cvtsi128_si32(nothings);
+    int nothingCount = -Vec::SumOf32(nothings);
+    int longestStep = Vec::MaxOf16(longest);
     for (; k < count; ++k) {
         const TZLT_Point& p = batch[k];
         const int x1 = int(left) + TZLT_FramePath::Scale(int(p.X()) + 32768, w);
@@ -153,14 +241,143 @@ int TDenseGeometry::Decide(const TZLT_Point* batch, int count, int32_t* packed, 
         const bool nothing = (dx | dy) == 0 || (p.Blanked() && !moveLines);
         const bool general = !inTable || (p.Blanked() && moveLines);
         nothingCount += nothing;
+        if (inTable)
+            longestStep = std::max({longestStep, std::abs(dx), std::abs(dy)});
         kinds[k] = (inTable ? ((dy + 4) * 9 + dx + 4) * 16 : 0) | p.ColorIndex() << 16 |
                    (general ? General : 0) | (nothing ? Nothing : 0);
         offsets[k] = nothing ? aside : (y0 + Margin) * stride + x0 + Margin;
     }
-    return nothingCount;
+    return TBatch{nothingCount, longestStep};
 }
 
+// What the loops over the steps draw, and with what.
+struct TDenseRun
+{
+    TDenseGeometry Geometry;
+    const TZLT_Point* Points;
+    int Count;
+    uint32_t* Copy;
+    const char* TableRows; // of TShortOffsets
+    const uint32_t* Colours;
+    int32_t Pen; // packed, before the first step and after the last
+    // The steps that are not short lit ones.
+    TThumbCanvas* Canvas;
+    void (TThumbCanvas::*General)(int x0, int y0, int x1, int y1, bool blanked, uint32_t color);
+};
+
+constexpr int Batch = 256;
+
+// A batch of steps, decided.
+struct TDecided
+{
+    const TZLT_Point* Points;
+    int32_t Packed[Batch + 1]; // points as x | y << 16 in the copy's pixels
+    int32_t Kinds[Batch];
+    int32_t Offsets[Batch]; // a step's first pixel in the copy
+};
+
+// Step k of a batch in as many writes as the batch's longest step in the
+// table has pixels, the shorter ones repeating their last. What the writes
+// need comes in values of their own: the compiler cannot know that the
+// writes leave the run alone.
+template<int Writes>
+THUMB_INLINE void WriteStep(const TDenseRun& run, uint32_t* copy, const char* tableRows, const uint32_t* colours,
+                            const TDecided& d, int k)
+{
+    const int kind = d.Kinds[k];
+    if (kind & General) {
+        (run.Canvas->*run.General)(XOf(d.Packed[k]), YOf(d.Packed[k]), XOf(d.Packed[k + 1]), YOf(d.Packed[k + 1]),
+                                   d.Points[k].Blanked(), colours[d.Points[k].ColorIndex()]);
+        return;
+    }
+    const int32_t* const row = reinterpret_cast<const int32_t*>(tableRows + (kind & RowBits));
+    uint32_t* const first = copy + d.Offsets[k];
+    const uint32_t color = colours[kind >> 16];
+    int32_t o[4] = {};
+    for (int i = 1; i < Writes; ++i)
+        o[i] = row[i];
+    first[0] = color;
+    for (int i = 1; i < Writes; ++i)
+        first[o[i]] = color;
+}
+
+template<int Writes>
+THUMB_INLINE void WriteBatch(const TDenseRun& run, const TDecided& d, int count, int nothingCount)
+{
+    uint32_t* const copy = run.Copy;
+    const char* const tableRows = run.TableRows;
+    const uint32_t* const colours = run.Colours;
+    if (4 * nothingCount > count) {
+        // Dense curves: most steps stay within a pixel, and are left out
+        // without a branch.
+        int steps[Batch];
+        int drawn = 0;
+        for (int k = 0; k < count; ++k) {
+            steps[drawn] = k;
+            drawn += !(d.Kinds[k] & Nothing);
+        }
+        for (int j = 0; j < drawn; ++j)
+            WriteStep<Writes>(run, copy, tableRows, colours, d, steps[j]);
+    } else {
+        for (int k = 0; k < count; ++k)
+            WriteStep<Writes>(run, copy, tableRows, colours, d, k);
+    }
+}
+
+template<class Vec>
+THUMB_INLINE void RunBatches(TDenseRun& run)
+{
+    TDecided d;
+    d.Packed[Batch] = run.Pen;
+    const int n = run.Count;
+    for (int base = 1; base < n; base += Batch) {
+        const int count = std::min(Batch, n - base);
+        d.Packed[0] = d.Packed[Batch];
+        d.Points = run.Points + base;
+        for (int k = Batch; k < 2 * Batch && base + k < n; k += 64 / int(sizeof(TZLT_Point)))
+            __builtin_prefetch(d.Points + k);
+        const TDenseGeometry::TBatch what = run.Geometry.template Decide<Vec>(d.Points, count, d.Packed, d.Kinds, d.Offsets);
+        switch (what.Longest) {
+        case 0:
+        case 1:
+            WriteBatch<1>(run, d, count, what.Nothing);
+            break;
+        case 2:
+            WriteBatch<2>(run, d, count, what.Nothing);
+            break;
+        case 3:
+            WriteBatch<3>(run, d, count, what.Nothing);
+            break;
+        default:
+            WriteBatch<4>(run, d, count, what.Nothing);
+        }
+        d.Packed[Batch] = d.Packed[count];
+    }
+    run.Pen = d.Packed[Batch];
+}
+
+void RunBatchesBaseline(TDenseRun& run)
+{
+    RunBatches<TVec128>(run);
+}
+
+#if THUMB_AVX2
+__attribute__((target("avx2"), flatten)) void RunBatchesAvx2(TDenseRun& run)
+{
+    RunBatches<TVec256>(run);
+}
+#endif
+
 } // namespace
+
+void TThumbCanvas::AllowAvx2(bool allowed)
+{
+#if THUMB_AVX2
+    Avx2Allowed = allowed;
+#else
+    Q_UNUSED(allowed);
+#endif
+}
 
 // False, drawing nothing, when the path is not one for it.
 bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t top)
@@ -196,66 +413,30 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
     FStride = stride;
 
     const TShortOffsets table(stride);
-    const char* const tableRows = reinterpret_cast<const char*>(table.Offsets);
     const TZLT_Point* const points = &path.Point(0);
-    const bool moveLines = FMoveLines;
-
-    // Points as x | y << 16 in the copy's pixels.
-    constexpr int Batch = 256;
-    int32_t packed[Batch + 1];
-    int32_t kinds[Batch];
-    int32_t offsets[Batch]; // a step's first pixel in the copy
-    int steps[Batch];
-    packed[Batch] = Pack(FX, FY);
-
-    const TDenseGeometry geometry{w, h, int(left), int(top), stride, rows, aside, moveLines};
-
-    for (int base = 1; base < n; base += Batch) {
-        const int count = std::min(Batch, n - base);
-        packed[0] = packed[Batch];
-        const TZLT_Point* batch = points + base;
-        for (int k = Batch; k < 2 * Batch && base + k < n; k += 64 / int(sizeof(TZLT_Point)))
-            __builtin_prefetch(batch + k);
-        const int nothingCount = geometry.Decide(batch, count, packed, kinds, offsets);
-        const auto draw = [&](int k) {
-            const int kind = kinds[k];
-            if (kind & General) {
-                DenseStep(XOf(packed[k]), YOf(packed[k]), XOf(packed[k + 1]), YOf(packed[k + 1]),
-                          batch[k].Blanked(), colours[batch[k].ColorIndex()]);
-                return;
-            }
-            const int32_t* const row = reinterpret_cast<const int32_t*>(tableRows + (kind & RowBits));
-            uint32_t* const first = copy + offsets[k];
-            const uint32_t color = colours[kind >> 16];
-            const int32_t o1 = row[1], o2 = row[2], o3 = row[3];
-            first[0] = color;
-            first[o1] = color;
-            first[o2] = color;
-            first[o3] = color;
-        };
-        if (4 * nothingCount > count) {
-            // Dense curves: most steps stay within a pixel, and are left
-            // out without a branch.
-            int drawn = 0;
-            for (int k = 0; k < count; ++k) {
-                steps[drawn] = k;
-                drawn += !(kinds[k] & Nothing);
-            }
-            for (int j = 0; j < drawn; ++j)
-                draw(steps[j]);
-        } else {
-            for (int k = 0; k < count; ++k)
-                draw(k);
-        }
-        packed[Batch] = packed[count];
-    }
+    TDenseRun run{TDenseGeometry{w, h, int(left), int(top), stride, rows, aside, FMoveLines},
+                  points,
+                  n,
+                  copy,
+                  reinterpret_cast<const char*>(table.Offsets),
+                  colours,
+                  Pack(FX, FY),
+                  this,
+                  &TThumbCanvas::DenseStep};
+#if THUMB_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2 && Avx2Allowed)
+        RunBatchesAvx2(run);
+    else
+#endif
+        RunBatchesBaseline(run);
     for (int y = 0; y < FHeight; ++y)
         std::memcpy(imageBits + y * imageStride, copy + (ptrdiff_t(y + Margin) * stride + Margin),
                     size_t(FWidth) * 4);
     FBits = imageBits;
     FStride = imageStride;
-    FX = XOf(packed[Batch]);
-    FY = YOf(packed[Batch]);
+    FX = XOf(run.Pen);
+    FY = YOf(run.Pen);
     FColor = colours[points[n - 1].ColorIndex()];
     return true;
 }
@@ -285,4 +466,6 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath&, int64_t, int64_t)
 }
 
 void TThumbCanvas::DenseStep(int, int, int, int, bool, uint32_t) {}
+
+void TThumbCanvas::AllowAvx2(bool) {}
 #endif

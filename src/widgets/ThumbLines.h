@@ -13,6 +13,14 @@
 #include <emmintrin.h>
 #endif
 
+// Always inlined where the compiler allows, so that code compiled for a
+// wider instruction set compiles it for that set too.
+#if defined(__GNUC__)
+#define THUMB_INLINE __attribute__((always_inline)) inline
+#else
+#define THUMB_INLINE inline
+#endif
+
 namespace ThumbLines {
 
 // The pixels of a line of n <= 4 steps along the longer axis and m along
@@ -118,23 +126,87 @@ inline void InsideLine(uint32_t* bits, int stride, int x0, int y0, int x1, int y
 }
 
 #if defined(__SSE2__)
-// The points of a and b (two each: x, y, z as 16-bit numbers, then status
-// and aux bytes) scaled to sizes (w | h << 16 in each lane) as
-// TZLT_FramePath::Scale does it, rounded up past a half and at a half to
-// the even result: x | y << 16 for each point.
-inline __m128i ScaleFour(__m128 a, __m128 b, __m128i sizes)
+// Vector operations on four lanes of 32 bits (eight of 16), so that the
+// code over points can be written once for vectors of any width.
+struct TVec128
 {
-    const __m128i half = _mm_set1_epi16(int16_t(0x8000));
-    const __m128i one = _mm_set1_epi16(1);
-    // x and y of each point plus 32768.
-    const __m128i xy = _mm_xor_si128(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))), half);
+    using V = __m128i;
+    static constexpr int Points = 4;
+    static THUMB_INLINE V Set16(int v) { return _mm_set1_epi16(int16_t(v)); }
+    static THUMB_INLINE V Set32(int v) { return _mm_set1_epi32(v); }
+    // x | y << 16 and the status and aux bytes << 16 of four points.
+    static THUMB_INLINE void Load(const void* points, V& xy, V& upper)
+    {
+        const __m128 a = _mm_castsi128_ps(_mm_loadu_si128(static_cast<const __m128i*>(points)));
+        const __m128 b = _mm_castsi128_ps(_mm_loadu_si128(static_cast<const __m128i*>(points) + 1));
+        xy = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        upper = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    static THUMB_INLINE void Store(int32_t* to, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(to), v); }
+    // Lane i of each point's predecessor: lane i - 1, and for lane 0 the
+    // last lane of the vector before, which carry holds in lane 0.
+    static THUMB_INLINE V Before(V v, V& carry)
+    {
+        const V before = _mm_or_si128(_mm_slli_si128(v, 4), carry);
+        carry = _mm_srli_si128(v, 12);
+        return before;
+    }
+    static THUMB_INLINE V Carry(int32_t last) { return _mm_cvtsi32_si128(last); }
+    static THUMB_INLINE V Add16(V a, V b) { return _mm_add_epi16(a, b); }
+    static THUMB_INLINE V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
+    static THUMB_INLINE V SubSatU16(V a, V b) { return _mm_subs_epu16(a, b); }
+    static THUMB_INLINE V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+    static THUMB_INLINE V MulHiU16(V a, V b) { return _mm_mulhi_epu16(a, b); }
+    static THUMB_INLINE V Max16(V a, V b) { return _mm_max_epi16(a, b); }
+    static THUMB_INLINE V Gt16(V a, V b) { return _mm_cmpgt_epi16(a, b); }
+    static THUMB_INLINE V Eq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+    static THUMB_INLINE V Add32(V a, V b) { return _mm_add_epi32(a, b); }
+    static THUMB_INLINE V Eq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
+    static THUMB_INLINE V MulAdd16(V a, V b) { return _mm_madd_epi16(a, b); }
+    template<int Bits>
+    static THUMB_INLINE V Left32(V a)
+    {
+        return _mm_slli_epi32(a, Bits);
+    }
+    static THUMB_INLINE V And(V a, V b) { return _mm_and_si128(a, b); }
+    static THUMB_INLINE V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }
+    static THUMB_INLINE V Or(V a, V b) { return _mm_or_si128(a, b); }
+    static THUMB_INLINE V Xor(V a, V b) { return _mm_xor_si128(a, b); }
+    static THUMB_INLINE int SumOf32(V v)
+    {
+        v = _mm_add_epi32(v, _mm_srli_si128(v, 8));
+        return _mm_cvtsi128_si32(_mm_add_epi32(v, _mm_srli_si128(v, 4)));
+    }
+    static THUMB_INLINE int MaxOf16(V v)
+    {
+        v = _mm_max_epi16(v, _mm_srli_si128(v, 8));
+        v = _mm_max_epi16(v, _mm_srli_si128(v, 4));
+        return int16_t(_mm_extract_epi16(_mm_max_epi16(v, _mm_srli_si128(v, 2)), 0));
+    }
+};
+
+// Points as x | y << 16, each number plus 32768, scaled to sizes (w | h << 16
+// in each lane) as TZLT_FramePath::Scale does it, rounded up past a half
+// and at a half to the even result.
+template<class Vec>
+THUMB_INLINE typename Vec::V ScalePoints(typename Vec::V xy, typename Vec::V sizes)
+{
+    const typename Vec::V half = Vec::Set16(0x8000);
+    const typename Vec::V one = Vec::Set16(1);
     // The low and high halves of the 16 x 16 bit products.
-    const __m128i low = _mm_mullo_epi16(xy, sizes);
-    const __m128i high = _mm_mulhi_epu16(xy, sizes);
-    const __m128i past = _mm_cmpgt_epi16(_mm_xor_si128(low, half), _mm_setzero_si128());
-    const __m128i even =
-        _mm_and_si128(_mm_cmpeq_epi16(low, half), _mm_cmpeq_epi16(_mm_and_si128(high, one), one));
-    return _mm_sub_epi16(high, _mm_or_si128(past, even));
+    const typename Vec::V low = Vec::MulLo16(xy, sizes);
+    const typename Vec::V high = Vec::MulHiU16(xy, sizes);
+    const typename Vec::V past = Vec::Gt16(Vec::Xor(low, half), Vec::Set16(0));
+    const typename Vec::V even = Vec::And(Vec::Eq16(low, half), Vec::Eq16(Vec::And(high, one), one));
+    return Vec::Sub16(high, Vec::Or(past, even));
+}
+
+// The points of a and b (two each: x, y, z as 16-bit numbers, then status
+// and aux bytes) scaled: x | y << 16 for each point.
+THUMB_INLINE __m128i ScaleFour(__m128 a, __m128 b, __m128i sizes)
+{
+    const __m128i xy = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    return ScalePoints<TVec128>(_mm_xor_si128(xy, _mm_set1_epi16(int16_t(0x8000))), sizes);
 }
 #endif
 
