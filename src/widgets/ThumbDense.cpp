@@ -265,7 +265,7 @@ struct TDenseRun
     void (TThumbCanvas::*General)(int x0, int y0, int x1, int y1, bool blanked, uint32_t color);
 };
 
-constexpr int Batch = 256;
+constexpr int Batch = 128;
 
 // A batch of steps, decided.
 struct TDecided
