@@ -1,8 +1,6 @@
 #include "IdnSession.h"
 
-#include <QNetworkDatagram>
 #include <QRegularExpression>
-#include <QUdpSocket>
 
 #include <algorithm>
 
@@ -38,6 +36,8 @@ TIdnSession::TIdnSession(TOutputClock* clock, QObject* parent) : QObject(parent)
 {
     if (!FClock)
         FSteady = std::make_unique<TOutputSteadyClock>();
+    connect(&FLink, &TIdnLink::StateChanged, this, &TIdnSession::StateChanged);
+    connect(&FLink, &TIdnLink::Answered, this, &TIdnSession::Schedule);
 }
 
 TIdnSession::~TIdnSession()
@@ -48,25 +48,10 @@ TIdnSession::~TIdnSession()
 void TIdnSession::Start(const QHostAddress& address, uint16_t port, uint8_t serviceId, int pointRate)
 {
     Stop();
-    if (!FSocket) {
-        FSocket = std::make_unique<QUdpSocket>();
-        connect(FSocket.get(), &QUdpSocket::readyRead, this, &TIdnSession::ReadAnswers);
-    }
-    if (FSocket->state() != QAbstractSocket::BoundState)
-        FSocket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
-    FAddress = address;
-    FPort = port;
-    FServiceId = serviceId;
     FPointRate = pointRate;
-    FErrorCode = 0;
-    FEventFlags = 0;
-    FSendError.clear();
-    FAckAskedNs = -1;
-    FUnansweredNs = -1;
     FRetry = false;
-    FDatagrams = 0;
     FFrames = 0;
-    SetState(TState::On);
+    FLink.Open(address, port, serviceId);
     SendFrame();
 }
 
@@ -77,12 +62,7 @@ void TIdnSession::Stop()
     Clock().CancelWake();
     FNext = FFrame.Count();
     // Dark first: the channel closes, then the session.
-    FState = TState::Off; // a failure here has nothing left to close
-    FDatagrams += SendClosing(CloseChannelDatagram(FServiceId, TimestampUs()), FSequence,
-                              [this](const QByteArray& datagram) {
-                                  return FSocket->writeDatagram(datagram, FAddress, FPort) == datagram.size();
-                              });
-    emit StateChanged();
+    FLink.Close(CloseChannelDatagram(FLink.ServiceId(), TimestampUs()));
 }
 
 void TIdnSession::SetFrame(QByteArrayView samples)
@@ -121,7 +101,7 @@ void TIdnSession::SetLargestDatagram(int bytes)
 
 void TIdnSession::SendFrame()
 {
-    FFrame.PutHeaders(FServiceId, FPointRate, TimestampUs());
+    FFrame.PutHeaders(FLink.ServiceId(), FPointRate, TimestampUs());
     FNext = 0;
     FRetry = false;
     ++FFrames;
@@ -142,13 +122,17 @@ void TIdnSession::Flush()
             Clock().WakeAt(due, [this] { Wake(); });
             return;
         }
-        const bool ask = FNext == 0 && (FAckAskedNs < 0 || now - FAckAskedNs >= AckIntervalNs);
-        if (!Send(FFrame.Data(FNext), FFrame.Size(FNext), ask ? ChannelMessageAck : ChannelMessage))
+        const bool ask = FNext == 0 && FLink.AckDue(now);
+        const TIdnLink::TSent sent = FLink.Send(FFrame.Data(FNext), FFrame.Size(FNext), ask, now);
+        if (sent == TIdnLink::TSent::Full) {
+            // The socket's buffer is full: the rest goes out in a moment.
+            FRetry = true;
+            Schedule();
             return;
-        if (ask) {
-            FAckAskedNs = now;
-            if (FUnansweredNs < 0)
-                FUnansweredNs = now;
+        }
+        if (sent == TIdnLink::TSent::Failed) {
+            Fail();
+            return;
         }
         FLastSendNs = now;
         FPaceNs = due;
@@ -157,48 +141,10 @@ void TIdnSession::Flush()
     Schedule();
 }
 
-bool TIdnSession::Send(char* datagram, qsizetype size, Command command)
-{
-    datagram[0] = char(command);
-    datagram[2] = char(FSequence >> 8);
-    datagram[3] = char(FSequence);
-    const qint64 written = FSocket->writeDatagram(datagram, size, FAddress, FPort);
-    if (written == size) {
-        ++FSequence;
-        ++FDatagrams;
-        return true;
-    }
-    if (FSocket->error() == QAbstractSocket::TemporaryError) {
-        // The socket's buffer is full: the rest goes out in a moment.
-        FRetry = true;
-        Schedule();
-        return false;
-    }
-    Fail(FSocket->errorString());
-    return false;
-}
-
-void TIdnSession::Fail(const QString& reason)
+void TIdnSession::Fail()
 {
     Stop();
-    FSendError = reason;
-    SetState(TState::Failed);
-}
-
-void TIdnSession::ReadAnswers()
-{
-    while (FSocket->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = FSocket->receiveDatagram();
-        TAnswer answer;
-        if (!Running() || !datagram.senderAddress().isEqual(FAddress, QHostAddress::ConvertV4MappedToIPv4) ||
-            !ReadAnswer(datagram.data(), answer))
-            continue;
-        FEventFlags = answer.Flags;
-        FUnansweredNs = -1;
-        FErrorCode = answer.Code < 0 ? answer.Code : 0;
-        SetState(answer.Code < 0 ? TState::Refused : answer.Lossy() ? TState::Lossy : TState::On);
-        Schedule();
-    }
+    FLink.SetFailed();
 }
 
 void TIdnSession::Wake()
@@ -212,8 +158,7 @@ void TIdnSession::Wake()
             return;
     }
     const int64_t now = Clock().NowNs();
-    if (FUnansweredNs >= 0 && now - FUnansweredNs >= AckTimeoutNs)
-        SetState(TState::NoAnswer);
+    FLink.CheckAnswer(now);
     if (FNext >= FFrame.Count() && now - FLastSendNs >= KeepAliveNs)
         SendFrame(); // schedules
     else
@@ -226,15 +171,7 @@ void TIdnSession::Schedule()
         return;
     const int64_t now = Clock().NowNs();
     int64_t due = FRetry ? now + 2 * Ms : FLastSendNs + KeepAliveNs;
-    if (FUnansweredNs >= 0 && FState != TState::NoAnswer)
-        due = std::min(due, FUnansweredNs + AckTimeoutNs);
+    if (FLink.AnswerDueNs() >= 0)
+        due = std::min(due, FLink.AnswerDueNs());
     Clock().WakeAt(due, [this] { Wake(); });
-}
-
-void TIdnSession::SetState(TState state)
-{
-    if (state == FState)
-        return;
-    FState = state;
-    emit StateChanged();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IdnDatagrams.h"
+#include "IdnLink.h"
 #include "OutputClock.h"
 
 #include <QByteArray>
@@ -12,7 +13,6 @@
 #include <memory>
 #include <vector>
 
-class QUdpSocket;
 
 // A projector's address as the user types it: a host name or an IPv4
 // address, optionally followed by ":port".
@@ -37,21 +37,11 @@ class TIdnSession : public QObject
     Q_OBJECT
 
 public:
-    enum class TState
-    {
-        Off,
-        On,
-        NoAnswer, // no acknowledgement for a second; the stream goes on
-        Refused,  // the projector answered with an error; the stream goes on
-        Lossy,    // the projector reports lost or refused data; the stream goes on
-        Failed,   // a send failed: the session was closed
-    };
+    using TState = TIdnLink::TState;
 
     static constexpr int64_t Ms = 1'000'000;
     // The frame goes out again after this long without a change.
     static constexpr int64_t KeepAliveNs = 150 * Ms;
-    static constexpr int64_t AckIntervalNs = 1000 * Ms;
-    static constexpr int64_t AckTimeoutNs = 1000 * Ms;
     // The datagrams of a frame go out at most this fast, so a receiver
     // with an ordinary socket buffer (about 208 KB) reads them all.
     static constexpr int64_t PaceBytesPerMs = 64 * 1024;
@@ -64,7 +54,7 @@ public:
     void Start(const QHostAddress& address, uint16_t port, uint8_t serviceId, int pointRate);
     // Closes the channel and the session; the projector goes dark.
     void Stop();
-    bool Running() const { return FState != TState::Off && FState != TState::Failed; }
+    bool Running() const { return FLink.Running(); }
 
     // The samples to stream (IdnDatagrams::FrameSamples); sent at once
     // when they differ from the last ones.
@@ -78,19 +68,19 @@ public:
     void SetLargestDatagram(int bytes);
     int LargestDatagram() const { return FFrame.LargestDatagram(); }
 
-    TState State() const { return FState; }
+    TState State() const { return FLink.State(); }
     // The result code of the last error answer (Refused).
-    int ErrorCode() const { return FErrorCode; }
+    int ErrorCode() const { return FLink.ErrorCode(); }
     // The event flags of the last answer.
-    uint16_t EventFlags() const { return FEventFlags; }
+    uint16_t EventFlags() const { return FLink.EventFlags(); }
     // Why the last send failed (Failed).
-    const QString& SendError() const { return FSendError; }
-    const QHostAddress& Address() const { return FAddress; }
-    uint16_t Port() const { return FPort; }
+    const QString& SendError() const { return FLink.SendError(); }
+    const QHostAddress& Address() const { return FLink.Address(); }
+    uint16_t Port() const { return FLink.Port(); }
     int PointRate() const { return FPointRate; }
 
     // Datagrams and frames sent since the start.
-    int DatagramCount() const { return FDatagrams; }
+    int DatagramCount() const { return FLink.DatagramCount(); }
     int FrameCount() const { return FFrames; }
 
 signals:
@@ -102,35 +92,21 @@ private:
     void SendFrame();
     void Flush();
     void FrameSet();
-    bool Send(char* datagram, qsizetype size, IdnDatagrams::Command command);
-    void Fail(const QString& reason);
-    void ReadAnswers();
+    void Fail();
     void Wake();
     void Schedule();
-    void SetState(TState state);
 
     TOutputClock* FClock;
     std::unique_ptr<TOutputClock> FSteady;
-    std::unique_ptr<QUdpSocket> FSocket;
-    QHostAddress FAddress;
-    uint16_t FPort = IdnDatagrams::DefaultPort;
-    uint8_t FServiceId = 0;
+    TIdnLink FLink;
     int FPointRate = 30000;
-    TState FState = TState::Off;
-    int FErrorCode = 0;
-    uint16_t FEventFlags = 0;
-    QString FSendError;
     // The datagrams of the frame being sent, from FNext on still to go,
     // and those of the next one while it is built.
     IdnDatagrams::TFrameDatagrams FFrame;
     IdnDatagrams::TFrameDatagrams FNextFrame;
     size_t FNext = 0;
-    uint16_t FSequence = 0;
     int64_t FLastSendNs = 0;
-    int64_t FPaceNs = 0;           // when the bytes sent so far are due at the pace
-    int64_t FAckAskedNs = -1;      // the last acknowledgement request
-    int64_t FUnansweredNs = -1;    // the first request not answered yet
-    bool FRetry = false;           // the socket was full: go on soon
-    int FDatagrams = 0;
+    int64_t FPaceNs = 0; // when the bytes sent so far are due at the pace
+    bool FRetry = false; // the socket was full: go on soon
     int FFrames = 0;
 };

@@ -1,8 +1,5 @@
 #include "IdnWave.h"
 
-#include <QNetworkDatagram>
-#include <QUdpSocket>
-
 #include <algorithm>
 
 using namespace IdnDatagrams;
@@ -57,6 +54,7 @@ TIdnWaveSession::TIdnWaveSession(TOutputClock* clock, QObject* parent)
     : QObject(parent), FClock(clock), FSteady(clock ? nullptr : std::make_unique<TOutputSteadyClock>()),
       FStream(Clock(), *this, IdnWave::MaxSamples)
 {
+    connect(&FLink, &TIdnLink::StateChanged, this, &TIdnWaveSession::StateChanged);
 }
 
 TIdnWaveSession::~TIdnWaveSession()
@@ -68,27 +66,12 @@ void TIdnWaveSession::Start(const QHostAddress& address, uint16_t port, uint8_t 
                             int latencyMs, int largestDatagram)
 {
     Stop();
-    if (!FSocket) {
-        FSocket = std::make_unique<QUdpSocket>();
-        connect(FSocket.get(), &QUdpSocket::readyRead, this, &TIdnWaveSession::ReadAnswers);
-    }
-    if (FSocket->state() != QAbstractSocket::BoundState)
-        FSocket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
-    FAddress = address;
-    FPort = port;
-    FServiceId = serviceId;
     FRate = std::clamp(pointRate, 1, 1'000'000);
     FLatencyMs = std::max(latencyMs, 1);
     FPerDatagram = std::max(IdnWave::SamplesPerDatagram(largestDatagram), IdnWave::MinSamples(FRate));
-    FErrorCode = 0;
-    FEventFlags = 0;
-    FSendError.clear();
-    FAckAskedNs = -1;
-    FUnansweredNs = -1;
-    FDatagrams = 0;
     FSamples = 0;
     FStartNs = Clock().NowNs();
-    SetState(TState::On);
+    FLink.Open(address, port, serviceId);
     FStream.Start();
 }
 
@@ -97,12 +80,7 @@ void TIdnWaveSession::Stop()
     if (!Running())
         return;
     FStream.Stop();
-    FState = TState::Off;
-    FDatagrams += SendClosing(IdnWave::CloseDatagram(FServiceId, uint32_t(Clock().NowNs() / 1000)), FSequence,
-                              [this](const QByteArray& datagram) {
-                                  return FSocket->writeDatagram(datagram, FAddress, FPort) == datagram.size();
-                              });
-    emit StateChanged();
+    FLink.Close(IdnWave::CloseDatagram(FLink.ServiceId(), uint32_t(Clock().NowNs() / 1000)));
 }
 
 void TIdnWaveSession::SetFrame(TStreamFrame frame)
@@ -119,8 +97,7 @@ TDarkReason TIdnWaveSession::SetFrame(const TZLT_Frame* frame, const TZLT_Pal& p
 
 void TIdnWaveSession::Tick(int64_t nowNs)
 {
-    if (FUnansweredNs >= 0 && nowNs - FUnansweredNs >= AckTimeoutNs)
-        SetState(TState::NoAnswer);
+    FLink.CheckAnswer(nowNs);
 }
 
 // The samples due by now: the first chunk is stamped the latency ahead of
@@ -141,54 +118,11 @@ void TIdnWaveSession::Take(const TStreamPoint* points, int count, int64_t nowNs)
     const uint64_t startUs = uint64_t(FStartNs / 1000) + uint64_t(FLatencyMs) * 1000;
     const uint64_t from = IdnWave::SampleTimeUs(FSamples, FRate);
     const uint64_t to = IdnWave::SampleTimeUs(FSamples + count, FRate);
-    IdnWave::PutDatagram(FDatagram, points, count, FServiceId, uint32_t(startUs + from), uint32_t(to - from));
+    IdnWave::PutDatagram(FDatagram, points, count, FLink.ServiceId(), uint32_t(startUs + from), uint32_t(to - from));
     FSamples += count;
-    const bool ask = FAckAskedNs < 0 || nowNs - FAckAskedNs >= AckIntervalNs;
-    if (!Send(FDatagram, ask))
-        return;
-    if (ask) {
-        FAckAskedNs = nowNs;
-        if (FUnansweredNs < 0)
-            FUnansweredNs = nowNs;
-    }
-}
-
-bool TIdnWaveSession::Send(QByteArray& datagram, bool ask)
-{
-    SetHeader(datagram, ask ? ChannelMessageAck : ChannelMessage, FSequence);
-    if (FSocket->writeDatagram(datagram, FAddress, FPort) == datagram.size()) {
-        ++FSequence;
-        ++FDatagrams;
-        return true;
-    }
     // A full socket buffer loses this chunk; the next keeps the timeline.
-    if (FSocket->error() == QAbstractSocket::TemporaryError)
-        return false;
-    FSendError = FSocket->errorString();
-    Stop();
-    SetState(TState::Failed);
-    return false;
-}
-
-void TIdnWaveSession::ReadAnswers()
-{
-    while (FSocket->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = FSocket->receiveDatagram();
-        TAnswer answer;
-        if (!Running() || !datagram.senderAddress().isEqual(FAddress, QHostAddress::ConvertV4MappedToIPv4) ||
-            !ReadAnswer(datagram.data(), answer))
-            continue;
-        FEventFlags = answer.Flags;
-        FUnansweredNs = -1;
-        FErrorCode = answer.Code < 0 ? answer.Code : 0;
-        SetState(answer.Code < 0 ? TState::Refused : answer.Lossy() ? TState::Lossy : TState::On);
+    if (FLink.Send(FDatagram.data(), FDatagram.size(), FLink.AckDue(nowNs), nowNs) == TIdnLink::TSent::Failed) {
+        Stop();
+        FLink.SetFailed();
     }
-}
-
-void TIdnWaveSession::SetState(TState state)
-{
-    if (state == FState)
-        return;
-    FState = state;
-    emit StateChanged();
 }

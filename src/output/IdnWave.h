@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IdnDatagrams.h"
+#include "IdnLink.h"
 #include "OutputClock.h"
 #include "PointStream.h"
 
@@ -11,7 +12,6 @@
 #include <cstdint>
 #include <memory>
 
-class QUdpSocket;
 
 // IDN in continuous mode (service mode 0x01): the point stream in chunks
 // of wave samples (chunk type 0x01). Each chunk's timestamp is exactly the
@@ -51,18 +51,7 @@ class TIdnWaveSession : public QObject, private TPointSink
     Q_OBJECT
 
 public:
-    enum class TState
-    {
-        Off,
-        On,
-        NoAnswer,
-        Refused,
-        Lossy, // the projector reports lost or refused data; the stream goes on
-        Failed,
-    };
-    static constexpr int64_t Ms = 1'000'000;
-    static constexpr int64_t AckIntervalNs = 1000 * Ms;
-    static constexpr int64_t AckTimeoutNs = 1000 * Ms;
+    using TState = TIdnLink::TState;
 
     explicit TIdnWaveSession(TOutputClock* clock = nullptr, QObject* parent = nullptr);
     ~TIdnWaveSession() override;
@@ -70,17 +59,17 @@ public:
     void Start(const QHostAddress& address, uint16_t port, uint8_t serviceId, int pointRate, int latencyMs,
                int largestDatagram = IdnDatagrams::DefaultLargestDatagram);
     void Stop();
-    bool Running() const { return FState != TState::Off && FState != TState::Failed; }
+    bool Running() const { return FLink.Running(); }
 
     void SetFrame(TStreamFrame frame);
     IdnDatagrams::TDarkReason SetFrame(const TZLT_Frame* frame, const TZLT_Pal& palette, int pointRate);
 
-    TState State() const { return FState; }
-    int ErrorCode() const { return FErrorCode; }
+    TState State() const { return FLink.State(); }
+    int ErrorCode() const { return FLink.ErrorCode(); }
     // The event flags of the last answer.
-    uint16_t EventFlags() const { return FEventFlags; }
-    const QString& SendError() const { return FSendError; }
-    int DatagramCount() const { return FDatagrams; }
+    uint16_t EventFlags() const { return FLink.EventFlags(); }
+    const QString& SendError() const { return FLink.SendError(); }
+    int DatagramCount() const { return FLink.DatagramCount(); }
     const TPointStream& Stream() const { return FStream; }
 
 signals:
@@ -91,29 +80,15 @@ private:
     void Tick(int64_t nowNs) override;
     int Room(int64_t nowNs) override;
     void Take(const TStreamPoint* points, int count, int64_t nowNs) override;
-    bool Send(QByteArray& datagram, bool ask);
-    void ReadAnswers();
-    void SetState(TState state);
 
     TOutputClock* FClock;
     std::unique_ptr<TOutputClock> FSteady;
     TPointStream FStream;
-    std::unique_ptr<QUdpSocket> FSocket;
-    QHostAddress FAddress;
-    uint16_t FPort = IdnDatagrams::DefaultPort;
-    uint8_t FServiceId = 0;
+    TIdnLink FLink;
     int FRate = 30000;
     int FLatencyMs = 50;
     int FPerDatagram = 0;
-    TState FState = TState::Off;
-    int FErrorCode = 0;
-    uint16_t FEventFlags = 0;
-    QString FSendError;
     int64_t FStartNs = 0;
-    int64_t FSamples = 0;          // sent since the start
-    uint16_t FSequence = 0;
-    int64_t FAckAskedNs = -1;
-    int64_t FUnansweredNs = -1;
-    int FDatagrams = 0;
+    int64_t FSamples = 0; // sent since the start
     QByteArray FDatagram;
 };

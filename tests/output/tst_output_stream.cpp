@@ -508,40 +508,24 @@ void TestOutputStream::noAnswer_data()
     QTest::addColumn<bool>("continuous"); // the frame stream or the continuous one
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("flags"); // the answer's event flags
-    QTest::addColumn<TIdnSession::TState>("answered");
+    QTest::addColumn<TIdnLink::TState>("answered"); // both streams' state
     for (const bool continuous : {false, true}) {
         const char* kind = continuous ? "continuous: " : "";
-        QTest::addRow("%ssuccess", kind) << continuous << 0 << 0 << TIdnSession::TState::On;
-        QTest::addRow("%soccupied", kind) << continuous << 0xEC << 0 << TIdnSession::TState::Refused;
-        QTest::addRow("%sexcluded", kind) << continuous << 0xED << 0 << TIdnSession::TState::Refused;
-        QTest::addRow("%sinvalid payload", kind) << continuous << 0xEE << 0 << TIdnSession::TState::Refused;
-        QTest::addRow("%sa new connection", kind) << continuous << 0 << 0x0001 << TIdnSession::TState::On;
-        QTest::addRow("%sdatagrams lost", kind) << continuous << 0 << 0x0010 << TIdnSession::TState::Lossy;
+        QTest::addRow("%ssuccess", kind) << continuous << 0 << 0 << TIdnLink::TState::On;
+        QTest::addRow("%soccupied", kind) << continuous << 0xEC << 0 << TIdnLink::TState::Refused;
+        QTest::addRow("%sexcluded", kind) << continuous << 0xED << 0 << TIdnLink::TState::Refused;
+        QTest::addRow("%sinvalid payload", kind) << continuous << 0xEE << 0 << TIdnLink::TState::Refused;
+        QTest::addRow("%sa new connection", kind) << continuous << 0 << 0x0001 << TIdnLink::TState::On;
+        QTest::addRow("%sdatagrams lost", kind) << continuous << 0 << 0x0010 << TIdnLink::TState::Lossy;
         QTest::addRow("%sdatagrams lost, new connection", kind)
-            << continuous << 0 << 0x00F1 << TIdnSession::TState::Lossy;
-        QTest::addRow("%sframes refused", kind) << continuous << 0 << 0x0200 << TIdnSession::TState::Lossy;
+            << continuous << 0 << 0x00F1 << TIdnLink::TState::Lossy;
+        QTest::addRow("%sframes refused", kind) << continuous << 0 << 0x0200 << TIdnLink::TState::Lossy;
         QTest::addRow("%soccupied, datagrams lost", kind)
-            << continuous << 0xEC << 0x0010 << TIdnSession::TState::Refused;
+            << continuous << 0xEC << 0x0010 << TIdnLink::TState::Refused;
     }
 }
 
 namespace {
-
-// The continuous stream's state of the same name.
-TIdnWaveSession::TState WaveState(TIdnSession::TState state)
-{
-    using W = TIdnWaveSession::TState;
-    switch (state) {
-    case TIdnSession::TState::On:
-        return W::On;
-    case TIdnSession::TState::Refused:
-        return W::Refused;
-    case TIdnSession::TState::Lossy:
-        return W::Lossy;
-    default:
-        return W::NoAnswer;
-    }
-}
 
 // No answer for a second after the first request (sent within firstAsk of
 // the start): the status says so, the stream goes on, and an answer brings
@@ -579,7 +563,7 @@ void TestOutputStream::noAnswer()
     QFETCH(bool, continuous);
     QFETCH(int, code);
     QFETCH(int, flags);
-    QFETCH(TIdnSession::TState, answered);
+    QFETCH(TIdnLink::TState, answered);
     TTestClock clock;
     TReceiver receiver;
     if (continuous) {
@@ -587,7 +571,7 @@ void TestOutputStream::noAnswer()
         QCOMPARE(session.SetFrame(RandomFrame(500, 3, TCoords::Random, 15).get(), RandomPalette(2), 30000),
                  TDarkReason::None);
         session.Start(Loopback, receiver.Port(), 0, 30000, 50);
-        CheckAnswers(session, clock, receiver, code, flags, WaveState(answered), 2 * TPointStream::TickNs);
+        CheckAnswers(session, clock, receiver, code, flags, answered, 2 * TPointStream::TickNs);
     } else {
         TIdnSession session(&clock);
         session.Start(Loopback, receiver.Port(), 0, 30000);
@@ -649,7 +633,7 @@ void TestOutputStream::failedSend()
     TTestClock clock;
     TIdnSession session(&clock);
     session.Start(Loopback, 0, 0, 30000); // port 0 takes nothing
-    QCOMPARE(session.State(), TIdnSession::TState::Failed);
+    QCOMPARE(session.State(), TIdnLink::TState::Failed);
     QVERIFY(!session.Running());
     QVERIFY(!session.SendError().isEmpty());
     QCOMPARE(clock.Due, int64_t(-1));
