@@ -361,9 +361,12 @@ int main(int argc, char** argv)
     Bench::ShowMainWindow(2000, 900);
 
     // "bench_gui dense": the dense first drawings alone; "bench_gui dense
-    // lines" one kind of them.
+    // lines" one kind of them; "bench_gui dense walk sse2" as on a processor
+    // without AVX2.
     const bool denseOnly = argc > 1 && std::strcmp(argv[1], "dense") == 0;
     const char* onlyKind = denseOnly && argc > 2 ? argv[2] : nullptr;
+    if (denseOnly && argc > 3 && std::strcmp(argv[3], "sse2") == 0)
+        TThumbCanvas::AllowAvx2(false);
     QTemporaryDir directory;
     if (!denseOnly) {
         NewWindowFigures();
