@@ -505,11 +505,9 @@ void TThumbCanvas::TracePath(const TZLT_FramePath& path, int64_t left, int64_t t
             const __m128i lefts = _mm_set1_epi32(ileft);
             const __m128i tops = _mm_set1_epi32(itop);
             for (; k + 4 <= count; k += 4) {
-                const __m128 a =
-                    _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k)));
-                const __m128 b =
-                    _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(batch + k + 2)));
-                const __m128i scaled = ScaleFour(a, b, sizes);
+                __m128i xy, upper;
+                TVec128::Load(batch + k, xy, upper);
+                const __m128i scaled = ScalePoints<TVec128>(xy, sizes);
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(xs + k + 1),
                                  _mm_add_epi32(_mm_and_si128(scaled, lowHalf), lefts));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(ys + k + 1),

@@ -180,7 +180,6 @@ THUMB_INLINE TDenseGeometry::TBatch TDenseGeometry::Decide(const TZLT_Point* bat
     const int w = W, h = H, left = Left, top = Top, stride = Stride, rows = Rows, aside = Aside;
     const bool moveLines = MoveLines;
     const V sizes = Vec::Set32(int(uint32_t(w) | (uint32_t(h) << 16)));
-    const V half = Vec::Set16(0x8000);
     const V origin =
         Vec::Set32(int(uint32_t(uint16_t(left + Margin)) | uint32_t(uint16_t(top + Margin)) << 16));
     const V fours = Vec::Set16(4);
@@ -206,7 +205,7 @@ THUMB_INLINE TDenseGeometry::TBatch TDenseGeometry::Decide(const TZLT_Point* bat
         V xy, upper;
         Vec::Load(batch + k, xy, upper);
         // Scaled, then placed in the copy.
-        const V ends = Vec::Add16(ScalePoints<Vec>(Vec::Xor(xy, half), sizes), origin);
+        const V ends = Vec::Add16(ScalePoints<Vec>(xy, sizes), origin);
         Vec::Store(packed + k + 1, ends);
         // The steps into these points, each from the point before.
         const V starts = Vec::Before(ends, previous);

@@ -185,28 +185,21 @@ struct TVec128
     }
 };
 
-// Points as x | y << 16, each number plus 32768, scaled to sizes (w | h << 16
-// in each lane) as TZLT_FramePath::Scale does it, rounded up past a half
-// and at a half to the even result.
+// Points as x | y << 16 (as TVec128::Load gives them) scaled to sizes
+// (w | h << 16 in each lane) as TZLT_FramePath::Scale does it, rounded up
+// past a half and at a half to the even result.
 template<class Vec>
 THUMB_INLINE typename Vec::V ScalePoints(typename Vec::V xy, typename Vec::V sizes)
 {
     const typename Vec::V half = Vec::Set16(0x8000);
     const typename Vec::V one = Vec::Set16(1);
+    xy = Vec::Xor(xy, half); // plus 32768
     // The low and high halves of the 16 x 16 bit products.
     const typename Vec::V low = Vec::MulLo16(xy, sizes);
     const typename Vec::V high = Vec::MulHiU16(xy, sizes);
     const typename Vec::V past = Vec::Gt16(Vec::Xor(low, half), Vec::Set16(0));
     const typename Vec::V even = Vec::And(Vec::Eq16(low, half), Vec::Eq16(Vec::And(high, one), one));
     return Vec::Sub16(high, Vec::Or(past, even));
-}
-
-// The points of a and b (two each: x, y, z as 16-bit numbers, then status
-// and aux bytes) scaled: x | y << 16 for each point.
-THUMB_INLINE __m128i ScaleFour(__m128 a, __m128 b, __m128i sizes)
-{
-    const __m128i xy = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
-    return ScalePoints<TVec128>(_mm_xor_si128(xy, _mm_set1_epi16(int16_t(0x8000))), sizes);
 }
 #endif
 
