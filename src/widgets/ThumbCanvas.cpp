@@ -218,9 +218,10 @@ void TThumbCanvas::DrawPath(const TZLT_FramePath& path)
         return;
     }
     FDrewBackwards = !FMoveLines && LongSteps(path);
-    if (FDrewBackwards)
-        TraceBackwards(path, left, top);
-    else if (!TraceDense(path, left, top))
+    if (FDrewBackwards) {
+        if (!TraceLongLines(path, left, top))
+            TraceBackwards(path, left, top);
+    } else if (!TraceDense(path, left, top))
         TracePath(path, left, top);
 }
 

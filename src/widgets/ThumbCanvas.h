@@ -49,6 +49,7 @@ public:
 private:
     void TracePath(const TZLT_FramePath& path, int64_t left, int64_t top);
     void TraceBackwards(const TZLT_FramePath& path, int64_t left, int64_t top);
+    bool TraceLongLines(const TZLT_FramePath& path, int64_t left, int64_t top);
     bool TraceDense(const TZLT_FramePath& path, int64_t left, int64_t top);
     void DenseStep(int x0, int y0, int x1, int y1, bool blanked, uint32_t color);
     static bool LongSteps(const TZLT_FramePath& path);

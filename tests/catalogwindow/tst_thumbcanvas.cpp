@@ -411,6 +411,8 @@ void TestThumbCanvas::framesMatchReference_data()
     QTest::addColumn<bool>("showMoves");
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<int>("backwards"); // how the canvas should draw the first frame; -1 either way
+    // The cell lies anywhere over the image (0), is the image (1) or lies inside it (2).
+    QTest::addColumn<int>("placement");
 
     const struct
     {
@@ -448,7 +450,7 @@ void TestThumbCanvas::framesMatchReference_data()
                 else if (shape.shape == TShape::LongLines && side >= 16 && side <= 103)
                     backwards = 1;
                 QTest::addRow("%s, %d px, moves %s", shape.name, side, showMoves ? "shown" : "hidden")
-                    << int(shape.shape) << side << count << shape.blanked << showMoves << ++seed << backwards;
+                    << int(shape.shape) << side << count << shape.blanked << showMoves << ++seed << backwards << 0;
             }
         }
     }
@@ -457,27 +459,47 @@ void TestThumbCanvas::framesMatchReference_data()
     for (const int side : {40, 64, 103}) {
         for (const quint32 run : {1u, 2u, 3u}) {
             QTest::addRow("65,535 long lines, %d px, run %u", side, run)
-                << int(TShape::LongLines) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << 1;
+                << int(TShape::LongLines) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << 1 << 0;
             QTest::addRow("65,535 long lines, a tenth blanked, %d px, run %u", side, run)
-                << int(TShape::LongLines) << side << TZLT_Frame::MaxPoints << 0.1 << false << ++seed << 1;
+                << int(TShape::LongLines) << side << TZLT_Frame::MaxPoints << 0.1 << false << ++seed << 1 << 0;
         }
         QTest::addRow("65,535 points of circles, %d px", side)
-            << int(TShape::Circles) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << -1;
+            << int(TShape::Circles) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << -1 << 0;
         QTest::addRow("65,535 points of a walk, %d px", side)
-            << int(TShape::Walk) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << 0;
+            << int(TShape::Walk) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << 0 << 0;
         // Steps are drawn with as many writes as the longest in their batch
         // needs: here that is one step in a few hundred.
         for (const quint32 run : {1u, 2u})
             QTest::addRow("65,535 points of rows with a few jumps, %d px, run %u", side, run)
-                << int(TShape::Jumps) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << 0;
+                << int(TShape::Jumps) << side << TZLT_Frame::MaxPoints << 0.0 << false << ++seed << 0 << 0;
     }
     // Short frames, where the first steps and the end state matter most.
     for (const int count : {1, 2, 3, 5}) {
         for (const bool showMoves : {false, true}) {
             QTest::addRow("%d points, moves %s", count, showMoves ? "shown" : "hidden")
-                << int(TShape::LongLines) << 40 << count << 0.3 << showMoves << ++seed << 0;
+                << int(TShape::LongLines) << 40 << count << 0.3 << showMoves << ++seed << 0 << 0;
         }
     }
+    // Long steps into a cell that lies within the image, as thumbnails
+    // draw them: the steps' ends tell which can still reach an unset pixel
+    // near an edge; points on the far edges land one pixel past the image.
+    const struct
+    {
+        const char* name;
+        TShape shape;
+        double blanked;
+    } fitted[] = {
+        {"long lines", TShape::LongLines, 0.0},
+        {"long lines, a tenth blanked", TShape::LongLines, 0.1},
+        {"long lines, half blanked", TShape::LongLines, 0.5},
+        {"corners and edges", TShape::Extremes, 0.0},
+    };
+    for (const auto& shape : fitted)
+        for (const int side : {16, 103, 300})
+            for (const int placement : {1, 2})
+                QTest::addRow("%s, %d px, %s", shape.name, side, placement == 1 ? "the image" : "inside the image")
+                    << int(shape.shape) << side << (side > 103 ? 12000 : int(TZLT_Frame::MaxPoints))
+                    << shape.blanked << false << ++seed << 1 << placement;
 }
 
 // Draws two frames one after the other, then a line and a move of the pen
@@ -493,18 +515,22 @@ void TestThumbCanvas::framesMatchReference()
     QFETCH(bool, showMoves);
     QFETCH(quint32, seed);
     QFETCH(int, backwards);
+    QFETCH(int, placement);
     QRandomGenerator random(seed);
     const auto frameA = RandomFrame(random, TShape(shape), count, side, blanked);
     const auto frameB = RandomFrame(random, TShape(shape), std::max(1, count / 8), side, blanked);
     const TZLT_Pal palette = RandomPalette(random);
 
-    const int width = 1 + int(random.bounded(side + 24));
-    const int height = 1 + int(random.bounded(side + 24));
+    const int room = placement == 1 ? 0 : int(random.bounded(1, 24));
+    const int width = placement == 0 ? 1 + int(random.bounded(side + 24)) : side + room;
+    const int height = placement == 0 ? 1 + int(random.bounded(side + 24)) : side + room;
     const QPoint origin(int(random.bounded(-500, 500)), int(random.bounded(-500, 500)));
-    // The cell lies at the image, reaching over any of its edges.
-    const int left = origin.x() + int(random.bounded(-side / 2 - 8, width + 8));
-    const int top = origin.y() + int(random.bounded(-side / 2 - 8, height + 8));
-    const bool flipped = random.bounded(6) == 0; // Right < Left, Bottom < Top
+    // The cell lies at the image, reaching over any of its edges, or in it.
+    const int left = origin.x() + (placement == 0 ? int(random.bounded(-side / 2 - 8, width + 8))
+                                                   : int(random.bounded(room + 1)));
+    const int top = origin.y() + (placement == 0 ? int(random.bounded(-side / 2 - 8, height + 8))
+                                                  : int(random.bounded(room + 1)));
+    const bool flipped = placement == 0 && random.bounded(6) == 0; // Right < Left, Bottom < Top
     const TZLT_Rect rect{left, top, left + (flipped ? -side : side), top + (flipped ? -side : side)};
 
     constexpr uint32_t Background = 0xFF000000u;
