@@ -411,7 +411,8 @@ void TestThumbCanvas::framesMatchReference_data()
     QTest::addColumn<bool>("showMoves");
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<int>("backwards"); // how the canvas should draw the first frame; -1 either way
-    // The cell lies anywhere over the image (0), is the image (1) or lies inside it (2).
+    // The cell lies anywhere over the image (0), is the image (1), lies
+    // inside it (2) or does so three times as wide as high (3).
     QTest::addColumn<int>("placement");
 
     const struct
@@ -494,10 +495,11 @@ void TestThumbCanvas::framesMatchReference_data()
         {"long lines, half blanked", TShape::LongLines, 0.5},
         {"corners and edges", TShape::Extremes, 0.0},
     };
+    const char* const placements[] = {"", "the image", "inside the image", "a wide cell inside the image"};
     for (const auto& shape : fitted)
         for (const int side : {16, 103, 300})
-            for (const int placement : {1, 2})
-                QTest::addRow("%s, %d px, %s", shape.name, side, placement == 1 ? "the image" : "inside the image")
+            for (const int placement : {1, 2, 3})
+                QTest::addRow("%s, %d px, %s", shape.name, side, placements[placement])
                     << int(shape.shape) << side << (side > 103 ? 12000 : int(TZLT_Frame::MaxPoints))
                     << shape.blanked << false << ++seed << 1 << placement;
 }
@@ -531,7 +533,8 @@ void TestThumbCanvas::framesMatchReference()
     const int top = origin.y() + (placement == 0 ? int(random.bounded(-side / 2 - 8, height + 8))
                                                   : int(random.bounded(room + 1)));
     const bool flipped = placement == 0 && random.bounded(6) == 0; // Right < Left, Bottom < Top
-    const TZLT_Rect rect{left, top, left + (flipped ? -side : side), top + (flipped ? -side : side)};
+    const int high = placement == 3 ? side / 3 : side;
+    const TZLT_Rect rect{left, top, left + (flipped ? -side : side), top + (flipped ? -high : high)};
 
     constexpr uint32_t Background = 0xFF000000u;
     QImage picture(width, height, QImage::Format_ARGB32_Premultiplied);
