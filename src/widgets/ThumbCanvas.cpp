@@ -314,11 +314,7 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
     TThumbCoverage& cover = Coverage;
     cover.Reset(boxWidth, boxHeight);
 
-    uint32_t colours[64];
-    for (int c = 0; c < 64; ++c) {
-        const TZLT_PalEntry& e = path.Palette().ColorOf(uint8_t(c));
-        colours[c] = 0xFF000000u | (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | uint32_t(e.Blue);
-    }
+    const auto colours = PixelColours(path.Palette());
     // From here on in the box's coordinates.
     const int ox = int(left - boxLeft);
     const int oy = int(top - boxTop);
@@ -488,11 +484,7 @@ void TThumbCanvas::TraceBackwards(const TZLT_FramePath& path, int64_t left, int6
 void TThumbCanvas::TracePath(const TZLT_FramePath& path, int64_t left, int64_t top)
 {
     MoveTo(path.X(0), path.Y(0));
-    uint32_t colours[64];
-    for (int c = 0; c < 64; ++c) {
-        const TZLT_PalEntry& e = path.Palette().ColorOf(uint8_t(c));
-        colours[c] = 0xFF000000u | (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | uint32_t(e.Blue);
-    }
+    const auto colours = PixelColours(path.Palette());
     const int n = path.Count();
     const TZLT_Point* const points = &path.Point(0);
     const int w = path.Width();

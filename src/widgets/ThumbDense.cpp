@@ -400,11 +400,7 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
         return false;
 
     MoveTo(path.X(0), path.Y(0));
-    uint32_t colours[64];
-    for (int c = 0; c < 64; ++c) {
-        const TZLT_PalEntry& e = path.Palette().ColorOf(uint8_t(c));
-        colours[c] = 0xFF000000u | (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | uint32_t(e.Blue);
-    }
+    const auto colours = PixelColours(path.Palette());
     const int stride = FWidth + 2 * Margin;
     const int rows = FHeight + 2 * Margin;
     DenseCopy.resize(size_t(stride) * size_t(rows + AsideRows));
@@ -426,7 +422,7 @@ bool TThumbCanvas::TraceDense(const TZLT_FramePath& path, int64_t left, int64_t 
                   n,
                   copy,
                   reinterpret_cast<const char*>(table.Offsets),
-                  colours,
+                  colours.data(),
                   Pack(FX, FY),
                   this,
                   &TThumbCanvas::DenseStep};

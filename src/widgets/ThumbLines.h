@@ -3,6 +3,8 @@
 // How the thumbnail canvas steps a 1-pixel line, shared by its ways of
 // drawing a path. Internal to the canvas.
 
+#include "ZLT_Catalog.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -22,6 +24,17 @@
 #endif
 
 namespace ThumbLines {
+
+// The palette's colours as pixels of the image.
+inline std::array<uint32_t, 64> PixelColours(const TZLT_Pal& palette)
+{
+    std::array<uint32_t, 64> colours{};
+    for (size_t c = 0; c < colours.size(); ++c) {
+        const TZLT_PalEntry& e = palette.ColorOf(uint8_t(c));
+        colours[c] = 0xFF000000u | (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | uint32_t(e.Blue);
+    }
+    return colours;
+}
 
 // The pixels of a line of n <= 4 steps along the longer axis and m along
 // the shorter: pixel i lies Major[i] steps along the one and Minor[i] =

@@ -478,11 +478,7 @@ bool TThumbCanvas::TraceLongLines(const TZLT_FramePath& path, int64_t left, int6
         return false;
 
     MoveTo(path.X(0), path.Y(0));
-    uint32_t colours[64];
-    for (int c = 0; c < 64; ++c) {
-        const TZLT_PalEntry& e = path.Palette().ColorOf(uint8_t(c));
-        colours[c] = 0xFF000000u | (uint32_t(e.Red) << 16) | (uint32_t(e.Green) << 8) | uint32_t(e.Blue);
-    }
+    const auto colours = PixelColours(path.Palette());
     TLongLines& drawing = Long;
     const int visibleW = int(std::min<int64_t>(w + 1, FWidth - left));
     const int visibleH = int(std::min<int64_t>(h + 1, FHeight - top));
