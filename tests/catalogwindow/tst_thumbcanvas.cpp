@@ -415,12 +415,13 @@ void TestThumbCanvas::framesMatchReference_data()
     // inside it (2) or does so three times as wide as high (3).
     QTest::addColumn<int>("placement");
 
-    const struct
+    struct TShapeRow
     {
         const char* name;
         TShape shape;
         double blanked;
-    } shapes[] = {
+    };
+    const TShapeRow shapes[] = {
         {"walk", TShape::Walk, 0.0},
         {"walk, some blanked", TShape::Walk, 0.1},
         {"walk, mostly blanked", TShape::Walk, 0.9},
@@ -484,12 +485,7 @@ void TestThumbCanvas::framesMatchReference_data()
     // Long steps into a cell that lies within the image, as thumbnails
     // draw them: the steps' ends tell which can still reach an unset pixel
     // near an edge; points on the far edges land one pixel past the image.
-    const struct
-    {
-        const char* name;
-        TShape shape;
-        double blanked;
-    } fitted[] = {
+    const TShapeRow fitted[] = {
         {"long lines", TShape::LongLines, 0.0},
         {"long lines, a tenth blanked", TShape::LongLines, 0.1},
         {"long lines, half blanked", TShape::LongLines, 0.5},
