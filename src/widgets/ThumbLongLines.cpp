@@ -320,7 +320,7 @@ bool TLongLines::AnyPlace(int edge, int lo, int hi) const
     return false;
 }
 
-// The depth of a point from edge, and its place along it.
+// The depth of a point from edge.
 inline int DepthFrom(int edge, int x, int y, int w, int h)
 {
     switch (edge) {
