@@ -15,4 +15,14 @@ void ReturnFreed() noexcept
 #endif
 }
 
+void KeepFreedForReuse() noexcept
+{
+#if defined(__GLIBC__)
+    // Setting either fixes both: frames (at most half a MiB) come from the
+    // heap, as they do once the allocator's own threshold has grown.
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    mallopt(M_TRIM_THRESHOLD, 16 << 20);
+#endif
+}
+
 } // namespace ZLT_Memory

@@ -2,6 +2,7 @@
 
 #include "Language.h"
 #include "ZLT_Error.h"
+#include "ZLT_Memory.h"
 
 #include <QMessageBox>
 
@@ -96,6 +97,11 @@ void RunGuarded(const std::function<void()>& command)
     } catch (...) {
         ReportCurrentException();
     }
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    ZLT_Memory::KeepFreedForReuse();
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

@@ -39,10 +39,11 @@ QString CurrentErrorMessage();
 void ReportError(const QString& message);
 void SetErrorReporter(std::function<void(const QString&)> reporter);
 
-// Catches what escapes an event handler, so no exception crosses the event loop.
+// Catches what escapes an event handler, so no exception crosses the event
+// loop; keeps freed memory for reuse (ZLT_Memory::KeepFreedForReuse).
 class TApplication : public QApplication
 {
 public:
-    using QApplication::QApplication;
+    TApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -4,11 +4,14 @@
 // windows paste and undo large frames.
 
 #include "FramesTestKit.h"
+#include "Guard.h"
+#include "Thumbnails.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
 
 #include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <map>
@@ -172,6 +175,9 @@ private slots:
         THistory::SetBudget(THistory::DefaultBudget);
     }
 
+    // First, before any large block has been freed: from then on glibc
+    // would keep more of what is freed on its own.
+    void thumbnailsDrawnAgainReuseTheFreedPages();
     void randomRunKeepsTheBudget_data();
     void randomRunKeepsTheBudget();
     void windowsPastingLargeFramesStayWithinTheBudget();
@@ -319,5 +325,39 @@ void TestFramesBudget::windowsPastingLargeFramesStayWithinTheBudget()
                  qPrintable(QStringLiteral("%1 MiB more").arg(double(Resident() - residentBefore) / MiB)));
 }
 
-QTEST_MAIN(TestFramesBudget)
+// A catalog's thumbnails dropped and drawn again take the pages the last
+// ones had: handed back to the system, each would fault in afresh.
+void TestFramesBudget::thumbnailsDrawnAgainReuseTheFreedPages()
+{
+    constexpr int Cells = 19;
+    constexpr int Side = 103;
+    std::vector<std::unique_ptr<TZLT_Frame>> frames;
+    for (int i = 0; i < Cells; ++i)
+        frames.push_back(MakeFrame(1 + i, 4000));
+    const TZLT_Pal palette;
+    const auto faultsOfDrawing = [&] {
+        rusage before, after;
+        getrusage(RUSAGE_SELF, &before);
+        {
+            std::vector<TThumbnailJob> jobs;
+            for (const auto& frame : frames)
+                jobs.push_back(TThumbnailJob{frame.get(), QImage()});
+            DrawThumbnails(jobs, QSize(Side, Side), palette, 1);
+        }
+        getrusage(RUSAGE_SELF, &after);
+        return after.ru_minflt - before.ru_minflt;
+    };
+    faultsOfDrawing();
+    const long pages = long(Cells) * Side * Side * 4 / sysconf(_SC_PAGESIZE);
+    const long faults = faultsOfDrawing();
+    QVERIFY2(faults < pages / 4, qPrintable(QStringLiteral("%1 page faults for %2 pages").arg(faults).arg(pages)));
+}
+
+// The program's own application object, which sets how freed memory is kept.
+int main(int argc, char** argv)
+{
+    TApplication application(argc, argv);
+    TestFramesBudget test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_frames_budget.moc"
