@@ -18,10 +18,11 @@ void ReturnFreed() noexcept
 void KeepFreedForReuse() noexcept
 {
 #if defined(__GLIBC__)
-    // Setting either fixes both: frames (at most half a MiB) come from the
-    // heap, as they do once the allocator's own threshold has grown.
-    mallopt(M_MMAP_THRESHOLD, 4 << 20);
-    mallopt(M_TRIM_THRESHOLD, 16 << 20);
+    // glibc raises both on its own once a large block is freed, up to
+    // these; before that it handed back every 128 KiB freed at the top.
+    // Setting one fixes both, so both are set to where they would end up.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
 }
 

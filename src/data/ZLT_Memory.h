@@ -9,10 +9,10 @@ namespace ZLT_Memory {
 // the allocator has no such call.
 void ReturnFreed() noexcept;
 
-// Small blocks freed without a bulk free after them (thumbnails dropped and
-// drawn again) stay with the process for reuse, up to some MiB: handed back
-// at once, each page would fault in afresh when next used, which costs more
-// than drawing into it on some machines. Called once at start.
+// Blocks freed without a bulk free after them (thumbnails dropped and drawn
+// again) stay with the process for reuse, up to 64 MiB: handed back at once,
+// each page would fault in afresh when next used, which on some machines
+// costs more than drawing into it. Called once at start.
 void KeepFreedForReuse() noexcept;
 
 } // namespace ZLT_Memory
