@@ -19,8 +19,8 @@ void KeepFreedForReuse() noexcept
 {
 #if defined(__GLIBC__)
     // glibc raises both on its own once a large block is freed, up to
-    // these; before that it handed back every 128 KiB freed at the top.
-    // Setting one fixes both, so both are set to where they would end up.
+    // these; until then anything over 128 KiB free at the top of the heap
+    // goes back. Setting one fixes both, so both go where they would end up.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif

@@ -1,7 +1,7 @@
 // The undo budget over all catalog windows together: a seeded random run of
 // pastes, deletes, undos and redos in several windows against a model of
 // every step's frames and age, and the heap the histories really hold when
-// windows paste and undo large frames.
+// windows paste and undo large frames; and freed thumbnails' memory reused.
 
 #include "FramesTestKit.h"
 #include "Guard.h"
