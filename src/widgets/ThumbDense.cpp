@@ -44,8 +44,6 @@ using namespace ThumbLines;
 namespace {
 
 #if THUMB_AVX2
-bool Avx2Allowed = true;
-
 // Compiled for AVX2 and inlined into RunBatchesAvx2, which is: a function
 // for other processors cannot inline them.
 #define THUMB_AVX2_INLINE __attribute__((target("avx2"))) inline

@@ -25,6 +25,10 @@
 
 namespace ThumbLines {
 
+// Whether the canvas may use AVX2 where the processor has it; off, it draws
+// as on any x86-64 processor (the same pixels).
+inline bool Avx2Allowed = true;
+
 // The palette's colours as pixels of the image.
 inline std::array<uint32_t, 64> PixelColours(const TZLT_Pal& palette)
 {

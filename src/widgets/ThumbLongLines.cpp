@@ -1,5 +1,10 @@
 #include "ThumbCanvas.h"
 
+#if defined(__GNUC__) && !defined(__clang__)
+// The 256-bit vectors pass only between functions compiled for AVX2, all
+// inlined.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 #include "ThumbLines.h"
 
 #include <algorithm>
@@ -13,16 +18,24 @@
 // late, so the drawing seldom ends early, and what it costs is how fast the
 // many later steps are passed over.
 //
-// The last steps, enough to cover the cell a few times, are painted in order
-// without asking which pixels are set; then the steps before, newest first,
-// only into pixels still unset, until none is left deeper inside than a
-// tenth of the cell. From then on a step can only reach an unset pixel near
-// an edge if one of its ends lies as near to that edge (a line's pixels lie
-// between its ends on both axes), and most steps are passed over on their
-// ends alone, four at a time. Only the part of a step that lies in such a
-// strip is walked, and only where the strip holds unset pixels.
+// The last steps, enough to cover the cell several times, are painted in
+// order without asking which pixels are set; then, if the inside is not yet
+// set, the steps before, newest first, into unset pixels only. The few
+// pixels left unset are then listed by the edge nearest to each, in the
+// order of their places along it. A step can only reach one of them if one
+// of its ends lies as near to that edge (a line's pixels lie between its
+// ends on both axes), so most steps are passed over on their ends alone, 64
+// at a time. A step that is not is tested exactly against the listed pixels
+// at the places it passes near the edge, a vector of them at a time.
 
 #if defined(__SSE2__)
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#define THUMB_AVX2_LONG 1
+#include <immintrin.h>
+#else
+#define THUMB_AVX2_LONG 0
+#endif
 
 using namespace ThumbLines;
 
@@ -41,13 +54,116 @@ constexpr int Chunk = 32;
 // The edges of the work area: left, right, top, bottom.
 constexpr int Edges = 4;
 
-// 65536 / m rounded up, for the length of a steep step's part in a strip.
+// 65536 / m rounded up: a step's reach within a strip without dividing.
 const auto Reciprocals = [] {
     std::array<uint32_t, MaxSide + 1> table{};
     for (uint32_t m = 1; m <= MaxSide; ++m)
         table[m] = (65536u + m - 1) / m;
     return table;
 }();
+
+// Pixels are tested this many at a time, the widest vectors' lanes.
+constexpr int Lanes = 8;
+
+// Two 16-bit lanes of a 32-bit one, as x | y << 16.
+constexpr uint32_t Pack(int low, int high)
+{
+    return uint32_t(uint16_t(low)) | uint32_t(uint16_t(high)) << 16;
+}
+
+// A pixel no step reaches: fills the lists up to whole vectors.
+constexpr uint32_t Nowhere = Pack(0x4000, 0x4000);
+
+// A step as the test of a pixel x, y against it takes it: with r the
+// pixel's offset from the step's first one, i = r . Major is how far along
+// the longer axis it lies, and c = r . Across twice how far it lies off
+// the line, scaled by that axis' length n. The pixel is the step's when
+// 0 <= i < n and -n <= c < n: it lies within the step and its row (or
+// column) is the one the step takes there, (2 * m * i + n) / (2 * n).
+struct TStepTest
+{
+    uint32_t First, Major, Across;
+    int N;
+};
+
+#if THUMB_AVX2_LONG
+#define THUMB_AVX2_INLINE __attribute__((target("avx2"))) inline
+#endif
+
+struct TLanes128
+{
+    using V = __m128i;
+    static constexpr int Count = 4;
+    static THUMB_INLINE V Set(uint32_t v) { return _mm_set1_epi32(int(v)); }
+    static THUMB_INLINE V Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static THUMB_INLINE V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
+    static THUMB_INLINE V Add32(V a, V b) { return _mm_add_epi32(a, b); }
+    static THUMB_INLINE V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
+    static THUMB_INLINE V MulAdd16(V a, V b) { return _mm_madd_epi16(a, b); }
+    static THUMB_INLINE V Or(V a, V b) { return _mm_or_si128(a, b); }
+    static THUMB_INLINE unsigned NonNegative(V v) { return ~unsigned(_mm_movemask_ps(_mm_castsi128_ps(v))) & 0xFu; }
+    using F = __m128;
+    static THUMB_INLINE F SetF(float v) { return _mm_set1_ps(v); }
+    static THUMB_INLINE F Steps() { return _mm_setr_ps(0, 1, 2, 3); }
+    static THUMB_INLINE F AddF(F a, F b) { return _mm_add_ps(a, b); }
+    static THUMB_INLINE F MulF(F a, F b) { return _mm_mul_ps(a, b); }
+    static THUMB_INLINE V Truncate(F a) { return _mm_cvttps_epi32(a); }
+    static THUMB_INLINE F Float(V a) { return _mm_cvtepi32_ps(a); }
+    static THUMB_INLINE void Store(int32_t* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+};
+
+#if THUMB_AVX2_LONG
+struct TLanes256
+{
+    using V = __m256i;
+    static constexpr int Count = 8;
+    static THUMB_AVX2_INLINE V Set(uint32_t v) { return _mm256_set1_epi32(int(v)); }
+    static THUMB_AVX2_INLINE V Load(const uint32_t* p)
+    {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    }
+    static THUMB_AVX2_INLINE V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
+    static THUMB_AVX2_INLINE V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
+    static THUMB_AVX2_INLINE V Sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
+    static THUMB_AVX2_INLINE V MulAdd16(V a, V b) { return _mm256_madd_epi16(a, b); }
+    static THUMB_AVX2_INLINE V Or(V a, V b) { return _mm256_or_si256(a, b); }
+    static THUMB_AVX2_INLINE unsigned NonNegative(V v)
+    {
+        return ~unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(v))) & 0xFFu;
+    }
+    using F = __m256;
+    static THUMB_AVX2_INLINE F SetF(float v) { return _mm256_set1_ps(v); }
+    static THUMB_AVX2_INLINE F Steps() { return _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7); }
+    static THUMB_AVX2_INLINE F AddF(F a, F b) { return _mm256_add_ps(a, b); }
+    static THUMB_AVX2_INLINE F MulF(F a, F b) { return _mm256_mul_ps(a, b); }
+    static THUMB_AVX2_INLINE V Truncate(F a) { return _mm256_cvttps_epi32(a); }
+    static THUMB_AVX2_INLINE F Float(V a) { return _mm256_cvtepi32_ps(a); }
+    static THUMB_AVX2_INLINE void Store(int32_t* p, V v)
+    {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+    }
+};
+#endif
+
+// Which of the pixels (count of them, then Nowhere up to whole vectors)
+// the step reaches, into hits; returns how many.
+template<class L>
+THUMB_INLINE int Hits(const uint32_t* pixels, int count, const TStepTest& step, int* hits)
+{
+    using V = typename L::V;
+    const V first = L::Set(step.First), major = L::Set(step.Major), across = L::Set(step.Across);
+    const V n = L::Set(uint32_t(step.N)), last = L::Set(uint32_t(step.N - 1));
+    int found = 0;
+    for (int p = 0; p < count; p += L::Count) {
+        const V r = L::Sub16(L::Load(pixels + p), first);
+        const V i = L::MulAdd16(r, major), c = L::MulAdd16(r, across);
+        // Negative when any of i, n - 1 - i, c + n and n - 1 - c is.
+        const V outside = L::Or(L::Or(i, L::Sub32(last, i)), L::Or(L::Add32(c, n), L::Sub32(last, c)));
+        for (unsigned bits = L::NonNegative(outside); bits; bits &= bits - 1)
+            hits[found++] = p + __builtin_ctz(bits);
+    }
+    return found;
+}
 
 struct TLongLines
 {
@@ -61,28 +177,43 @@ struct TLongLines
     std::vector<int32_t> Offsets; // the pixels of a chunk of steps
     std::vector<uint8_t> Inks;
 
-    // The unset pixels by the edge nearest to each: how many at each depth
-    // from it and at each place along it (and a bit per place that has
-    // any), and the deepest.
+    // The unset pixels by the edge nearest to each, as x | y << 16 in the
+    // order of their places along it (those set since are Nowhere), where
+    // each place's begin, how many at each depth from it, and the deepest.
     int Unset = 0;
     int Depth[Edges] = {};
     std::vector<int> AtDepth[Edges];
-    std::vector<int> AtPlace[Edges];
-    std::vector<uint64_t> Places[Edges];
+    std::vector<uint32_t> Pixels[Edges];
+    std::vector<int> PlaceStart[Edges];
+    int Set[Edges] = {}; // Nowhere in Pixels
+    std::vector<int> Found; // the pixels a step reaches
+    bool Wide = false;      // whether the tests take eight pixels at a time
 
     void Start(const TZLT_Point* points, int n, int w, int h, int visibleW, int visibleH);
     int StepLength(int j) const;
+    template<class L>
     int ChunkPixels(int first, int last);
+    template<class L>
     void Paint(int first, int last);
+    template<class L>
     void PaintUnder(int first, int last);
     bool InnerSet(int depth) const;
     void CountUnset();
-    void Settle(int offset);
+    void Sort(int edge);
+    void Compact(int edge);
     void UpdateDepths();
-    bool AnyPlace(int edge, int lo, int hi) const;
-    bool Near(int edge, int x0, int y0, int x1, int y1) const;
-    void Walk(int edge, int x0, int y0, int x1, int y1, uint8_t ink);
-    void Candidate(int j);
+    struct TCandidate
+    {
+        TStepTest Step;
+        int Begin, Count, Edge, Ink;
+    };
+    template<int Edge>
+    int Queue(int j, TCandidate* to) const;
+    template<int Edge>
+    int QueueAll(uint64_t near, int j, TCandidate* to) const;
+    template<class L>
+    void Test(const TCandidate* candidates, int count);
+    template<class L>
     void PassOver(int last);
 };
 
@@ -103,6 +234,21 @@ inline TEdgePlace EdgeOf(int x, int y, int w, int h)
         if (depths[e] < depths[edge])
             edge = e;
     return TEdgePlace{edge, depths[edge], edge < 2 ? y : x};
+}
+
+// The depth of a point from edge.
+inline int DepthFrom(int edge, int x, int y, int w, int h)
+{
+    switch (edge) {
+    case 0:
+        return x;
+    case 1:
+        return w - 1 - x;
+    case 2:
+        return y;
+    default:
+        return h - 1 - y;
+    }
 }
 
 // Scales the points into the work area (w + 1) x (h + 1), of which only
@@ -136,11 +282,13 @@ void TLongLines::Start(const TZLT_Point* points, int n, int w, int h, int visibl
                         uint32_t(TZLT_FramePath::Scale(int(p.Y()) + 32768, h)) << 16;
         Ink[size_t(i)] = p.Blanked() ? 0 : uint8_t(p.ColorIndex() + 1);
     }
-    Marks.assign(size_t(W) * size_t(H), 0);
+    // With a vector's bytes past the end, set, for reading whole vectors.
+    Marks.assign(size_t(W) * size_t(H) + 16, 0);
+    std::fill(Marks.end() - 16, Marks.end(), Outside);
     for (int y = 0; y < H; ++y)
         for (int x = y < visibleH ? visibleW : 0; x < W; ++x)
             Marks[size_t(y) * size_t(W) + size_t(x)] = Outside;
-    Offsets.resize(size_t(Chunk) * size_t(std::max(W, H)) + 8);
+    Offsets.resize(size_t(Chunk) * size_t(std::max(W, H)) + Lanes);
     Inks.resize(Offsets.size());
 }
 
@@ -156,9 +304,10 @@ int TLongLines::StepLength(int j) const
 // The pixels of the steps into points first + 1 ... last, in order, as
 // offsets into the work area, with their inks; returns how many. Pixel i of
 // a step lies (2 * m * i + n) / (2 * n) steps along its shorter axis, as the
-// canvas counts: computed four at a time in floats, with a half added so
-// that no quotient is whole, exact for steps of up to MaxSide pixels.
-int TLongLines::ChunkPixels(int first, int last)
+// canvas counts: computed a vector at a time in floats, with a half added
+// so that no quotient is whole, exact for steps of up to MaxSide pixels.
+template<class L>
+THUMB_INLINE int TLongLines::ChunkPixels(int first, int last)
 {
     // In locals: the writes below could otherwise change them, as far as
     // the compiler knows.
@@ -167,9 +316,8 @@ int TLongLines::ChunkPixels(int first, int last)
     int32_t* const offsets = Offsets.data();
     uint8_t* const inks = Inks.data();
     const int width = W;
+    const auto lanes = L::SetF(float(L::Count));
     int k = 0;
-    const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
-    const __m128 four = _mm_set1_ps(4);
     for (int j = first + 1; j <= last; ++j) {
         const uint8_t ink = inkOf[j];
         const int x0 = int(xy[j - 1] & 0xFFFF), y0 = int(xy[j - 1] >> 16);
@@ -181,49 +329,48 @@ int TLongLines::ChunkPixels(int first, int last)
             continue;
         const int m = xMajor ? ady : adx;
         const int sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -width : width;
-        const __m128 twoM = _mm_set1_ps(float(2 * m));
-        const __m128 nHalf = _mm_set1_ps(float(n) + 0.5f);
-        const __m128 inverse = _mm_set1_ps(0.5f / float(n));
-        const __m128 major = _mm_set1_ps(float(xMajor ? sx : sy));
-        const __m128 minor = _mm_set1_ps(float(xMajor ? sy : sx));
-        const __m128 start = _mm_set1_ps(float(y0 * width + x0));
-        const __m128i fourInks = _mm_set1_epi8(char(ink));
-        __m128 i = lanes;
-        for (int q = 0; q < n; q += 4) {
-            const __m128i along =
-                _mm_cvttps_epi32(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(i, twoM), nHalf), inverse));
-            const __m128 offset = _mm_add_ps(_mm_add_ps(start, _mm_mul_ps(i, major)),
-                                             _mm_mul_ps(_mm_cvtepi32_ps(along), minor));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(offsets + k + q), _mm_cvttps_epi32(offset));
-            _mm_storeu_si32(inks + k + q, fourInks);
-            i = _mm_add_ps(i, four);
+        const auto twoM = L::SetF(float(2 * m));
+        const auto nHalf = L::SetF(float(n) + 0.5f);
+        const auto inverse = L::SetF(0.5f / float(n));
+        const auto major = L::SetF(float(xMajor ? sx : sy));
+        const auto minor = L::SetF(float(xMajor ? sy : sx));
+        const auto start = L::SetF(float(y0 * width + x0));
+        auto i = L::Steps();
+        for (int q = 0; q < n; q += L::Count) {
+            const auto along = L::Truncate(L::MulF(L::AddF(L::MulF(i, twoM), nHalf), inverse));
+            L::Store(offsets + k + q,
+                     L::Truncate(L::AddF(L::AddF(start, L::MulF(i, major)), L::MulF(L::Float(along), minor))));
+            i = L::AddF(i, lanes);
         }
+        std::memset(inks + k, ink, size_t(n));
         k += n;
     }
     return k;
 }
 
 // The steps into points first + 1 ... last, over whatever is there.
-void TLongLines::Paint(int first, int last)
+template<class L>
+THUMB_INLINE void TLongLines::Paint(int first, int last)
 {
     uint8_t* const marks = Marks.data();
     const int32_t* const offsets = Offsets.data();
     const uint8_t* const inks = Inks.data();
     for (int from = first; from < last; from += Chunk) {
-        const int k = ChunkPixels(from, std::min(last, from + Chunk));
+        const int k = ChunkPixels<L>(from, std::min(last, from + Chunk));
         for (int i = 0; i < k; ++i)
             marks[offsets[i]] = inks[i];
     }
 }
 
 // The same steps, newest first, into unset pixels only.
-void TLongLines::PaintUnder(int first, int last)
+template<class L>
+THUMB_INLINE void TLongLines::PaintUnder(int first, int last)
 {
     uint8_t* const marks = Marks.data();
     const int32_t* const offsets = Offsets.data();
     const uint8_t* const inks = Inks.data();
     for (int to = last; to > first; to -= Chunk) {
-        const int k = ChunkPixels(std::max(first, to - Chunk), to);
+        const int k = ChunkPixels<L>(std::max(first, to - Chunk), to);
         for (int i = k - 1; i >= 0; --i) {
             uint8_t& mark = marks[offsets[i]];
             mark = mark ? mark : inks[i];
@@ -257,42 +404,75 @@ void TLongLines::CountUnset()
     const int maxDepth = (std::max(W, H) + 1) / 2;
     for (int e = 0; e < Edges; ++e) {
         AtDepth[e].assign(size_t(maxDepth) + 1, 0);
-        AtPlace[e].assign(size_t(std::max(W, H)), 0);
-        Places[e].assign((size_t(std::max(W, H)) + 63) / 64, 0);
+        Pixels[e].clear();
     }
     Unset = 0;
-    const uint8_t* const marks = Marks.data();
-    const int size = W * H;
-    const auto count = [&](int p) {
-        const TEdgePlace at = EdgeOf(p % W, p / W, W, H);
-        ++Unset;
-        ++AtDepth[at.Edge][size_t(at.Depth)];
-        ++AtPlace[at.Edge][size_t(at.Place)];
-        Places[at.Edge][size_t(at.Place) >> 6] |= uint64_t(1) << (at.Place & 63);
-    };
-    int p = 0;
-    for (; p + 16 <= size; p += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(marks + p));
-        for (unsigned bits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_setzero_si128()))); bits;
-             bits &= bits - 1)
-            count(p + __builtin_ctz(bits));
+    for (int y = 0; y < H; ++y) {
+        const uint8_t* const row = Marks.data() + size_t(y) * size_t(W);
+        for (int x0 = 0; x0 < W; x0 += 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x0));
+            unsigned bits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_setzero_si128())));
+            if (W - x0 < 16)
+                bits &= (1u << (W - x0)) - 1;
+            for (; bits; bits &= bits - 1) {
+                const int x = x0 + __builtin_ctz(bits);
+                const TEdgePlace at = EdgeOf(x, y, W, H);
+                ++Unset;
+                ++AtDepth[at.Edge][size_t(at.Depth)];
+                Pixels[at.Edge].push_back(Pack(x, y));
+            }
+        }
     }
-    for (; p < size; ++p)
-        if (marks[p] == 0)
-            count(p);
-    for (int e = 0; e < Edges; ++e)
+    for (int e = 0; e < Edges; ++e) {
+        Sort(e);
         Depth[e] = maxDepth;
+    }
+    Found.resize(size_t(Unset) + Lanes);
     UpdateDepths();
 }
 
-// Pixel offset has just been set.
-void TLongLines::Settle(int offset)
+// Orders edge's unset pixels by their places along it, without those set.
+void TLongLines::Sort(int edge)
 {
-    const TEdgePlace at = EdgeOf(offset % W, offset / W, W, H);
-    --Unset;
-    --AtDepth[at.Edge][size_t(at.Depth)];
-    if (--AtPlace[at.Edge][size_t(at.Place)] == 0)
-        Places[at.Edge][size_t(at.Place) >> 6] &= ~(uint64_t(1) << (at.Place & 63));
+    std::vector<uint32_t>& pixels = Pixels[edge];
+    std::vector<int>& start = PlaceStart[edge];
+    const int places = edge < 2 ? H : W;
+    const int shift = edge < 2 ? 16 : 0; // the place's lane
+    start.assign(size_t(places) + 1, 0);
+    for (const uint32_t pixel : pixels)
+        if (pixel != Nowhere)
+            ++start[size_t((pixel >> shift) & 0xFFFF) + 1];
+    for (int place = 0; place < places; ++place)
+        start[size_t(place) + 1] += start[size_t(place)];
+    std::vector<uint32_t> sorted(size_t(start[size_t(places)]) + Lanes, Nowhere);
+    std::vector<int> next(start.begin(), start.end() - 1);
+    for (const uint32_t pixel : pixels)
+        if (pixel != Nowhere)
+            sorted[size_t(next[(pixel >> shift) & 0xFFFF]++)] = pixel;
+    pixels.swap(sorted);
+    Set[edge] = 0;
+}
+
+// Drops the pixels set since from edge's list, which keeps its order.
+void TLongLines::Compact(int edge)
+{
+    std::vector<uint32_t>& pixels = Pixels[edge];
+    std::vector<int>& start = PlaceStart[edge];
+    const int places = int(start.size()) - 1;
+    const int shift = edge < 2 ? 16 : 0;
+    size_t kept = 0;
+    for (size_t i = 0; i + Lanes < pixels.size(); ++i)
+        if (pixels[i] != Nowhere)
+            pixels[kept++] = pixels[i];
+    pixels.resize(kept);
+    size_t at = 0;
+    for (int place = 0; place <= places; ++place) {
+        while (at < kept && int((pixels[at] >> shift) & 0xFFFF) < place)
+            ++at;
+        start[size_t(place)] = int(at);
+    }
+    pixels.resize(kept + Lanes, Nowhere);
+    Set[edge] = 0;
 }
 
 void TLongLines::UpdateDepths()
@@ -302,142 +482,124 @@ void TLongLines::UpdateDepths()
             --Depth[e];
 }
 
-// Whether an unset pixel nearest to edge lies at a place from lo to hi.
-bool TLongLines::AnyPlace(int edge, int lo, int hi) const
+// The step into point j, which the ends' test did not pass over for edge,
+// with the unset pixels nearest to it that it may reach, at to; returns 1,
+// or 0 when it reaches none. Without branches: whether it does is seldom
+// foreseeable.
+template<int Edge>
+THUMB_INLINE int TLongLines::Queue(int j, TCandidate* to) const
 {
-    const std::vector<uint64_t>& words = Places[edge];
-    lo = std::max(lo, 0);
-    hi = std::min(hi, int(words.size()) * 64 - 1);
-    for (int word = lo >> 6; word <= hi >> 6; ++word) {
-        uint64_t bits = words[size_t(word)];
-        if (word == lo >> 6)
-            bits &= ~uint64_t(0) << (lo & 63);
-        if (word == hi >> 6)
-            bits &= ~uint64_t(0) >> (63 - (hi & 63));
-        if (bits)
-            return true;
-    }
-    return false;
-}
-
-// The depth of a point from edge.
-inline int DepthFrom(int edge, int x, int y, int w, int h)
-{
-    switch (edge) {
-    case 0:
-        return x;
-    case 1:
-        return w - 1 - x;
-    case 2:
-        return y;
-    default:
-        return h - 1 - y;
-    }
-}
-
-// Whether the part of the line from x0, y0 to x1, y1 within edge's strip
-// (of its deepest unset pixel's depth) can reach one of the unset pixels
-// nearest to that edge: whether any lies at the places that part spans.
-bool TLongLines::Near(int edge, int x0, int y0, int x1, int y1) const
-{
-    const int depth = Depth[edge];
-    const int u0 = DepthFrom(edge, x0, y0, W, H), u1 = DepthFrom(edge, x1, y1, W, H);
-    const bool acrossX = edge < 2;
-    const int p0 = acrossX ? y0 : x0, p1 = acrossX ? y1 : x1;
-    if (u0 <= depth && u1 <= depth)
-        return AnyPlace(edge, std::min(p0, p1), std::max(p0, p1));
-    const int adx = std::abs(x1 - x0), ady = std::abs(y1 - y0);
-    const int n = std::max(adx, ady), m = std::min(adx, ady);
-    // The depths the part spans. Across them it goes as many steps along
-    // the longer axis, so at most as many places, or along the shorter one
-    // (the ends' depths differ: m > 0) up to n / m places for each; from
-    // the end in the strip towards the other.
-    const int levels = depth - (u0 <= depth ? u0 : u1) + 1;
-    const bool alongMajor = acrossX == (adx >= ady);
-    const int reach =
-        alongMajor ? levels + 1 : int((uint64_t(levels) * uint64_t(n) * Reciprocals[size_t(m)]) >> 16) + 2;
-    const int p = u0 <= depth ? p0 : p1;
-    const int other = u0 <= depth ? p1 : p0;
-    return other >= p ? AnyPlace(edge, p, p + reach) : AnyPlace(edge, p - reach, p);
-}
-
-// Sets the unset pixels of the line's steps within edge's strip.
-void TLongLines::Walk(int edge, int x0, int y0, int x1, int y1, uint8_t ink)
-{
+    // Selects a where mask is -1, b where it is 0.
+    const auto select = [](int mask, int a, int b) { return b ^ ((a ^ b) & mask); };
+    const uint32_t a = XY[size_t(j - 1)], b = XY[size_t(j)];
+    const int x0 = int(a & 0xFFFF), y0 = int(a >> 16), x1 = int(b & 0xFFFF), y1 = int(b >> 16);
+    // The places the step passes within the edge's deepest unset pixel's
+    // depth: from the end within it (or both) towards the other end, as far
+    // as the line goes in that depth and half a pixel more, with a pixel to
+    // spare.
+    const int depth = Depth[Edge];
+    const int u0 = DepthFrom(Edge, x0, y0, W, H), u1 = DepthFrom(Edge, x1, y1, W, H);
+    const int p0 = Edge < 2 ? y0 : x0, p1 = Edge < 2 ? y1 : x1;
+    const int firstIn = -int(u0 <= depth);
+    const int uIn = select(firstIn, u0, u1), pIn = select(firstIn, p0, p1), pOut = select(firstIn, p1, p0);
+    const int du = std::abs(u1 - u0), dp = std::abs(p1 - p0);
+    const int bothIn = -int(std::max(u0, u1) <= depth);
+    const int reach = select(bothIn, MaxSide,
+                             int((uint64_t(uint32_t(std::max(depth - uIn + 1, 0)) * uint32_t(dp)) *
+                                  Reciprocals[size_t(du)]) >> 16) + 2);
+    const int forward = -int(pOut >= pIn);
+    const int lo = select(forward, pIn, std::max(pOut, pIn - reach));
+    const int hi = select(forward, std::min(pOut, pIn + reach), pIn);
+    const int* const start = PlaceStart[Edge].data();
+    const int begin = start[lo];
+    const int count = start[hi + 1] - begin;
     const int dx = x1 - x0, dy = y1 - y0;
     const int adx = std::abs(dx), ady = std::abs(dy);
-    const bool xMajor = adx >= ady;
-    const int n = xMajor ? adx : ady, m = xMajor ? ady : adx;
-    if (n == 0)
-        return;
-    const int twoN = 2 * n, twoM = 2 * m;
-    const int sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -W : W;
-    const int majorStep = xMajor ? sx : sy, minorStep = xMajor ? sy : sx;
-    const int depth = Depth[edge];
-    const int u0 = DepthFrom(edge, x0, y0, W, H);
-    const int du = DepthFrom(edge, x1, y1, W, H) - u0;
-    const bool alongMajor = (edge < 2) == xMajor;
-    // Steps first to last, the first at minor step k with remainder rem.
-    int first = 0, k = 0, rem = n, last = n - 1;
-    if (u0 <= depth) {
-        if (du > 0) {
-            // Leaves the strip at the step that reaches depth + 1.
-            const int out = depth - u0 + 1;
-            last = std::min(last, alongMajor ? out - 1 : (twoN * out - n + twoM - 1) / twoM - 1);
-        }
-    } else {
-        // Enters it at the step that reaches depth.
-        const int in = u0 - depth;
-        if (alongMajor) {
-            first = in;
-            if (first >= n)
-                return;
-            const int at = twoM * first + n;
-            k = at / twoN;
-            rem = at - k * twoN;
-        } else {
-            first = (twoN * in - n + twoM - 1) / twoM;
-            if (first >= n)
-                return;
-            k = in;
-            rem = twoM * first + n - twoN * in;
-        }
-    }
-    uint8_t* const marks = Marks.data();
-    int offset = y0 * W + x0 + first * majorStep + k * minorStep;
-    for (int i = first; i <= last; ++i) {
-        if (marks[offset] == 0) {
-            marks[offset] = ink;
-            Settle(offset);
-        }
-        rem += twoM;
-        const int carry = -int(rem >= twoN);
-        rem -= twoN & carry;
-        offset += majorStep + (minorStep & carry);
-    }
+    const int xMajor = -int(adx >= ady);
+    const int sx = (dx >> 31) | 1, sy = (dy >> 31) | 1, sign = sx * sy;
+    const int ink = Ink[size_t(j)];
+    to->Step.First = a;
+    to->Step.Major = uint32_t(select(xMajor, int(Pack(sx, 0)), int(Pack(0, sy))));
+    to->Step.Across = uint32_t(
+        select(xMajor, int(Pack(2 * sign * dy, -2 * sign * dx)), int(Pack(-2 * sign * dy, 2 * sign * dx))));
+    to->Step.N = std::max(adx, ady);
+    to->Begin = begin;
+    to->Count = count;
+    to->Edge = Edge;
+    to->Ink = ink;
+    return int(uIn <= depth) & int(count > 0) & int((adx | ady) != 0) & int(ink != 0);
 }
 
-// The step into point j, which the ends' test did not pass over.
-void TLongLines::Candidate(int j)
+// The steps of bits (bit b for the step into point j - 63 + b), newest first.
+template<int Edge>
+THUMB_INLINE int TLongLines::QueueAll(uint64_t bits, int j, TCandidate* to) const
 {
-    const uint8_t ink = Ink[size_t(j)];
-    if (!ink)
-        return;
-    const int x0 = int(XY[size_t(j - 1)] & 0xFFFF), y0 = int(XY[size_t(j - 1)] >> 16);
-    const int x1 = int(XY[size_t(j)] & 0xFFFF), y1 = int(XY[size_t(j)] >> 16);
-    const bool reaches[Edges] = {std::min(x0, x1) <= Depth[0], std::max(x0, x1) >= W - 1 - Depth[1],
-                                 std::min(y0, y1) <= Depth[2], std::max(y0, y1) >= H - 1 - Depth[3]};
+    int queued = 0;
+    while (bits) {
+        const int b = 63 - __builtin_clzll(bits);
+        bits &= ~(uint64_t(1) << b);
+        queued += Queue<Edge>(j - 63 + b, to + queued);
+    }
+    return queued;
+}
+
+// Sets the unset pixels that the candidates reach, each in the colour of the
+// first that does.
+template<class L>
+THUMB_INLINE void TLongLines::Test(const TCandidate* candidates, int count)
+{
+    bool compact[Edges] = {};
+    for (int k = 0; k < count; ++k) {
+        const TCandidate& candidate = candidates[k];
+        const int edge = candidate.Edge;
+        uint32_t* const pixels = Pixels[edge].data() + candidate.Begin;
+        const int found = Hits<L>(pixels, candidate.Count, candidate.Step, Found.data());
+        if (found == 0)
+            continue;
+        for (int f = 0; f < found; ++f) {
+            uint32_t& pixel = pixels[Found[size_t(f)]];
+            const int x = int(pixel & 0xFFFF), y = int(pixel >> 16);
+            Marks[size_t(y) * size_t(W) + size_t(x)] = uint8_t(candidate.Ink);
+            --AtDepth[edge][size_t(DepthFrom(edge, x, y, W, H))];
+            pixel = Nowhere;
+        }
+        Unset -= found;
+        // Set pixels are tested on as if unset until most are; the places'
+        // begins stay until all candidates are tested.
+        Set[edge] += found;
+        compact[edge] = compact[edge] || 2 * Set[edge] > int(Pixels[edge].size()) - Lanes;
+    }
     for (int e = 0; e < Edges; ++e)
-        if (reaches[e] && Near(e, x0, y0, x1, y1))
-            Walk(e, x0, y0, x1, y1, ink);
+        if (compact[e])
+            Compact(e);
+}
+
+// Lanes of 16 bits holding 0 or -1 in two lanes of 32 as 0 or -1.
+inline __m128i LowHalves(__m128i v)
+{
+    return _mm_srai_epi32(_mm_slli_epi32(v, 16), 16);
+}
+
+inline __m128i HighHalves(__m128i v)
+{
+    return _mm_srai_epi32(v, 16);
+}
+
+// One bit per 32-bit lane of four vectors of 0 or -1, the first lowest.
+inline unsigned Bits(__m128i a, __m128i b, __m128i c, __m128i d)
+{
+    return unsigned(_mm_movemask_epi8(_mm_packs_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d))));
 }
 
 // The steps into points last ... 1, newest first, until every pixel is set.
-void TLongLines::PassOver(int last)
+// The unset pixels of different edges are apart, so each edge takes the
+// steps of a block of 64 in turn.
+template<class L>
+THUMB_INLINE void TLongLines::PassOver(int last)
 {
     const uint32_t* const xy = XY.data();
     int j = last;
-    while (j >= 4 && Unset > 0) {
+    while (j >= 64 && Unset > 0) {
         UpdateDepths();
         // A step can reach an edge's unset pixels when an end lies within
         // its deepest one's depth: the lower of x and y at most the left and
@@ -445,23 +607,100 @@ void TLongLines::PassOver(int last)
         const __m128i lows = _mm_set1_epi32(int(uint32_t(Depth[0] + 1) | uint32_t(Depth[2] + 1) << 16));
         const __m128i highs =
             _mm_set1_epi32(int(uint32_t(W - 2 - Depth[1]) | uint32_t(H - 2 - Depth[3]) << 16));
-        for (int run = 0; run < 16 && j >= 4; ++run, j -= 4) {
-            // The steps into points j - 3 ... j.
-            const __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(xy + j - 4));
-            const __m128i to = _mm_loadu_si128(reinterpret_cast<const __m128i*>(xy + j - 3));
-            const __m128i near = _mm_or_si128(_mm_cmpgt_epi16(lows, _mm_min_epi16(from, to)),
-                                              _mm_cmpgt_epi16(_mm_max_epi16(from, to), highs));
-            for (unsigned bits = unsigned(_mm_movemask_epi8(near)); bits;) {
-                const int lane = (31 - __builtin_clz(bits)) >> 2;
-                bits &= ~(0xFu << (4 * lane));
-                Candidate(j - 3 + lane);
+        // Per edge, bit b for the step into point j - 63 + b.
+        uint64_t near[Edges] = {};
+        for (int quarter = 0; quarter < 4; ++quarter) {
+            __m128i low[4], high[4];
+            for (int k = 0; k < 4; ++k) {
+                const uint32_t* const to = xy + (j - 63 + 16 * quarter + 4 * k);
+                const __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to - 1));
+                const __m128i into = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to));
+                low[k] = _mm_cmpgt_epi16(lows, _mm_min_epi16(from, into));
+                high[k] = _mm_cmpgt_epi16(_mm_max_epi16(from, into), highs);
             }
+            const int shift = 16 * quarter;
+            near[0] |= uint64_t(Bits(LowHalves(low[0]), LowHalves(low[1]), LowHalves(low[2]), LowHalves(low[3])))
+                       << shift;
+            near[1] |= uint64_t(Bits(LowHalves(high[0]), LowHalves(high[1]), LowHalves(high[2]),
+                                     LowHalves(high[3])))
+                       << shift;
+            near[2] |= uint64_t(Bits(HighHalves(low[0]), HighHalves(low[1]), HighHalves(low[2]),
+                                     HighHalves(low[3])))
+                       << shift;
+            near[3] |= uint64_t(Bits(HighHalves(high[0]), HighHalves(high[1]), HighHalves(high[2]),
+                                     HighHalves(high[3])))
+                       << shift;
         }
+        TCandidate candidates[64 * Edges];
+        int queued = 0;
+        queued += QueueAll<0>(near[0], j, candidates + queued);
+        queued += QueueAll<1>(near[1], j, candidates + queued);
+        queued += QueueAll<2>(near[2], j, candidates + queued);
+        queued += QueueAll<3>(near[3], j, candidates + queued);
+        Test<L>(candidates, queued);
+        j -= 64;
     }
     for (; j >= 1 && Unset > 0; --j) {
         UpdateDepths();
-        Candidate(j);
+        const int x0 = int(xy[j - 1] & 0xFFFF), y0 = int(xy[j - 1] >> 16);
+        const int x1 = int(xy[j] & 0xFFFF), y1 = int(xy[j] >> 16);
+        const bool reaches[Edges] = {std::min(x0, x1) <= Depth[0], std::max(x0, x1) >= W - 1 - Depth[1],
+                                     std::min(y0, y1) <= Depth[2], std::max(y0, y1) >= H - 1 - Depth[3]};
+        TCandidate candidates[Edges];
+        int queued = 0;
+        if (reaches[0])
+            queued += Queue<0>(j, candidates + queued);
+        if (reaches[1])
+            queued += Queue<1>(j, candidates + queued);
+        if (reaches[2])
+            queued += Queue<2>(j, candidates + queued);
+        if (reaches[3])
+            queued += Queue<3>(j, candidates + queued);
+        Test<L>(candidates, queued);
     }
+}
+
+// The drawing's loops compiled for every x86-64 processor, and for those
+// with AVX2.
+template<class L>
+THUMB_INLINE void PaintWith(TLongLines& drawing, int first, int last, bool under)
+{
+    if (under)
+        drawing.PaintUnder<L>(first, last);
+    else
+        drawing.Paint<L>(first, last);
+}
+
+void PaintBaseline(TLongLines& drawing, int first, int last, bool under)
+{
+    PaintWith<TLanes128>(drawing, first, last, under);
+}
+
+void PassOverBaseline(TLongLines& drawing, int last)
+{
+    drawing.PassOver<TLanes128>(last);
+}
+
+#if THUMB_AVX2_LONG
+__attribute__((target("avx2"))) void PaintAvx2(TLongLines& drawing, int first, int last, bool under)
+{
+    PaintWith<TLanes256>(drawing, first, last, under);
+}
+
+__attribute__((target("avx2"))) void PassOverAvx2(TLongLines& drawing, int last)
+{
+    drawing.PassOver<TLanes256>(last);
+}
+#endif
+
+void Paint(TLongLines& drawing, int first, int last, bool under)
+{
+#if THUMB_AVX2_LONG
+    if (drawing.Wide)
+        PaintAvx2(drawing, first, last, under);
+    else
+#endif
+        PaintBaseline(drawing, first, last, under);
 }
 
 } // namespace
@@ -483,6 +722,10 @@ bool TThumbCanvas::TraceLongLines(const TZLT_FramePath& path, int64_t left, int6
     const int visibleW = int(std::min<int64_t>(w + 1, FWidth - left));
     const int visibleH = int(std::min<int64_t>(h + 1, FHeight - top));
     drawing.Start(&path.Point(0), n, w, h, visibleW, visibleH);
+#if THUMB_AVX2_LONG
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    drawing.Wide = avx2 && Avx2Allowed;
+#endif
     const int64_t area = int64_t(w + 1) * (h + 1);
 
     // The newest steps, enough to cover the cell about five times.
@@ -493,19 +736,24 @@ bool TThumbCanvas::TraceLongLines(const TZLT_FramePath& path, int64_t left, int6
             steps += drawing.StepLength(first);
         return first;
     };
-    int first = stepsBack(5 * area);
-    drawing.Paint(first, end);
+    int first = stepsBack(8 * area);
+    Paint(drawing, first, end, false);
     end = first;
     // Then about one cover at a time under them until the inside is set.
-    const int inner = std::max(1, std::min(w, h) / 10);
+    const int inner = std::max(1, std::min(w, h) / 3);
     while (end > 0 && !drawing.InnerSet(inner)) {
         first = stepsBack(area);
-        drawing.PaintUnder(first, end);
+        Paint(drawing, first, end, true);
         end = first;
     }
     if (end > 0) {
         drawing.CountUnset();
-        drawing.PassOver(end);
+#if THUMB_AVX2_LONG
+        if (drawing.Wide)
+            PassOverAvx2(drawing, end);
+        else
+#endif
+            PassOverBaseline(drawing, end);
     }
 
     const uint8_t* marks = drawing.Marks.data();
