@@ -35,79 +35,9 @@ using namespace ThumbLines;
 // three-operand instructions that leave the loops their registers (in
 // about half the time). Everything they call in a batch is inlined, so it
 // is compiled for the same processors.
-#if defined(__GNUC__) && defined(__x86_64__)
-#define THUMB_AVX2 1
-#else
-#define THUMB_AVX2 0
-#endif
 
 namespace {
 
-#if THUMB_AVX2
-// Compiled for AVX2 and inlined into RunBatchesAvx2, which is: a function
-// for other processors cannot inline them.
-#define THUMB_AVX2_INLINE __attribute__((target("avx2"))) inline
-
-// The operations of TVec128 on eight lanes of 32 bits.
-struct TVec256
-{
-    using V = __m256i;
-    static constexpr int Points = 8;
-    static THUMB_AVX2_INLINE V Set16(int v) { return _mm256_set1_epi16(int16_t(v)); }
-    static THUMB_AVX2_INLINE V Set32(int v) { return _mm256_set1_epi32(v); }
-    static THUMB_AVX2_INLINE void Load(const void* points, V& xy, V& upper)
-    {
-        // Points 0, 1 and 4, 5 in one, 2, 3 and 6, 7 in the other, so that
-        // the shuffles within halves put them in order.
-        const __m128i* const p = static_cast<const __m128i*>(points);
-        const __m256 a = _mm256_castsi256_ps(_mm256_loadu2_m128i(p + 2, p));
-        const __m256 b = _mm256_castsi256_ps(_mm256_loadu2_m128i(p + 3, p + 1));
-        xy = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
-        upper = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
-    }
-    static THUMB_AVX2_INLINE void Store(int32_t* to, V v)
-    {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), v);
-    }
-    // carry holds the vector before turned by one lane.
-    static THUMB_AVX2_INLINE V Before(V v, V& carry)
-    {
-        const V turned = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6));
-        const V before = _mm256_blend_epi32(turned, carry, 1);
-        carry = turned;
-        return before;
-    }
-    static THUMB_AVX2_INLINE V Carry(int32_t last) { return _mm256_set1_epi32(last); }
-    static THUMB_AVX2_INLINE V Add16(V a, V b) { return _mm256_add_epi16(a, b); }
-    static THUMB_AVX2_INLINE V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
-    static THUMB_AVX2_INLINE V SubSatU16(V a, V b) { return _mm256_subs_epu16(a, b); }
-    static THUMB_AVX2_INLINE V MulLo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
-    static THUMB_AVX2_INLINE V MulHiU16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
-    static THUMB_AVX2_INLINE V Max16(V a, V b) { return _mm256_max_epi16(a, b); }
-    static THUMB_AVX2_INLINE V Gt16(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
-    static THUMB_AVX2_INLINE V Eq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
-    static THUMB_AVX2_INLINE V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
-    static THUMB_AVX2_INLINE V Eq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
-    static THUMB_AVX2_INLINE V MulAdd16(V a, V b) { return _mm256_madd_epi16(a, b); }
-    template<int Bits>
-    static THUMB_AVX2_INLINE V Left32(V a)
-    {
-        return _mm256_slli_epi32(a, Bits);
-    }
-    static THUMB_AVX2_INLINE V And(V a, V b) { return _mm256_and_si256(a, b); }
-    static THUMB_AVX2_INLINE V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }
-    static THUMB_AVX2_INLINE V Or(V a, V b) { return _mm256_or_si256(a, b); }
-    static THUMB_AVX2_INLINE V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
-    static THUMB_AVX2_INLINE int SumOf32(V v)
-    {
-        return TVec128::SumOf32(_mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
-    }
-    static THUMB_AVX2_INLINE int MaxOf16(V v)
-    {
-        return TVec128::MaxOf16(_mm_max_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
-    }
-};
-#endif
 
 // A step's kind: the byte offset of its row in TShortOffsets, this bit when
 // it draws nothing (its writes then go aside), this when it goes the

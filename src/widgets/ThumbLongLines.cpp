@@ -30,14 +30,8 @@
 
 #if defined(__SSE2__)
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define THUMB_AVX2_LONG 1
-#include <immintrin.h>
-#else
-#define THUMB_AVX2_LONG 0
-#endif
-
 using namespace ThumbLines;
+
 
 namespace {
 
@@ -86,80 +80,22 @@ struct TStepTest
     int N;
 };
 
-#if THUMB_AVX2_LONG
-#define THUMB_AVX2_INLINE __attribute__((target("avx2"))) inline
-#endif
-
-struct TLanes128
-{
-    using V = __m128i;
-    static constexpr int Count = 4;
-    static THUMB_INLINE V Set(uint32_t v) { return _mm_set1_epi32(int(v)); }
-    static THUMB_INLINE V Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-    static THUMB_INLINE V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
-    static THUMB_INLINE V Add32(V a, V b) { return _mm_add_epi32(a, b); }
-    static THUMB_INLINE V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
-    static THUMB_INLINE V MulAdd16(V a, V b) { return _mm_madd_epi16(a, b); }
-    static THUMB_INLINE V Or(V a, V b) { return _mm_or_si128(a, b); }
-    static THUMB_INLINE unsigned NonNegative(V v) { return ~unsigned(_mm_movemask_ps(_mm_castsi128_ps(v))) & 0xFu; }
-    using F = __m128;
-    static THUMB_INLINE F SetF(float v) { return _mm_set1_ps(v); }
-    static THUMB_INLINE F Steps() { return _mm_setr_ps(0, 1, 2, 3); }
-    static THUMB_INLINE F AddF(F a, F b) { return _mm_add_ps(a, b); }
-    static THUMB_INLINE F MulF(F a, F b) { return _mm_mul_ps(a, b); }
-    static THUMB_INLINE V Truncate(F a) { return _mm_cvttps_epi32(a); }
-    static THUMB_INLINE F Float(V a) { return _mm_cvtepi32_ps(a); }
-    static THUMB_INLINE void Store(int32_t* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-};
-
-#if THUMB_AVX2_LONG
-struct TLanes256
-{
-    using V = __m256i;
-    static constexpr int Count = 8;
-    static THUMB_AVX2_INLINE V Set(uint32_t v) { return _mm256_set1_epi32(int(v)); }
-    static THUMB_AVX2_INLINE V Load(const uint32_t* p)
-    {
-        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    }
-    static THUMB_AVX2_INLINE V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
-    static THUMB_AVX2_INLINE V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
-    static THUMB_AVX2_INLINE V Sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
-    static THUMB_AVX2_INLINE V MulAdd16(V a, V b) { return _mm256_madd_epi16(a, b); }
-    static THUMB_AVX2_INLINE V Or(V a, V b) { return _mm256_or_si256(a, b); }
-    static THUMB_AVX2_INLINE unsigned NonNegative(V v)
-    {
-        return ~unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(v))) & 0xFFu;
-    }
-    using F = __m256;
-    static THUMB_AVX2_INLINE F SetF(float v) { return _mm256_set1_ps(v); }
-    static THUMB_AVX2_INLINE F Steps() { return _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7); }
-    static THUMB_AVX2_INLINE F AddF(F a, F b) { return _mm256_add_ps(a, b); }
-    static THUMB_AVX2_INLINE F MulF(F a, F b) { return _mm256_mul_ps(a, b); }
-    static THUMB_AVX2_INLINE V Truncate(F a) { return _mm256_cvttps_epi32(a); }
-    static THUMB_AVX2_INLINE F Float(V a) { return _mm256_cvtepi32_ps(a); }
-    static THUMB_AVX2_INLINE void Store(int32_t* p, V v)
-    {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-    }
-};
-#endif
-
 // Which of the pixels (count of them, then Nowhere up to whole vectors)
 // the step reaches, into hits; returns how many.
 template<class L>
 THUMB_INLINE int Hits(const uint32_t* pixels, int count, const TStepTest& step, int* hits)
 {
     using V = typename L::V;
-    const V first = L::Set(step.First), major = L::Set(step.Major), across = L::Set(step.Across);
-    const V n = L::Set(uint32_t(step.N)), last = L::Set(uint32_t(step.N - 1));
+    const V first = L::Set32(int(step.First)), major = L::Set32(int(step.Major));
+    const V across = L::Set32(int(step.Across));
+    const V n = L::Set32(step.N), last = L::Set32(step.N - 1);
     int found = 0;
-    for (int p = 0; p < count; p += L::Count) {
-        const V r = L::Sub16(L::Load(pixels + p), first);
+    for (int p = 0; p < count; p += L::Points) {
+        const V r = L::Sub16(L::Load32(pixels + p), first);
         const V i = L::MulAdd16(r, major), c = L::MulAdd16(r, across);
         // Negative when any of i, n - 1 - i, c + n and n - 1 - c is.
         const V outside = L::Or(L::Or(i, L::Sub32(last, i)), L::Or(L::Add32(c, n), L::Sub32(last, c)));
-        for (unsigned bits = L::NonNegative(outside); bits; bits &= bits - 1)
+        for (unsigned bits = L::NonNegative32(outside); bits; bits &= bits - 1)
             hits[found++] = p + __builtin_ctz(bits);
     }
     return found;
@@ -251,6 +187,45 @@ inline int DepthFrom(int edge, int x, int y, int w, int h)
     }
 }
 
+// Scales whole vectors of points into XY and Ink; returns how many.
+template<class L>
+THUMB_INLINE int ScaleWith(TLongLines& drawing, const TZLT_Point* points, int n, int w, int h)
+{
+    using V = typename L::V;
+    const V sizes = L::Set32(int(uint32_t(w) | uint32_t(h) << 16));
+    const V statusBits = L::Set32(0xFF);
+    const V colourBits = L::Set32(TZLT_Point::ColorMask);
+    const V blankBit = L::Set32(TZLT_Point::BlankBit);
+    const V one = L::Set32(1);
+    uint32_t* const scaled = drawing.XY.data();
+    uint8_t* const inks = drawing.Ink.data();
+    int i = 0;
+    for (; i + L::Points <= n; i += L::Points) {
+        V xy, upper;
+        // A frame's points come from memory: asked for 4 KiB ahead, they
+        // are in the cache in time (asking past the end is harmless).
+        _mm_prefetch(reinterpret_cast<const char*>(points + i) + 4096, _MM_HINT_T0);
+        L::Load(points + i, xy, upper);
+        L::Store(reinterpret_cast<int32_t*>(scaled + i), ScalePoints<L>(xy, sizes));
+        const V status = L::And(L::template Right32<16>(upper), statusBits);
+        const V lit = L::Eq32(L::And(status, blankBit), L::Set32(0));
+        L::StoreBytes(inks + i, L::And(lit, L::Add32(L::And(status, colourBits), one)));
+    }
+    return i;
+}
+
+int ScaleBaseline(TLongLines& drawing, const TZLT_Point* points, int n, int w, int h)
+{
+    return ScaleWith<TVec128>(drawing, points, n, w, h);
+}
+
+#if THUMB_AVX2
+__attribute__((target("avx2"))) int ScaleAvx2(TLongLines& drawing, const TZLT_Point* points, int n, int w, int h)
+{
+    return ScaleWith<TVec256>(drawing, points, n, w, h);
+}
+#endif
+
 // Scales the points into the work area (w + 1) x (h + 1), of which only
 // visibleW x visibleH lie in the image.
 void TLongLines::Start(const TZLT_Point* points, int n, int w, int h, int visibleW, int visibleH)
@@ -259,23 +234,13 @@ void TLongLines::Start(const TZLT_Point* points, int n, int w, int h, int visibl
     H = h + 1;
     XY.resize(size_t(n));
     Ink.resize(size_t(n));
-    const __m128i sizes = _mm_set1_epi32(int(uint32_t(w) | uint32_t(h) << 16));
-    const __m128i statusBits = _mm_set1_epi32(0xFF);
-    const __m128i colourBits = _mm_set1_epi32(TZLT_Point::ColorMask);
-    const __m128i blankBit = _mm_set1_epi32(TZLT_Point::BlankBit);
-    const __m128i one = _mm_set1_epi32(1);
-    uint32_t* const scaled = XY.data();
-    uint8_t* const inks = Ink.data();
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        __m128i xy, upper;
-        TVec128::Load(points + i, xy, upper);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(scaled + i), ScalePoints<TVec128>(xy, sizes));
-        const __m128i status = _mm_and_si128(_mm_srli_epi32(upper, 16), statusBits);
-        const __m128i lit = _mm_cmpeq_epi32(_mm_and_si128(status, blankBit), _mm_setzero_si128());
-        const __m128i ink = _mm_and_si128(lit, _mm_add_epi32(_mm_and_si128(status, colourBits), one));
-        _mm_storeu_si32(inks + i, _mm_packus_epi16(_mm_packs_epi32(ink, ink), ink));
-    }
+#if THUMB_AVX2
+    if (Wide)
+        i = ScaleAvx2(*this, points, n, w, h);
+    else
+#endif
+        i = ScaleBaseline(*this, points, n, w, h);
     for (; i < n; ++i) {
         const TZLT_Point& p = points[i];
         XY[size_t(i)] = uint32_t(TZLT_FramePath::Scale(int(p.X()) + 32768, w)) |
@@ -316,7 +281,7 @@ THUMB_INLINE int TLongLines::ChunkPixels(int first, int last)
     int32_t* const offsets = Offsets.data();
     uint8_t* const inks = Inks.data();
     const int width = W;
-    const auto lanes = L::SetF(float(L::Count));
+    const auto lanes = L::SetF(float(L::Points));
     int k = 0;
     for (int j = first + 1; j <= last; ++j) {
         const uint8_t ink = inkOf[j];
@@ -335,8 +300,8 @@ THUMB_INLINE int TLongLines::ChunkPixels(int first, int last)
         const auto major = L::SetF(float(xMajor ? sx : sy));
         const auto minor = L::SetF(float(xMajor ? sy : sx));
         const auto start = L::SetF(float(y0 * width + x0));
-        auto i = L::Steps();
-        for (int q = 0; q < n; q += L::Count) {
+        auto i = L::Lanes();
+        for (int q = 0; q < n; q += L::Points) {
             const auto along = L::Truncate(L::MulF(L::AddF(L::MulF(i, twoM), nHalf), inverse));
             L::Store(offsets + k + q,
                      L::Truncate(L::AddF(L::AddF(start, L::MulF(i, major)), L::MulF(L::Float(along), minor))));
@@ -574,21 +539,18 @@ THUMB_INLINE void TLongLines::Test(const TCandidate* candidates, int count)
             Compact(e);
 }
 
-// Lanes of 16 bits holding 0 or -1 in two lanes of 32 as 0 or -1.
-inline __m128i LowHalves(__m128i v)
+// The low and the high halves of lanes of 32 bits that hold 0 or -1 in
+// each half, as lanes of 32 bits.
+template<class L>
+THUMB_INLINE typename L::V LowHalves(typename L::V v)
 {
-    return _mm_srai_epi32(_mm_slli_epi32(v, 16), 16);
+    return L::template ArithRight32<16>(L::template Left32<16>(v));
 }
 
-inline __m128i HighHalves(__m128i v)
+template<class L>
+THUMB_INLINE typename L::V HighHalves(typename L::V v)
 {
-    return _mm_srai_epi32(v, 16);
-}
-
-// One bit per 32-bit lane of four vectors of 0 or -1, the first lowest.
-inline unsigned Bits(__m128i a, __m128i b, __m128i c, __m128i d)
-{
-    return unsigned(_mm_movemask_epi8(_mm_packs_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d))));
+    return L::template ArithRight32<16>(v);
 }
 
 // The steps into points last ... 1, newest first, until every pixel is set.
@@ -604,31 +566,33 @@ THUMB_INLINE void TLongLines::PassOver(int last)
         // A step can reach an edge's unset pixels when an end lies within
         // its deepest one's depth: the lower of x and y at most the left and
         // top depths, the higher at least the right and bottom ones.
-        const __m128i lows = _mm_set1_epi32(int(uint32_t(Depth[0] + 1) | uint32_t(Depth[2] + 1) << 16));
-        const __m128i highs =
-            _mm_set1_epi32(int(uint32_t(W - 2 - Depth[1]) | uint32_t(H - 2 - Depth[3]) << 16));
-        // Per edge, bit b for the step into point j - 63 + b.
+        using V = typename L::V;
+        const V lows = L::Set32(int(uint32_t(Depth[0] + 1) | uint32_t(Depth[2] + 1) << 16));
+        const V highs = L::Set32(int(uint32_t(W - 2 - Depth[1]) | uint32_t(H - 2 - Depth[3]) << 16));
+        // Per edge, bit b for the step into point j - 63 + b, from groups of
+        // four vectors of steps.
+        constexpr int Group = 4 * L::Points;
         uint64_t near[Edges] = {};
-        for (int quarter = 0; quarter < 4; ++quarter) {
-            __m128i low[4], high[4];
+        for (int group = 0; group < 64 / Group; ++group) {
+            V low[4], high[4];
             for (int k = 0; k < 4; ++k) {
-                const uint32_t* const to = xy + (j - 63 + 16 * quarter + 4 * k);
-                const __m128i from = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to - 1));
-                const __m128i into = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to));
-                low[k] = _mm_cmpgt_epi16(lows, _mm_min_epi16(from, into));
-                high[k] = _mm_cmpgt_epi16(_mm_max_epi16(from, into), highs);
+                const uint32_t* const to = xy + (j - 63 + Group * group + L::Points * k);
+                const V from = L::Load32(to - 1), into = L::Load32(to);
+                low[k] = L::Gt16(lows, L::Min16(from, into));
+                high[k] = L::Gt16(L::Max16(from, into), highs);
             }
-            const int shift = 16 * quarter;
-            near[0] |= uint64_t(Bits(LowHalves(low[0]), LowHalves(low[1]), LowHalves(low[2]), LowHalves(low[3])))
+            const int shift = Group * group;
+            near[0] |= uint64_t(L::Bits(LowHalves<L>(low[0]), LowHalves<L>(low[1]), LowHalves<L>(low[2]),
+                                        LowHalves<L>(low[3])))
                        << shift;
-            near[1] |= uint64_t(Bits(LowHalves(high[0]), LowHalves(high[1]), LowHalves(high[2]),
-                                     LowHalves(high[3])))
+            near[1] |= uint64_t(L::Bits(LowHalves<L>(high[0]), LowHalves<L>(high[1]), LowHalves<L>(high[2]),
+                                        LowHalves<L>(high[3])))
                        << shift;
-            near[2] |= uint64_t(Bits(HighHalves(low[0]), HighHalves(low[1]), HighHalves(low[2]),
-                                     HighHalves(low[3])))
+            near[2] |= uint64_t(L::Bits(HighHalves<L>(low[0]), HighHalves<L>(low[1]), HighHalves<L>(low[2]),
+                                        HighHalves<L>(low[3])))
                        << shift;
-            near[3] |= uint64_t(Bits(HighHalves(high[0]), HighHalves(high[1]), HighHalves(high[2]),
-                                     HighHalves(high[3])))
+            near[3] |= uint64_t(L::Bits(HighHalves<L>(high[0]), HighHalves<L>(high[1]), HighHalves<L>(high[2]),
+                                        HighHalves<L>(high[3])))
                        << shift;
         }
         TCandidate candidates[64 * Edges];
@@ -673,29 +637,29 @@ THUMB_INLINE void PaintWith(TLongLines& drawing, int first, int last, bool under
 
 void PaintBaseline(TLongLines& drawing, int first, int last, bool under)
 {
-    PaintWith<TLanes128>(drawing, first, last, under);
+    PaintWith<TVec128>(drawing, first, last, under);
 }
 
 void PassOverBaseline(TLongLines& drawing, int last)
 {
-    drawing.PassOver<TLanes128>(last);
+    drawing.PassOver<TVec128>(last);
 }
 
-#if THUMB_AVX2_LONG
+#if THUMB_AVX2
 __attribute__((target("avx2"))) void PaintAvx2(TLongLines& drawing, int first, int last, bool under)
 {
-    PaintWith<TLanes256>(drawing, first, last, under);
+    PaintWith<TVec256>(drawing, first, last, under);
 }
 
 __attribute__((target("avx2"))) void PassOverAvx2(TLongLines& drawing, int last)
 {
-    drawing.PassOver<TLanes256>(last);
+    drawing.PassOver<TVec256>(last);
 }
 #endif
 
 void Paint(TLongLines& drawing, int first, int last, bool under)
 {
-#if THUMB_AVX2_LONG
+#if THUMB_AVX2
     if (drawing.Wide)
         PaintAvx2(drawing, first, last, under);
     else
@@ -721,11 +685,11 @@ bool TThumbCanvas::TraceLongLines(const TZLT_FramePath& path, int64_t left, int6
     TLongLines& drawing = Long;
     const int visibleW = int(std::min<int64_t>(w + 1, FWidth - left));
     const int visibleH = int(std::min<int64_t>(h + 1, FHeight - top));
-    drawing.Start(&path.Point(0), n, w, h, visibleW, visibleH);
-#if THUMB_AVX2_LONG
+#if THUMB_AVX2
     static const bool avx2 = __builtin_cpu_supports("avx2");
     drawing.Wide = avx2 && Avx2Allowed;
 #endif
+    drawing.Start(&path.Point(0), n, w, h, visibleW, visibleH);
     const int64_t area = int64_t(w + 1) * (h + 1);
 
     // The newest steps, enough to cover the cell about five times.
@@ -748,7 +712,7 @@ bool TThumbCanvas::TraceLongLines(const TZLT_FramePath& path, int64_t left, int6
     }
     if (end > 0) {
         drawing.CountUnset();
-#if THUMB_AVX2_LONG
+#if THUMB_AVX2
         if (drawing.Wide)
             PassOverAvx2(drawing, end);
         else
