@@ -529,10 +529,11 @@ THUMB_INLINE void TLongLines::Test(const TCandidate* candidates, int count)
             pixel = Nowhere;
         }
         Unset -= found;
-        // Set pixels are tested on as if unset until most are; the places'
-        // begins stay until all candidates are tested.
+        // Set pixels are tested on as if unset until most are, and at least
+        // a vector of them; the places' begins stay until all candidates are
+        // tested.
         Set[edge] += found;
-        compact[edge] = compact[edge] || 2 * Set[edge] > int(Pixels[edge].size()) - Lanes;
+        compact[edge] = compact[edge] || (Set[edge] >= Lanes && 2 * Set[edge] > int(Pixels[edge].size()) - Lanes);
     }
     for (int e = 0; e < Edges; ++e)
         if (compact[e])
