@@ -300,14 +300,15 @@ THUMB_INLINE int TLongLines::ChunkPixels(int first, int last)
         const auto major = L::SetF(float(xMajor ? sx : sy));
         const auto minor = L::SetF(float(xMajor ? sy : sx));
         const auto start = L::SetF(float(y0 * width + x0));
+        const uint64_t eightInks = ink * 0x0101010101010101u;
         auto i = L::Lanes();
         for (int q = 0; q < n; q += L::Points) {
+            std::memcpy(inks + k + q, &eightInks, sizeof eightInks);
             const auto along = L::Truncate(L::MulF(L::AddF(L::MulF(i, twoM), nHalf), inverse));
             L::Store(offsets + k + q,
                      L::Truncate(L::AddF(L::AddF(start, L::MulF(i, major)), L::MulF(L::Float(along), minor))));
             i = L::AddF(i, lanes);
         }
-        std::memset(inks + k, ink, size_t(n));
         k += n;
     }
     return k;
