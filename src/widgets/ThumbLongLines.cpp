@@ -123,7 +123,7 @@ struct TLongLines
     std::vector<int> PlaceStart[Edges];
     int Set[Edges] = {}; // Nowhere in Pixels
     std::vector<int> Found; // the pixels a step reaches
-    bool Wide = false;      // whether the tests take eight pixels at a time
+    bool Wide = false;      // whether the loops run with AVX2, eight lanes at a time
 
     void Start(const TZLT_Point* points, int n, int w, int h, int visibleW, int visibleH);
     int StepLength(int j) const;
